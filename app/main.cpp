@@ -1,0 +1,81 @@
+// ozn: the program. Builds the real outside world and opens the main window.
+#include <QApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QFont>
+#include <QFontDatabase>
+#include <QUrl>
+#include <cstdlib>
+#include <memory>
+
+#include "core/random.h"
+#include "sound/audio.h"
+#include "sound/engines.h"
+#include "sound/voice.h"
+#include "window/form1.h"
+
+namespace {
+
+std::string joinedArguments(int argc, char** argv) {
+    std::string s;
+    for (int i = 1; i < argc; ++i) s += (i > 1 ? " " : "") + std::string(argv[i]);
+    return s;
+}
+
+std::string dataHome() {
+    const char* xdg = std::getenv("XDG_DATA_HOME");
+    if (xdg && *xdg) return std::string(xdg) + "/ozn";
+    const char* home = std::getenv("HOME");
+    return std::string(home && *home ? home : ".") + "/.local/share/ozn";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);  // takes its own options out of argv
+    const std::string commandLine = joinedArguments(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("ozn"));
+    // A Japanese font for every caption, when one is installed.
+    for (const char* family : {"IPAGothic", "IPAPGothic", "Noto Sans CJK JP"})
+        if (QFontDatabase::hasFamily(QString::fromLatin1(family))) {
+            QFont f(QString::fromLatin1(family));
+            f.setPixelSize(13);
+            QApplication::setFont(f);
+            break;
+        }
+
+    ozn::GameRandom rng(ozn::seedFromEnvironment());
+    ozn::SystemClock clock;
+    ozn::SdlMp3Player mp3;
+    ozn::SpeechChannel channel;
+    ozn::OpenJTalkEngine jtalk(channel);
+
+    ozn::WindowServices services;
+    services.rng = &rng;
+    services.clock = &clock;
+    services.mp3 = &mp3;
+    services.makeSpeaker = [&](ozn::GameRecord& rec, ozn::Ui& ui) -> std::unique_ptr<ozn::Speaker> {
+        return std::make_unique<ozn::VoiceDispatcher>(
+            rec, ui, &jtalk, [&channel] { return ozn::EspeakEngine::create(channel); });
+    };
+    services.createVoices = [&channel](ozn::GameRecord& rec) {
+        rec.pctkvoice = ozn::EspeakEngine::create(channel);
+        rec.sapivoice = ozn::SpeechdEngine::connect(1500);
+    };
+    services.openDocument = [](const std::string& path) {
+        return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
+    };
+    services.exitNow = [](int status) { std::_Exit(status); };
+
+    ozn::Form1 window(services);
+    ozn::StartupEnv env;
+    env.exeDir = QCoreApplication::applicationDirPath().toStdString();
+    env.commandLine = commandLine;
+    const char* temp = std::getenv("TEMP");
+    env.temp = temp ? temp : "";
+    env.dataHome = dataHome();
+    if (!window.startUp(env)) return 1;
+    window.showMaximized();
+    return app.exec();
+}

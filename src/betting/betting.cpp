@@ -1,0 +1,240 @@
+#include "betting/betting.h"
+
+#include <cmath>
+#include <vector>
+
+#include "core/text.h"
+
+namespace ozn {
+namespace {
+
+const std::string kRangeMessage = "1から18の番号で指定して下さい";
+const std::string kInputError = "入力エラー";
+
+enum class StakeAnswer { Accepted, Cancelled };
+
+// The stake dialog loop; on acceptance kingaku holds the text.
+StakeAnswer askStake(GameRecord& rec, Ui& ui) {
+    for (;;) {
+        rec.kingaku = ui.inputBox("金額を入力して下さい。持ち金は" + text::signedNumber(rec.mochikin) + "円です",
+                                  "6", "");
+        if (rec.kingaku.empty()) return StakeAnswer::Cancelled;
+        double value = text::leadingNumber(rec.kingaku);
+        // A stake is a whole multiple of 100 yen; "150.00" ends in 00 but is not.
+        bool unitOk = text::charRight(rec.kingaku, 2) == "00" && text::isNumericText(rec.kingaku) &&
+                      value >= 100 && std::fmod(value, 100.0) == 0.0;
+        if (!unitOk) {
+            ui.msgBox("100円単位で入力して下さい。", kInputError, kStyleNotice);
+            continue;
+        }
+        if (value > static_cast<double>(rec.mochikin)) {
+            ui.msgBox("持ち金の" + text::plainNumber(rec.mochikin) + "円以下にして下さい", kInputError,
+                      kStyleNotice);
+            continue;
+        }
+        return StakeAnswer::Accepted;
+    }
+}
+
+Money acceptedStake(const GameRecord& rec) {
+    return text::roundHalfEven(text::leadingNumber(rec.kingaku), 0, rec.mochikin).value_or(0);
+}
+
+// Win and place: the number before "番" at position 2 or 3, or a bare 1..18.
+std::optional<int> readOneHorse(Ui& ui, int kind, const std::string& s) {
+    std::size_t p = text::charFind(s, "番");
+    std::optional<double> v;
+    if (p == 2 || p == 3) {
+        v = text::leadingNumber(text::charLeft(s, p - 1));
+    } else if (text::charCount(s) < 3) {
+        double n = text::leadingNumber(s);
+        if (n < 1 || n > 18) {
+            if (kind == 1) ui.msgBox(kRangeMessage, "", kStyleOk);
+            else ui.msgBox(kRangeMessage, kInputError, kStyleNotice);
+            return std::nullopt;
+        }
+        char last = s.empty() ? '\0' : s.back();
+        if (last >= '0' && last <= '9') v = n;
+    }
+    auto horse = v ? text::roundHalfEven(*v, 1, 18) : std::nullopt;
+    if (!horse) {
+        ui.msgBox(kRangeMessage, kInputError, kStyleNotice);
+        return std::nullopt;
+    }
+    return static_cast<int>(*horse);
+}
+
+// Combination texts: horse numbers each followed by "番" before the first
+// blank. Anything else (an empty text, say) is refused.
+std::optional<Horses> readHorses(int kind, const std::string& s) {
+    auto blank = s.find(' ');
+    if (blank == std::string::npos) return std::nullopt;
+    std::string t = s.substr(0, blank);
+    const std::string mark = "番";
+    std::vector<int> numbers;
+    std::size_t at = 0;
+    while (at < t.size()) {
+        auto end = t.find(mark, at);
+        if (end == std::string::npos || end == at || end - at > 2) return std::nullopt;
+        int n = 0;
+        for (std::size_t i = at; i < end; ++i) {
+            if (t[i] < '0' || t[i] > '9') return std::nullopt;
+            n = n * 10 + (t[i] - '0');
+        }
+        if (n < 1 || n > 18) return std::nullopt;
+        numbers.push_back(n);
+        at = end + mark.size();
+    }
+    if (static_cast<int>(numbers.size()) != horsesPerTicket(kind)) return std::nullopt;
+    Horses h{numbers[0], numbers[1], numbers.size() > 2 ? numbers[2] : 0};
+    bool ok = kind == 6 ? (h[0] != h[1] && h[1] != h[2] && h[0] != h[2])
+                        : (h[0] < h[1] && (kind != 5 || h[1] < h[2]));
+    return ok ? std::optional<Horses>(h) : std::nullopt;
+}
+
+}  // namespace
+
+void bakenbox(GameRecord& rec, Ui& ui) {
+    if (askStake(rec, ui) == StakeAnswer::Accepted) return;
+    if (rec.bakenkind >= 1 && rec.bakenkind <= kKinds) {
+        setTicketCount(rec, rec.bakenkind, ticketCount(rec, rec.bakenkind) - 1);
+        rec.bakenkind = 0;
+    }
+}
+
+bool registerTicket(GameRecord& rec, Ui& ui, int kind, const std::string& selection) {
+    if (rec.mochikin <= 99) {
+        ui.msgBox("持ち金が100円以下です", "持ち金", kStyleNotice);
+        return false;
+    }
+    Horses horses{};
+    if (kind <= 2) {
+        auto h = readOneHorse(ui, kind, selection);
+        if (!h) return false;
+        horses[0] = *h;
+    } else {
+        auto h = readHorses(kind, selection);
+        if (!h) {
+            ui.msgBox(kRangeMessage, kInputError, kStyleNotice);
+            return false;
+        }
+        horses = *h;
+    }
+
+    int count = ticketCount(rec, kind);
+    if (count >= capacity(kind)) {
+        // Full: only a selection already held can still be added to.
+        int held = findTicket(rec, kind, horses, count);
+        if (held < 0) {
+            ui.msgBox("この馬券はこれ以上買えません", kInputError, kStyleNotice);
+            return false;
+        }
+        if (askStake(rec, ui) == StakeAnswer::Cancelled) {
+            rec.bakenkind = 0;
+            return false;
+        }
+        Money stake = acceptedStake(rec);
+        ticketStake(rec, kind, held) += stake;
+        rec.mochikin -= stake;
+        setKindFlag(rec, kind);
+        return true;
+    }
+
+    setTicketCount(rec, kind, count + 1);
+    setTicketHorses(rec, kind, count, horses);
+    bakenbox(rec, ui);
+    if (rec.bakenkind == 0) return false;
+    Money stake = acceptedStake(rec);
+    ticketStake(rec, kind, count) = stake;
+    rec.mochikin -= stake;
+    int earlier = findTicket(rec, kind, horses, count);
+    if (earlier >= 0) {
+        ticketStake(rec, kind, earlier) += stake;
+        setTicketHorses(rec, kind, count, Horses{});
+        ticketStake(rec, kind, count) = 0;
+        setTicketCount(rec, kind, count);
+    }
+    setKindFlag(rec, kind);
+    return true;
+}
+
+bool tanshobox(GameRecord& rec, Ui& ui, const std::string& s) { return registerTicket(rec, ui, 1, s); }
+bool fukushobox(GameRecord& rec, Ui& ui, const std::string& s) { return registerTicket(rec, ui, 2, s); }
+bool umabox(GameRecord& rec, Ui& ui, const std::string& s) { return registerTicket(rec, ui, 3, s); }
+bool widebox(GameRecord& rec, Ui& ui, const std::string& s) { return registerTicket(rec, ui, 4, s); }
+bool sanrenpukubox(GameRecord& rec, Ui& ui, const std::string& s) { return registerTicket(rec, ui, 5, s); }
+bool sanrentanbox(GameRecord& rec, Ui& ui, const std::string& s) { return registerTicket(rec, ui, 6, s); }
+
+std::optional<std::string> typedEntry(Ui& ui, int kind) {
+    static const std::string kPrompts[kKinds] = {
+        "単勝の馬番を07や11などのように二桁で入れて下さい",
+        "副賞の馬番を07や11などのように二桁で入れて下さい",
+        "馬連の馬番を0715などのように四桁で入れて下さい",
+        "ワイドの馬番を0715などのように四桁で入れて下さい",
+        "３連副の馬番を071518などのように六桁で入れて下さい",
+        "３連単の馬番を071518などのように六桁で入れて下さい",
+    };
+    const std::size_t digits = kind <= 2 ? 2 : (kind <= 4 ? 4 : 6);
+    for (;;) {
+        std::string answer = ui.inputBox(kPrompts[kind - 1], "", "");
+        if (answer.empty()) return std::nullopt;
+        std::vector<long long> v;
+        bool ok = text::charCount(answer) == digits && text::isNumericText(answer);
+        for (std::size_t i = 0; ok && i < digits; i += 2) {
+            auto n = text::roundHalfEven(text::leadingNumber(text::charMid(answer, i + 1, 2)), -1000, 1000);
+            ok = n.has_value();
+            if (ok) v.push_back(*n);
+        }
+        if (ok) {
+            switch (kind) {
+                case 1:
+                case 2: ok = v[0] >= 1 && v[0] <= 18; break;
+                case 3:
+                case 4: ok = v[0] < v[1] && v[0] >= 1 && v[0] <= 17 && v[1] >= 2 && v[1] <= 18; break;
+                case 5: ok = v[0] < v[1] && v[1] < v[2] && v[0] >= 1 && v[2] <= 18; break;
+                case 6:
+                    for (long long n : v) ok = ok && n >= 1 && n <= 18;
+                    ok = ok && v[0] != v[1] && v[1] != v[2] && v[0] != v[2];
+                    break;
+            }
+        }
+        if (!ok) {
+            ui.msgBox("1から18の数字を入れて下さい", kInputError, kStyleNotice);
+            continue;
+        }
+        if (kind <= 2) return answer + "番";
+        std::string sel;
+        for (long long n : v) sel += std::to_string(n) + "番";
+        return sel + " ";
+    }
+}
+
+const std::string& labelCaption(int kind) {
+    static const std::string k[kKinds] = {"単勝の選択", "副賞の選択", "馬連の選択",
+                                          "ワイドの選択", "３連複の選択", "３連単の選択"};
+    return k[kind - 1];
+}
+
+const std::string& buttonCaption(int kind) {
+    static const std::string k[kKinds] = {"探勝", "副賞", "馬連", "ワイド", "3連複", "3連探"};
+    return k[kind - 1];
+}
+
+std::string focusSpeech(int kind, const std::string& currentText) {
+    return labelCaption(kind) + "\r\n" + currentText;
+}
+
+int pageStep(int kind, Modifiers m) {
+    if (kind < 3) return 0;
+    bool onlyShift = m.shift && !m.ctrl && !m.alt;
+    bool onlyCtrl = m.ctrl && !m.shift && !m.alt;
+    if (kind >= 5 && onlyShift) return 100;
+    if (kind == 6 && onlyCtrl) return 1000;
+    return 10;
+}
+
+int pageDownIndex(int index, int count, int step) { return index + step <= count - 1 ? index + step : count - 1; }
+
+int pageUpIndex(int index, int step) { return index >= step ? index - step : 0; }
+
+}  // namespace ozn

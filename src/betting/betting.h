@@ -1,0 +1,46 @@
+#pragma once
+// Stake entry, ticket registration and the selection lists' behaviour.
+#include <optional>
+#include <string>
+
+#include "betting/store.h"
+#include "core/interfaces.h"
+
+namespace ozn {
+
+// bakenbox: asks for the stake of the pending entry of kind `bakenkind`.
+// On cancel the pending entry is withdrawn and bakenkind becomes 0.
+void bakenbox(GameRecord& rec, Ui& ui);
+
+// The registration routine of a kind (1..6) with a selection text. The
+// caller has set bakenkind. true when a ticket was bought: the window then
+// moves the focus to the kind's list.
+bool registerTicket(GameRecord& rec, Ui& ui, int kind, const std::string& selection);
+
+bool tanshobox(GameRecord& rec, Ui& ui, const std::string& tanmoji);
+bool fukushobox(GameRecord& rec, Ui& ui, const std::string& fukumoji);
+bool umabox(GameRecord& rec, Ui& ui, const std::string& umamoji);
+bool widebox(GameRecord& rec, Ui& ui, const std::string& widemoji);
+bool sanrenpukubox(GameRecord& rec, Ui& ui, const std::string& umamoji);
+bool sanrentanbox(GameRecord& rec, Ui& ui, const std::string& umamoji);
+
+// Typed entry of list `kind`: asks for the digits until they pass or the
+// player gives up; returns the selection text to register.
+std::optional<std::string> typedEntry(Ui& ui, int kind);
+
+// Captions of Label1..Label6 and Command1..Command6.
+const std::string& labelCaption(int kind);
+const std::string& buttonCaption(int kind);
+
+// What a list says when it gets the focus.
+std::string focusSpeech(int kind, const std::string& currentText);
+
+struct Modifiers {
+    bool shift = false, ctrl = false, alt = false;
+};
+// Step of the Page keys in list `kind`; 0 where the keys do nothing.
+int pageStep(int kind, Modifiers mods);
+int pageDownIndex(int index, int count, int step);
+int pageUpIndex(int index, int step);
+
+}  // namespace ozn

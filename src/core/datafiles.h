@@ -1,0 +1,40 @@
+#pragma once
+// Reading and writing the game's small text files.
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/record.h"
+
+namespace ozn {
+
+inline constexpr int kMaxDataLines = 18;
+
+// The lines of a text file, decoded from UTF-8 (BOM optional) or, when the
+// bytes are not valid UTF-8, from Shift-JIS; CR LF, LF and CR all end a line.
+// nullopt when the file cannot be read.
+std::optional<std::vector<std::string>> readTextLines(const std::string& path);
+
+// Each returns false on a missing or unreadable file or one of more than 18
+// lines (and, for the odds, a line with exactly one blank).
+bool loadRaceNames(GameRecord& rec, const std::string& path);
+bool loadHorses(GameRecord& rec, const std::string& path);
+bool loadOdds(GameRecord& rec, const std::string& path);
+
+// Parsing of single lines, shared by the loaders.
+int aptitudeCode(const std::string& text);
+void parseHorseLine(const std::string& line, std::string& name, std::uint8_t& code);
+bool parseOddsLine(GameRecord& rec, int index, const std::string& line);
+
+// The saved money; nullopt when the file is missing or unreadable.
+std::optional<Money> readSaveFile(const std::string& path);
+// Replaces the save file without ever leaving a truncated one behind.
+bool writeSaveFile(const std::string& path, Money money);
+bool fileExists(const std::string& path);
+void deleteFile(const std::string& path);
+
+// The voice setting: 4 when the file is missing or does not hold a byte.
+std::uint8_t readSettings(const std::string& path);
+void writeSettings(const std::string& path, std::uint8_t voicemode);  // failures ignored
+
+}  // namespace ozn

@@ -1,0 +1,91 @@
+#pragma once
+// The small interfaces through which everything outside the game logic comes in.
+#include <cstdint>
+#include <string>
+
+namespace ozn {
+
+// Message-box button styles.
+inline constexpr int kStyleOk = 0;
+inline constexpr int kStyleNotice = 6;          // キャンセル / 再試行 / 続行, no icon
+inline constexpr int kStyleYesNo = 4;           // はい / いいえ
+inline constexpr int kStyleYesNoQuestion = 36;  // はい / いいえ with the question icon
+
+enum class Answer { Yes, No, Other };
+
+// Dialogs and the print area of the main window.
+class Ui {
+public:
+    virtual ~Ui() = default;
+    // An empty title shows the application's title.
+    virtual Answer msgBox(const std::string& prompt, const std::string& title, int style) = 0;
+    // Returns "" when the player cancels.
+    virtual std::string inputBox(const std::string& prompt, const std::string& title,
+                                 const std::string& def) = 0;
+    virtual void print(const std::string& text) = 0;      // stays on the line
+    virtual void printLine(const std::string& text) = 0;  // moves to the next line
+    virtual void clearPrint() = 0;
+    virtual void processEvents() = 0;
+    virtual void setClipboard(const std::string& text) = 0;
+};
+
+class Random {
+public:
+    virtual ~Random() = default;
+    virtual double next() = 0;  // uniform in [0, 1)
+    virtual void reseed() = 0;  // mixes the clock (or a counter) into the state
+};
+
+// Integer part of u * n + 1: a number from 1..n.
+int draw(Random& rng, int n);
+
+class Clock {
+public:
+    virtual ~Clock() = default;
+    virtual double monotonicSeconds() = 0;
+    virtual double secondsOfDay() = 0;
+    virtual void sleepMs(int ms) = 0;
+};
+
+// One speech engine. speak() returns false when the engine failed.
+class SpeechEngine {
+public:
+    virtual ~SpeechEngine() = default;
+    // wait: return only once the text has been spoken; otherwise cut off
+    // whatever is still being spoken and return at once.
+    virtual bool speak(const std::string& text, bool wait) = 0;
+};
+
+enum class SpeakMode { Interrupt, Wait };
+
+// The game's `reading`: speaks a text through the chosen engine.
+class Speaker {
+public:
+    virtual ~Speaker() = default;
+    virtual void reading(const std::string& text, SpeakMode mode = SpeakMode::Interrupt) = 0;
+};
+
+class Mp3Player {
+public:
+    virtual ~Mp3Player() = default;
+    virtual void init() = 0;
+    virtual void free() = 0;
+    // Plays a file to its end. With serviceEvents the window's events are
+    // processed while waiting; a missing or unreadable file ends at once.
+    virtual void playAndWait(const std::string& path, bool serviceEvents, Ui& ui) = 0;
+};
+
+}  // namespace ozn
+
+namespace ozn {
+
+// The outside world as the game logic sees it.
+struct Ports {
+    Ui& ui;
+    Random& rng;
+    Clock& clock;
+    Speaker& speech;
+    Mp3Player& mp3;
+};
+
+}  // namespace ozn

@@ -1,0 +1,108 @@
+#include "core/lifecycle.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "core/datafiles.h"
+#include "core/text.h"
+
+namespace ozn {
+namespace {
+
+std::string withSlash(std::string dir) {
+    if (dir.empty() || dir.back() != '/') dir += '/';
+    return dir;
+}
+
+bool folderWritable(const std::string& apppath) {
+    std::string probe = apppath + "test.txt";
+    int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    ::close(fd);
+    ::unlink(probe.c_str());
+    return true;
+}
+
+// The save file when the program folder cannot be written. $TEMP as the game
+// always did; without it a temporary folder would lose the money on restart,
+// so the user's data folder is used.
+std::string fallbackSavePath(const StartupEnv& env) {
+    if (!env.temp.empty()) return withSlash(env.temp) + "baken.txt";
+    std::error_code ec;
+    std::filesystem::create_directories(env.dataHome, ec);
+    return withSlash(env.dataHome) + "baken.txt";
+}
+
+bool decideMoney(GameRecord& rec, Ui& ui, const StartupEnv& env) {
+    constexpr Money kStartingMoney = 15000;
+    if (text::charCount(env.commandLine) >= 3) {
+        double amount = text::leadingNumber(env.commandLine);
+        auto money = text::roundHalfEven(amount, 100, 300000);
+        if (amount < 100 || amount > 300000 || !money) {
+            ui.msgBox("100円以上300000円以下に設定してください", "エラー", kStyleNotice);
+            return false;
+        }
+        rec.mochikin = *money;
+        return true;
+    }
+    rec.bakenpath = folderWritable(rec.apppath) ? rec.apppath + "baken.txt" : fallbackSavePath(env);
+    rec.mochikin = readSaveFile(rec.bakenpath).value_or(kStartingMoney);
+    return true;
+}
+
+}  // namespace
+
+std::string settingsPath(const GameRecord& rec) { return rec.apppath + "ozn.cfg"; }
+
+bool startUp(GameRecord& rec, Ui& ui, const StartupEnv& env, const StartupHooks& hooks) {
+    rec.apppath = withSlash(env.exeDir);
+    if (!loadRaceNames(rec, rec.apppath + "race.txt")) {
+        ui.msgBox("レース名ファイル読みこみエラーです", "エラー", kStyleNotice);
+        return false;
+    }
+    if (!loadHorses(rec, rec.apppath + "horsename.txt")) {
+        ui.msgBox("馬名ファイル読みこみエラーです", "エラー", kStyleNotice);
+        return false;
+    }
+    if (!loadOdds(rec, rec.apppath + "odds.txt")) {
+        ui.msgBox("オッズデータ読みこみエラーです。", "error", kStyleNotice);
+        return false;
+    }
+    if (!decideMoney(rec, ui, env)) return false;
+    if (rec.raceno == 0) rec.raceno = 1;
+    if (hooks.readlist) hooks.readlist();
+    if (hooks.initOutside) hooks.initOutside();
+    rec.voicemode = readSettings(settingsPath(rec));
+    return true;
+}
+
+EndResult endshori(GameRecord& rec, Ui& ui, Mp3Player& mp3) {
+    mp3.free();
+    if (rec.mochikin < 100) {
+        deleteFile(rec.bakenpath);
+        return EndResult::GameOver;
+    }
+    // Money from the command line has no save file; never write one elsewhere.
+    if (rec.bakenpath.empty()) return EndResult::Close;
+    if (!writeSaveFile(rec.bakenpath, rec.mochikin)) {
+        ui.msgBox("ファイル書きこみエラーです", "エラー", kStyleNotice);
+        return EndResult::WriteFailed;
+    }
+    return EndResult::Close;
+}
+
+CloseResult closeRequest(GameRecord& rec, Ui& ui, Mp3Player& mp3) {
+    writeSettings(settingsPath(rec), rec.voicemode);
+    if (ui.msgBox("終了しますか?", "", kStyleYesNoQuestion) != Answer::Yes) return CloseResult::Stay;
+    rec.pctkvoice.reset();
+    switch (endshori(rec, ui, mp3)) {
+        case EndResult::Close: return CloseResult::Close;
+        case EndResult::GameOver: return CloseResult::GameOver;
+        case EndResult::WriteFailed: return CloseResult::WriteFailed;
+    }
+    return CloseResult::Close;
+}
+
+}  // namespace ozn

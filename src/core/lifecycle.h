@@ -1,0 +1,43 @@
+#pragma once
+// Start-up, the close request and the end procedure.
+#include <functional>
+#include <string>
+
+#include "core/interfaces.h"
+#include "core/record.h"
+
+namespace ozn {
+
+struct StartupEnv {
+    std::string exeDir;       // folder of the program file
+    std::string commandLine;  // all arguments joined by one blank
+    std::string temp;         // $TEMP, "" when unset
+    std::string dataHome;     // where the save goes when neither the program folder nor $TEMP serve
+};
+
+struct StartupHooks {
+    std::function<void()> readlist;      // generates the first race card
+    std::function<void()> initOutside;   // MP3 library and speech objects
+};
+
+// Runs the start-up sequence. false: a message was shown and the program
+// must end at once, saving nothing.
+bool startUp(GameRecord& rec, Ui& ui, const StartupEnv& env, const StartupHooks& hooks);
+
+std::string settingsPath(const GameRecord& rec);
+
+enum class EndResult {
+    Close,        // money saved; the window closes
+    GameOver,     // below 100 yen: save file deleted, end at once
+    WriteFailed,  // message shown; end at once with an error status
+};
+
+// endshori: releases the MP3 player, then saves or deletes the money.
+EndResult endshori(GameRecord& rec, Ui& ui, Mp3Player& mp3);
+
+enum class CloseResult { Stay, Close, GameOver, WriteFailed };
+
+// The close request of the main window (close box, exit menu, end procedure).
+CloseResult closeRequest(GameRecord& rec, Ui& ui, Mp3Player& mp3);
+
+}  // namespace ozn

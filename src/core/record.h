@@ -1,0 +1,106 @@
+#pragma once
+// The game record: every piece of state of one run, owned by the main window.
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace ozn {
+
+class SpeechEngine;
+
+using Money = std::int64_t;  // 64-bit so that no payout can wrap around
+
+inline constexpr int kHorses = 18;
+inline constexpr int kPairs = 153;
+inline constexpr int kTrios = 816;
+inline constexpr int kTrifectas = 4896;
+inline constexpr int kRacesPerMeeting = 12;
+
+struct GameRecord {
+    // Program, files and settings.
+    std::string apppath;    // program folder, always ending in "/"
+    std::string bakenpath;  // save file; empty when the money came from the command line
+    std::uint8_t voicemode = 0;
+    std::shared_ptr<SpeechEngine> pctkvoice;
+    std::shared_ptr<SpeechEngine> sapivoice;
+
+    // Money.
+    Money mochikin = 0;
+    Money mochikinmae = 0;
+
+    // Meeting and current race.
+    std::uint8_t raceno = 0;
+    std::array<std::uint8_t, kRacesPerMeeting> racehist{};
+    std::array<std::string, kHorses> racelist;
+    std::string racename;
+    std::uint8_t fanfare = 0;
+
+    // Horses and the current field (by line, then by horse number).
+    std::array<std::string, kHorses> horsename;
+    std::array<std::uint8_t, kHorses> tekisei{};
+    std::array<std::string, kHorses> umaname;
+    std::array<std::uint8_t, kHorses> umatekisei{};
+    std::array<std::uint8_t, kHorses> ninki{};
+    std::uint8_t yoso1 = 0, yoso2 = 0, yoso3 = 0;
+
+    // Odds table by popularity rank.
+    std::array<double, kHorses> tanodds{};
+    std::array<std::string, kHorses> tanoddsstr;
+    std::array<double, kHorses> fukuodds{};
+    std::array<std::string, kHorses> fukuoddsstr;
+    std::array<double, kHorses> fukuodds1{};
+    std::array<std::string, kHorses> fukuodds1str;
+    std::array<double, kHorses> fukuodds2{};
+    std::array<std::string, kHorses> fukuodds2str;
+
+    // Sorted combination tables (by popularity number).
+    std::array<double, kPairs> umaodds{};
+    std::array<std::int16_t, kPairs> umaidx{};
+    std::array<double, kPairs> wideoddsmin{};
+    std::array<double, kPairs> wideoddsmax{};
+    std::array<std::int16_t, kPairs> wideidx{};
+    std::array<double, kTrios> sanrenpukuodds{};
+    std::array<std::int16_t, kTrios> sanrenpukuidx{};
+    std::array<double, kTrifectas> sanrentanodds{};
+    std::array<std::int16_t, kTrifectas> sanrentanidx{};
+
+    // Ticket store.
+    std::uint8_t tancount = 0;
+    std::array<std::uint8_t, kHorses> tanban{};
+    std::array<Money, kHorses> tankin{};
+    std::int16_t tanflag = 0;
+
+    std::uint8_t fukucount = 0;
+    std::array<std::uint8_t, kHorses> fukuban{};
+    std::array<Money, kHorses> fukukin{};
+    std::int16_t fukuflag = 0;
+
+    std::uint8_t umacount = 0;
+    std::array<std::uint8_t, kPairs> umaban1{}, umaban2{};
+    std::array<Money, kPairs> umakin{};
+    std::int16_t umaflag = 0;
+
+    std::uint8_t widecount = 0;
+    std::array<std::uint8_t, kPairs> wideban1{}, wideban2{};
+    std::array<Money, kPairs> widekin{};
+    std::uint8_t wideflag = 0;  // 255 = set
+
+    std::int16_t sanrenpukucount = 0;
+    std::array<std::int16_t, kTrios> sanrenpukuban1{}, sanrenpukuban2{}, sanrenpukuban3{};
+    std::array<Money, kTrios> sanrenpukukin{};
+    std::int16_t sanrenpukuflag = 0;
+
+    std::int16_t sanrentancount = 0;
+    std::array<std::int16_t, kTrifectas> sanrentanban1{}, sanrentanban2{}, sanrentanban3{};
+    std::array<Money, kTrifectas> sanrentankin{};
+    std::int16_t sanrentanflag = 0;
+
+    std::int16_t bakenkind = 0;
+    std::string kingaku;
+};
+
+inline constexpr std::int16_t kTrue = -1;  // Boolean flags keep True = -1
+inline constexpr std::uint8_t kWideSet = 255;
+
+}  // namespace ozn

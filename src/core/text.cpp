@@ -1,0 +1,194 @@
+#include "core/text.h"
+
+#include <cfenv>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+namespace ozn::text {
+namespace {
+
+bool isCont(unsigned char c) { return (c & 0xC0) == 0x80; }
+
+// Byte offset of the 0-based character index, or s.size() past the end.
+std::size_t byteOffset(std::string_view s, std::size_t chars) {
+    std::size_t i = 0;
+    while (i < s.size() && chars > 0) {
+        ++i;
+        while (i < s.size() && isCont(static_cast<unsigned char>(s[i]))) ++i;
+        --chars;
+    }
+    return i;
+}
+
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n'; }
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Longest number at the start of s (no blanks inside); returns its length.
+std::size_t scanNumber(std::string_view s) {
+    std::size_t i = 0;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
+    std::size_t digits = 0;
+    while (i < s.size() && isDigit(s[i])) ++i, ++digits;
+    if (i < s.size() && s[i] == '.') {
+        ++i;
+        while (i < s.size() && isDigit(s[i])) ++i, ++digits;
+    }
+    if (digits == 0) return 0;
+    if (i < s.size() && (s[i] == 'e' || s[i] == 'E' || s[i] == 'd' || s[i] == 'D')) {
+        std::size_t j = i + 1;
+        if (j < s.size() && (s[j] == '+' || s[j] == '-')) ++j;
+        std::size_t expDigits = 0;
+        while (j < s.size() && isDigit(s[j])) ++j, ++expDigits;
+        if (expDigits > 0) i = j;
+    }
+    return i;
+}
+
+double toDouble(std::string_view number) {
+    std::string t(number);
+    for (char& c : t)
+        if (c == 'd' || c == 'D') c = 'e';
+    return std::strtod(t.c_str(), nullptr);
+}
+
+std::string_view trimBlanks(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+    return s;
+}
+
+}  // namespace
+
+bool isValidUtf8(std::string_view s) {
+    std::size_t i = 0;
+    while (i < s.size()) {
+        auto c = static_cast<unsigned char>(s[i]);
+        std::size_t n;
+        std::uint32_t cp;
+        if (c < 0x80) { ++i; continue; }
+        if ((c & 0xE0) == 0xC0) n = 1, cp = c & 0x1F;
+        else if ((c & 0xF0) == 0xE0) n = 2, cp = c & 0x0F;
+        else if ((c & 0xF8) == 0xF0) n = 3, cp = c & 0x07;
+        else return false;
+        if (i + n >= s.size()) return false;
+        for (std::size_t k = 1; k <= n; ++k) {
+            auto d = static_cast<unsigned char>(s[i + k]);
+            if (!isCont(d)) return false;
+            cp = (cp << 6) | (d & 0x3F);
+        }
+        static constexpr std::uint32_t kMin[] = {0, 0x80, 0x800, 0x10000};
+        if (cp < kMin[n] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+        i += n + 1;
+    }
+    return true;
+}
+
+std::size_t charCount(std::string_view s) {
+    std::size_t n = 0;
+    for (char c : s)
+        if (!isCont(static_cast<unsigned char>(c))) ++n;
+    return n;
+}
+
+std::size_t charFind(std::string_view s, std::string_view needle, std::size_t from) {
+    if (from < 1) from = 1;
+    std::size_t start = byteOffset(s, from - 1);
+    if (start > s.size()) return 0;
+    auto pos = s.find(needle, start);
+    if (pos == std::string_view::npos) return 0;
+    return charCount(s.substr(0, pos)) + 1;
+}
+
+std::string charMid(std::string_view s, std::size_t start, std::size_t count) {
+    if (start < 1) start = 1;
+    std::size_t b = byteOffset(s, start - 1);
+    std::string_view rest = s.substr(b);
+    if (count == std::string_view::npos) return std::string(rest);
+    return std::string(rest.substr(0, byteOffset(rest, count)));
+}
+
+std::string charLeft(std::string_view s, std::size_t count) { return charMid(s, 1, count); }
+
+std::string charRight(std::string_view s, std::size_t count) {
+    std::size_t n = charCount(s);
+    if (count >= n) return std::string(s);
+    return charMid(s, n - count + 1);
+}
+
+double leadingNumber(std::string_view s) {
+    std::string compact;
+    for (char c : s)
+        if (!isBlank(c)) compact += c;
+    std::size_t len = scanNumber(compact);
+    return len == 0 ? 0.0 : toDouble(std::string_view(compact).substr(0, len));
+}
+
+bool isNumericText(std::string_view s) { return strictNumber(s).has_value(); }
+
+std::optional<double> strictNumber(std::string_view s) {
+    s = trimBlanks(s);
+    std::size_t len = scanNumber(s);
+    if (len == 0 || len != s.size()) return std::nullopt;
+    return toDouble(s);
+}
+
+std::string plainNumber(std::int64_t n) { return std::to_string(n); }
+
+std::string signedNumber(std::int64_t n) { return n < 0 ? std::to_string(n) : " " + std::to_string(n); }
+
+std::string formatOdds(double v, int decimals) {
+    if (!std::isfinite(v)) return "0.";
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.14e", v);
+    // buf: [-]d.dddddddddddddde[+-]xx
+    std::string_view t(buf);
+    bool negative = t.front() == '-';
+    if (negative) t.remove_prefix(1);
+    std::string digits;
+    for (char c : t.substr(0, t.find('e')))
+        if (isDigit(c)) digits += c;
+    int exp10 = std::atoi(t.data() + t.find('e') + 1);
+    int intDigits = exp10 + 1;  // digits before the decimal point
+    int keep = intDigits + decimals;
+    if (keep < 0) {
+        digits.clear();
+    } else if (keep < static_cast<int>(digits.size())) {
+        bool up = digits[keep] >= '5';
+        digits.resize(keep);
+        if (up) {
+            int k = keep - 1;
+            while (k >= 0 && digits[k] == '9') digits[k--] = '0';
+            if (k >= 0) ++digits[k];
+            else digits.insert(digits.begin(), '1'), ++intDigits;
+        }
+    }
+    // Place the digits around the decimal point.
+    std::string intPart, fracPart;
+    for (int pos = 0; pos < intDigits; ++pos)
+        intPart += pos < static_cast<int>(digits.size()) ? digits[pos] : '0';
+    for (int pos = intDigits; pos < intDigits + decimals; ++pos)
+        fracPart += (pos >= 0 && pos < static_cast<int>(digits.size())) ? digits[pos] : '0';
+    while (!fracPart.empty() && fracPart.back() == '0') fracPart.pop_back();
+    auto firstNonZero = intPart.find_first_not_of('0');
+    intPart = firstNonZero == std::string::npos ? "0" : intPart.substr(firstNonZero);
+    std::string out = intPart + "." + fracPart;
+    if (negative && (intPart != "0" || !fracPart.empty())) out = "-" + out;
+    return out;
+}
+
+std::string oneDecimal(std::string s) {
+    if (!s.empty() && s.back() == '.') s += '0';
+    return s;
+}
+
+double roundOdds(double v, int decimals) { return leadingNumber(formatOdds(v, decimals)); }
+
+std::optional<std::int64_t> roundHalfEven(double v, std::int64_t lo, std::int64_t hi) {
+    if (!std::isfinite(v)) return std::nullopt;
+    double r = std::nearbyint(v);  // the default rounding mode rounds halves to even
+    if (r < static_cast<double>(lo) || r > static_cast<double>(hi) || r >= 0x1p63) return std::nullopt;
+    return static_cast<std::int64_t>(r);
+}
+
+}  // namespace ozn::text

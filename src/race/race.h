@@ -1,0 +1,61 @@
+#pragma once
+// The race run: the draws, the settlement and the flow from the start to
+// the next race card.
+#include <array>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "core/interfaces.h"
+#include "core/record.h"
+#include "racecard/racecard.h"
+
+namespace ozn {
+
+struct RaceOutcome {
+    int scratched = 0;  // 0: none
+    int fallen = 0;     // 0: none
+    int finishers = kHorses;
+    std::array<int, kHorses> order{};  // horse number by position, 1..finishers used
+    int first = 0, second = 0, third = 0;
+    int p1 = 0, p2 = 0, p3 = 0;  // their popularity ranks
+};
+
+int drawScratch(Random& rng);
+int drawFall(Random& rng, Ui& ui, int scratched);
+// First to last place; fills order, first..third and p1..p3.
+void drawFinish(const GameRecord& rec, Random& rng, Ui& ui, RaceOutcome& out);
+std::string finishingOrderText(const RaceOutcome& out);
+
+struct PrintPiece {
+    std::string text;
+    bool newline;  // print a line, or stay on the line
+};
+
+struct Settlement {
+    std::vector<PrintPiece> prints;
+    std::string announcement;
+};
+
+// Pays and refunds every ticket; changes only mochikin.
+Settlement settle(GameRecord& rec, const RaceOutcome& out);
+
+// "金額は変わりません" / " 1200円増えました" / " 300円減りました".
+std::string moneyChangeLine(Money now, Money before);
+
+struct RaceHooks {
+    std::function<void()> controlon;
+    // Asks the window to close (close request). true when the program ends.
+    std::function<bool()> closeWindow;
+    // The next card is ready.
+    std::function<void(CardLists)> showCard;
+};
+
+enum class HassoResult { NextRace, GameOver, Ended, WriteFailed };
+
+// hasso: one race from the fanfare to the next card. GameOver: the money
+// ran out and the program must end at once. Ended: the player left.
+// WriteFailed: the money could not be saved (message shown); end at once.
+HassoResult hasso(GameRecord& rec, Ports& ports, const RaceHooks& hooks);
+
+}  // namespace ozn

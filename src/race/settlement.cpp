@@ -1,0 +1,181 @@
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "betting/store.h"
+#include "core/text.h"
+#include "race/race.h"
+
+namespace ozn {
+namespace {
+
+class Settler {
+public:
+    Settler(GameRecord& rec, const RaceOutcome& out) : rec_(rec), out_(out) {}
+
+    Settlement run() {
+        win();
+        place();
+        quinella();
+        wide();
+        trio();
+        trifecta();
+        return std::move(result_);
+    }
+
+private:
+    double T(int rank) const { return rec_.tanodds[rank - 1]; }
+    double F(int rank) const { return rec_.fukuodds[rank - 1]; }
+    int rankOf(int horse) const { return rec_.ninki[horse - 1]; }
+
+    void pay(Money stake, double multiplier) {
+        double total = static_cast<double>(stake) * multiplier + static_cast<double>(rec_.mochikin);
+        rec_.mochikin = text::roundHalfEven(total, std::numeric_limits<Money>::min(),
+                                            std::numeric_limits<Money>::max())
+                            .value_or(std::numeric_limits<Money>::max());
+    }
+
+    // Refunds every ticket of the kind that names the scratched horse.
+    void refundScratched(int kind) {
+        if (!out_.scratched) return;
+        for (int i = 0; i < ticketCount(rec_, kind); ++i) {
+            Horses h = ticketHorses(rec_, kind, i);
+            if (std::find(h.begin(), h.end(), out_.scratched) != h.end()) rec_.mochikin += ticketStake(rec_, kind, i);
+        }
+    }
+
+    void line(const std::string& text) { result_.prints.push_back({text, true}); }
+    void stay(const std::string& text) { result_.prints.push_back({text, false}); }
+
+    static std::string fixed(const std::string& t) { return text::oneDecimal(t); }
+
+    void win() {
+        for (int i = 0; i < rec_.tancount; ++i) {
+            int h = rec_.tanban[i];
+            if (h == out_.first) {
+                pay(rec_.tankin[i], T(out_.p1));
+                std::string l = "単勝 " + text::signedNumber(h) + "番" + rec_.tanoddsstr[out_.p1 - 1] + "倍";
+                line(l);
+                result_.announcement += l + "\r\n";
+            }
+            if (h == out_.scratched) rec_.mochikin += rec_.tankin[i];
+        }
+    }
+
+    // Place and wide lines after the first are indented under it.
+    void indentedLine(bool& firstLine, const std::string& label, const std::string& l) {
+        std::string prefix = firstLine ? label : "  ";
+        firstLine = false;
+        stay(prefix);
+        line(l);
+        result_.announcement += prefix + l;
+    }
+
+    void place() {
+        refundScratched(2);
+        bool firstLine = true;
+        struct Finish {
+            int horse;
+            const std::array<double, kHorses>& odds;
+            const std::array<std::string, kHorses>& text;
+            int rank;
+        };
+        const Finish finishes[] = {{out_.first, rec_.fukuodds1, rec_.fukuodds1str, out_.p1},
+                                   {out_.second, rec_.fukuodds2, rec_.fukuodds2str, out_.p2},
+                                   {out_.third, rec_.fukuodds, rec_.fukuoddsstr, out_.p3}};
+        for (const Finish& f : finishes)
+            for (int i = 0; i < rec_.fukucount; ++i)
+                if (rec_.fukuban[i] == f.horse) {
+                    pay(rec_.fukukin[i], f.odds[f.rank - 1]);
+                    indentedLine(firstLine, "副賞 ",
+                                 text::signedNumber(f.horse) + "番" + f.text[f.rank - 1] + "倍");
+                }
+    }
+
+    void quinella() {
+        refundScratched(3);
+        int a = std::min(out_.first, out_.second), b = std::max(out_.first, out_.second);
+        int lo = std::min(out_.p1, out_.p2), hi = std::max(out_.p1, out_.p2);
+        std::string mult = text::formatOdds(F(hi) * T(lo), 1);
+        for (int i = 0; i < rec_.umacount; ++i)
+            if (rec_.umaban1[i] == a && rec_.umaban2[i] == b) {
+                pay(rec_.umakin[i], text::leadingNumber(mult));
+                std::string l = "馬連 " + text::signedNumber(a) + "番" + text::signedNumber(b) + "番" + fixed(mult) + "倍";
+                line(l);
+                result_.announcement += "\r\n" + l + "\r\n";
+                break;
+            }
+    }
+
+    void wide() {
+        refundScratched(4);
+        bool firstLine = true;
+        const std::pair<int, int> pairs[] = {
+            {out_.first, out_.second}, {out_.first, out_.third}, {out_.second, out_.third}};
+        for (auto [x, y] : pairs) {
+            int a = std::min(x, y), b = std::max(x, y);
+            int lo = std::min(rankOf(x), rankOf(y)), hi = std::max(rankOf(x), rankOf(y));
+            static constexpr double kFactor[] = {0.4, 0.5, 0.6, 0.7, 0.8, 0.9};
+            double f = kFactor[(hi - 1) / 3];
+            std::string mult = text::formatOdds((F(hi) * T(lo)) * f, 1);  // printed without the ".0" fix
+            for (int i = 0; i < rec_.widecount; ++i)
+                if (rec_.wideban1[i] == a && rec_.wideban2[i] == b) {
+                    pay(rec_.widekin[i], text::leadingNumber(mult));
+                    indentedLine(firstLine, "ワイド ",
+                                 text::signedNumber(a) + "番" + text::signedNumber(b) + "番" + mult + "倍");
+                }
+        }
+    }
+
+    std::string threeHorses(int a, int b, int c) const {
+        return std::to_string(a) + "番" + std::to_string(b) + "番" + std::to_string(c) + "番 ";
+    }
+
+    void trio() {
+        refundScratched(5);
+        std::array<std::pair<int, int>, 3> f = {
+            {{out_.first, out_.p1}, {out_.second, out_.p2}, {out_.third, out_.p3}}};
+        std::sort(f.begin(), f.end());
+        // The win factor goes to the lowest horse number, not the favourite.
+        std::string mult = text::formatOdds((T(f[0].second) * F(f[1].second)) * F(f[2].second), 1);
+        for (int i = 0; i < rec_.sanrenpukucount; ++i)
+            if (rec_.sanrenpukuban1[i] == f[0].first && rec_.sanrenpukuban2[i] == f[1].first &&
+                rec_.sanrenpukuban3[i] == f[2].first) {
+                pay(rec_.sanrenpukukin[i], text::leadingNumber(mult));
+                std::string l = "３連副 " + threeHorses(f[0].first, f[1].first, f[2].first) + fixed(mult) + "倍";
+                line(l);
+                result_.announcement += "\r\n" + l + "\r\n";
+                break;
+            }
+    }
+
+    void trifecta() {
+        refundScratched(6);
+        std::string mult = text::formatOdds(((T(out_.p1) * F(out_.p2)) * F(out_.p3)) * 1.5, 1);
+        for (int i = 0; i < rec_.sanrentancount; ++i)
+            if (rec_.sanrentanban1[i] == out_.first && rec_.sanrentanban2[i] == out_.second &&
+                rec_.sanrentanban3[i] == out_.third) {
+                pay(rec_.sanrentankin[i], text::leadingNumber(mult));
+                std::string l = "３連探 " + threeHorses(out_.first, out_.second, out_.third) + fixed(mult) + "倍";
+                line(l);
+                result_.announcement += l;
+                break;
+            }
+    }
+
+    GameRecord& rec_;
+    const RaceOutcome& out_;
+    Settlement result_;
+};
+
+}  // namespace
+
+Settlement settle(GameRecord& rec, const RaceOutcome& out) { return Settler(rec, out).run(); }
+
+std::string moneyChangeLine(Money now, Money before) {
+    if (now == before) return "金額は変わりません";
+    if (now > before) return text::signedNumber(now - before) + "円増えました";
+    return text::signedNumber(before - now) + "円減りました";
+}
+
+}  // namespace ozn

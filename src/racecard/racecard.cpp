@@ -1,0 +1,208 @@
+#include "racecard/racecard.h"
+
+#include <algorithm>
+
+#include "core/text.h"
+
+namespace ozn {
+namespace {
+
+void setProfile(GameRecord& rec, std::uint8_t a, std::uint8_t b, std::uint8_t c) {
+    rec.yoso1 = a;
+    rec.yoso2 = b;
+    rec.yoso3 = c;
+}
+
+struct RaceLine {
+    void (*profile)(GameRecord&);
+    std::uint8_t fanfare;
+};
+
+constexpr RaceLine kRaceTable[kHorses] = {
+    {dirtrace, 1},  {shiba1200, 2}, {shiba1200, 1}, {shiba1600, 2}, {shiba1600, 2}, {shiba1600, 1},
+    {shiba1600, 1}, {shiba2000, 1}, {shiba2000, 1}, {shiba2000, 2}, {shiba2200, 2}, {shiba2200, 2},
+    {shiba2400, 1}, {shiba2400, 1}, {shiba2400, 1}, {shiba2500, 1}, {shiba3000, 2}, {shiba3200, 2},
+};
+
+// Draws from 1..18 until the number is not yet taken, letting the window
+// breathe after every attempt.
+int drawFree(Random& rng, Ui& ui, const std::array<bool, kHorses + 1>& taken) {
+    for (;;) {
+        int n = draw(rng, kHorses);
+        ui.processEvents();
+        if (!taken[n]) return n;
+    }
+}
+
+std::string std1(double odds) { return text::oneDecimal(text::formatOdds(odds, 1)); }
+
+void fillWinPlace(const GameRecord& rec, CardLists& lists) {
+    for (int h = 1; h <= kHorses; ++h) {
+        int r = rec.ninki[h - 1];
+        std::string head = std::to_string(h) + "番 " + rec.umaname[h - 1] + " ";
+        std::string tail = text::signedNumber(r) + "番人気)";
+        lists[0].push_back(head + rec.tanoddsstr[r - 1] + "倍" + tail);
+        lists[1].push_back(head + rec.fukuoddsstr[r - 1] + "倍から" + rec.fukuodds1str[r - 1] + "倍" + tail);
+    }
+}
+
+}  // namespace
+
+void dirtrace(GameRecord& rec) { setProfile(rec, 1, 2, 3); }
+void shiba1200(GameRecord& rec) { setProfile(rec, 2, 3, 1); }
+void shiba1600(GameRecord& rec) { setProfile(rec, 3, 1, 2); }
+void shiba2000(GameRecord& rec) { setProfile(rec, 4, 5, 6); }
+void shiba2200(GameRecord& rec) { setProfile(rec, 5, 6, 4); }
+void shiba2400(GameRecord& rec) { setProfile(rec, 6, 4, 5); }
+void shiba2500(GameRecord& rec) { setProfile(rec, 7, 8, 9); }
+void shiba3000(GameRecord& rec) { setProfile(rec, 8, 9, 7); }
+void shiba3200(GameRecord& rec) { setProfile(rec, 9, 7, 8); }
+
+void selectCourse(GameRecord& rec, int raceLine) {
+    const RaceLine& row = kRaceTable[raceLine - 1];
+    row.profile(rec);
+    rec.fanfare = row.fanfare;
+}
+
+CardLists readlist(GameRecord& rec, Random& rng, Ui& ui) {
+    // A race number outside the meeting has no room in racehist: start a new meeting.
+    if (rec.raceno < 1 || rec.raceno > kRacesPerMeeting) {
+        rec.raceno = 1;
+        rec.racehist.fill(0);
+        rec.racename.clear();
+    }
+
+    // The race line, never one already run in this meeting.
+    int line;
+    for (;;) {
+        rng.reseed();
+        line = draw(rng, kHorses);
+        rec.racename = rec.racelist[line - 1];
+        auto run = rec.racehist.begin() + rec.raceno;
+        if (std::find(rec.racehist.begin(), run, line) == run) break;
+    }
+    rec.racehist[rec.raceno - 1] = static_cast<std::uint8_t>(line);
+    selectCourse(rec, line);
+
+    // Post positions: horse number d runs the horse of line drawn[d].
+    rng.reseed();
+    std::array<bool, kHorses + 1> taken{};
+    for (int d = 1; d <= kHorses; ++d) {
+        int horseLine = drawFree(rng, ui, taken);
+        taken[horseLine] = true;
+        rec.umaname[d - 1] = rec.horsename[horseLine - 1];
+        rec.umatekisei[d - 1] = rec.tekisei[horseLine - 1];
+    }
+
+    // The course favourites: the highest horse number carrying each code.
+    std::array<int, kHorses + 1> byRank{};  // byRank[k] = horse number of rank k
+    for (int h = 1; h <= kHorses; ++h) {
+        std::uint8_t code = rec.umatekisei[h - 1];
+        if (code == rec.yoso1) byRank[1] = h;
+        else if (code == rec.yoso2) byRank[2] = h;
+        else if (code == rec.yoso3) byRank[3] = h;
+    }
+    taken.fill(false);
+    for (int k = 1; k <= 3; ++k) taken[byRank[k]] = byRank[k] != 0;
+    // The others at random; a favourite rank that no runner's code matched is
+    // filled the same way, so the ranks stay a permutation.
+    auto fillRank = [&](int k) {
+        byRank[k] = drawFree(rng, ui, taken);
+        taken[byRank[k]] = true;
+    };
+    for (int k = 4; k <= kHorses; ++k) fillRank(k);
+    for (int k = 1; k <= 3; ++k)
+        if (byRank[k] == 0) fillRank(k);
+
+    rec.yoso1 = static_cast<std::uint8_t>(byRank[1]);
+    rec.yoso2 = static_cast<std::uint8_t>(byRank[2]);
+    rec.yoso3 = static_cast<std::uint8_t>(byRank[3]);
+    for (int k = 1; k <= kHorses; ++k) rec.ninki[byRank[k] - 1] = static_cast<std::uint8_t>(k);
+
+    CardLists lists;
+    fillWinPlace(rec, lists);
+    combinationOdds(rec, lists);
+    rec.mochikinmae = rec.mochikin;
+    return lists;
+}
+
+void combinationOdds(GameRecord& rec, CardLists& lists) {
+    auto W = [&](int h) { return rec.tanodds[rec.ninki[h - 1] - 1]; };
+    auto P = [&](int h) { return rec.fukuodds[rec.ninki[h - 1] - 1]; };
+    // The more popular of a and b (a on equal ranks) takes the win factor.
+    auto pairBase = [&](int a, int b) {
+        bool aFirst = rec.ninki[a - 1] <= rec.ninki[b - 1];
+        return aFirst ? W(a) * P(b) : W(b) * P(a);
+    };
+
+    // Enumeration in list order, with the odds of each combination.
+    std::vector<std::array<int, 3>> pairs, trios, trifectas;
+    std::vector<double> uma, wideLo, wideHi, trio, tan;
+    for (int a = 1; a <= 17; ++a)
+        for (int b = a + 1; b <= 18; ++b) {
+            double base = pairBase(a, b);
+            pairs.push_back({a, b, 0});
+            uma.push_back(text::roundOdds(base, 2));
+            wideLo.push_back(text::roundOdds(base * 0.4, 1));
+            wideHi.push_back(text::roundOdds(base * 0.9, 1));
+        }
+    for (int a = 1; a <= 16; ++a)
+        for (int b = a + 1; b <= 17; ++b)
+            for (int c = b + 1; c <= 18; ++c) {
+                trios.push_back({a, b, c});
+                trio.push_back(text::roundOdds(pairBase(a, b) * P(c), 1));
+            }
+    for (int a = 1; a <= 18; ++a)
+        for (int b = 1; b <= 18; ++b)
+            for (int c = 1; c <= 18; ++c) {
+                if (a == b || b == c || a == c) continue;
+                trifectas.push_back({a, b, c});
+                tan.push_back(text::roundOdds(W(a) * P(b) * P(c) * 1.5, 1));
+            }
+
+    // Sorted tables; pop[k] = popularity number of combination k (0-based).
+    auto rank = [](const std::vector<double>& keys, auto store) {
+        std::vector<int> order = exchangeSortOrder(keys);
+        std::vector<int> pop(keys.size());
+        for (std::size_t m = 0; m < order.size(); ++m) {
+            pop[order[m]] = static_cast<int>(m) + 1;
+            store(m, order[m]);
+        }
+        return pop;
+    };
+    auto umaPop = rank(uma, [&](std::size_t m, int k) {
+        rec.umaodds[m] = uma[k];
+        rec.umaidx[m] = static_cast<std::int16_t>(k + 1);
+    });
+    auto widePop = rank(wideLo, [&](std::size_t m, int k) {
+        rec.wideoddsmin[m] = wideLo[k];
+        rec.wideoddsmax[m] = wideHi[k];
+        rec.wideidx[m] = static_cast<std::int16_t>(k + 1);
+    });
+    auto trioPop = rank(trio, [&](std::size_t m, int k) {
+        rec.sanrenpukuodds[m] = trio[k];
+        rec.sanrenpukuidx[m] = static_cast<std::int16_t>(k + 1);
+    });
+    auto tanPop = rank(tan, [&](std::size_t m, int k) {
+        rec.sanrentanodds[m] = tan[k];
+        rec.sanrentanidx[m] = static_cast<std::int16_t>(k + 1);
+    });
+
+    auto horses = [](const std::array<int, 3>& t, int n) {
+        std::string s;
+        for (int i = 0; i < n; ++i) s += std::to_string(t[i]) + "番";
+        return s;
+    };
+    auto tail = [](int m) { return "倍(" + std::to_string(m) + "番人気)"; };
+    for (std::size_t k = 0; k < pairs.size(); ++k) {
+        lists[2].push_back(horses(pairs[k], 2) + " " + std1(uma[k]) + tail(umaPop[k]));
+        lists[3].push_back(horses(pairs[k], 2) + " " + std1(wideLo[k]) + "倍から" + std1(wideHi[k]) +
+                           tail(widePop[k]));
+    }
+    for (std::size_t k = 0; k < trios.size(); ++k)
+        lists[4].push_back(horses(trios[k], 3) + " " + std1(trio[k]) + tail(trioPop[k]));
+    for (std::size_t k = 0; k < trifectas.size(); ++k)
+        lists[5].push_back(horses(trifectas[k], 3) + " " + std1(tan[k]) + tail(tanPop[k]));
+}
+
+}  // namespace ozn

@@ -1,0 +1,224 @@
+#include "sound/engines.h"
+
+#include <espeak-ng/speak_lib.h>
+#include <libspeechd.h>
+#include <fcntl.h>
+#include <spawn.h>
+
+#include <cerrno>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <fstream>
+#include <future>
+#include <iterator>
+#include <mutex>
+#include <thread>
+
+#include "sound/voice.h"
+
+extern char** environ;
+
+namespace ozn {
+namespace {
+
+bool exists(const std::string& path) {
+    struct stat st{};
+    return ::stat(path.c_str(), &st) == 0;
+}
+
+std::string findProgram(const std::string& name) {
+    if (name.find('/') != std::string::npos) return exists(name) ? name : "";
+    const char* path = std::getenv("PATH");
+    std::string dirs = path ? path : "/usr/bin:/bin";
+    std::size_t at = 0;
+    while (at <= dirs.size()) {
+        std::size_t end = dirs.find(':', at);
+        if (end == std::string::npos) end = dirs.size();
+        std::string candidate = dirs.substr(at, end - at) + "/" + name;
+        if (::access(candidate.c_str(), X_OK) == 0) return candidate;
+        at = end + 1;
+    }
+    return "";
+}
+
+struct TempDir {
+    std::string path;
+    TempDir() {
+        const char* base = std::getenv("TMPDIR");
+        std::string tmpl = std::string(base && *base ? base : "/tmp") + "/ozn-speech-XXXXXX";
+        if (::mkdtemp(tmpl.data())) path = tmpl;
+    }
+    ~TempDir() {
+        if (path.empty()) return;
+        ::unlink((path + "/in.txt").c_str());
+        ::unlink((path + "/out.wav").c_str());
+        ::rmdir(path.c_str());
+    }
+};
+
+}  // namespace
+
+// ---- Open JTalk -----------------------------------------------------------
+
+OpenJTalkEngine::OpenJTalkEngine(SpeechChannel& channel, Paths paths) : channel_(channel), paths_(std::move(paths)) {}
+
+bool OpenJTalkEngine::available() const {
+    return !findProgram(paths_.program).empty() && exists(paths_.dictionary) && exists(paths_.voice);
+}
+
+std::optional<Pcm> OpenJTalkEngine::synthesize(const std::string& text) const {
+    std::string program = findProgram(paths_.program);
+    if (program.empty() || !exists(paths_.dictionary) || !exists(paths_.voice)) return std::nullopt;
+    TempDir dir;
+    if (dir.path.empty()) return std::nullopt;
+    std::string in = dir.path + "/in.txt", out = dir.path + "/out.wav";
+    {
+        std::ofstream f(in, std::ios::binary);
+        f << text << "\n";
+        if (!f) return std::nullopt;
+    }
+    std::vector<std::string> args = {program, "-x", paths_.dictionary, "-m", paths_.voice, "-ow", out, in};
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) return std::nullopt;
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return std::nullopt;
+    std::ifstream f(out, std::ios::binary);
+    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+    Pcm pcm;
+    if (!readWav(bytes, pcm) || pcm.samples.empty()) return std::nullopt;
+    return pcm;
+}
+
+bool OpenJTalkEngine::speak(const std::string& text, bool wait) {
+    std::string t = speakableText(text);
+    if (t.empty()) {
+        channel_.stop();
+        return available();
+    }
+    if (channel_.playCached(t, wait)) return true;
+    auto pcm = synthesize(t);
+    return pcm && channel_.play(t, *pcm, wait);
+}
+
+// ---- espeak-ng ------------------------------------------------------------
+
+namespace {
+std::vector<std::int16_t>* g_espeakSink = nullptr;
+
+int espeakCallback(short* wav, int count, espeak_EVENT*) {
+    if (wav && count > 0 && g_espeakSink) g_espeakSink->insert(g_espeakSink->end(), wav, wav + count);
+    return 0;
+}
+}  // namespace
+
+std::shared_ptr<EspeakEngine> EspeakEngine::create(SpeechChannel& channel) {
+    int rate = espeak_Initialize(AUDIO_OUTPUT_SYNCHRONOUS, 0, nullptr, 0);
+    if (rate <= 0) return nullptr;
+    espeak_SetSynthCallback(espeakCallback);
+    if (espeak_SetVoiceByName("ja") != EE_OK) return nullptr;
+    return std::shared_ptr<EspeakEngine>(new EspeakEngine(channel, rate));
+}
+
+std::optional<Pcm> EspeakEngine::synthesize(const std::string& text) {
+    Pcm pcm;
+    pcm.rate = rate_;
+    g_espeakSink = &pcm.samples;
+    espeak_ERROR err = espeak_Synth(text.c_str(), text.size() + 1, 0, POS_CHARACTER, 0, espeakCHARS_UTF8, nullptr,
+                                    nullptr);
+    g_espeakSink = nullptr;
+    if (err != EE_OK || pcm.samples.empty()) return std::nullopt;
+    return pcm;
+}
+
+bool EspeakEngine::speak(const std::string& text, bool wait) {
+    std::string t = speakableText(text);
+    if (t.empty()) {
+        channel_.stop();
+        return true;
+    }
+    if (channel_.playCached(t, wait)) return true;
+    auto pcm = synthesize(t);
+    return pcm && channel_.play(t, *pcm, wait);
+}
+
+// ---- speech-dispatcher ----------------------------------------------------
+
+struct SpeechdEngine::State {
+    SPDConnection* conn = nullptr;
+    std::mutex m;
+    std::condition_variable cv;
+    int lastDone = -1;  // message id that last ended or was cancelled
+};
+
+namespace {
+std::weak_ptr<SpeechdEngine::State> g_speechdState;
+
+void speechdEnded(size_t msgId, size_t, SPDNotificationType) {
+    if (auto s = g_speechdState.lock()) {
+        std::lock_guard lock(s->m);
+        s->lastDone = static_cast<int>(msgId);
+        s->cv.notify_all();
+    }
+}
+}  // namespace
+
+std::shared_ptr<SpeechdEngine> SpeechdEngine::connect(int timeoutMs) {
+    // The connection (and the daemon's autospawn) can hang without a session;
+    // it runs aside and is given up after the timeout.
+    auto task = std::make_shared<std::packaged_task<SPDConnection*()>>([] {
+        char* error = nullptr;
+        SPDConnection* c = spd_open2("ozn", "main", nullptr, SPD_MODE_THREADED, nullptr, 1, &error);
+        std::free(error);
+        return c;
+    });
+    auto result = task->get_future();
+    std::thread([task] { (*task)(); }).detach();
+    if (result.wait_for(std::chrono::milliseconds(timeoutMs)) != std::future_status::ready) return nullptr;
+    SPDConnection* conn = result.get();
+    if (!conn) return nullptr;
+    auto state = std::make_shared<State>();
+    state->conn = conn;
+    g_speechdState = state;
+    conn->callback_end = speechdEnded;
+    conn->callback_cancel = speechdEnded;
+    spd_set_notification_on(conn, SPD_END);
+    spd_set_notification_on(conn, SPD_CANCEL);
+    spd_set_language(conn, "ja");
+    return std::shared_ptr<SpeechdEngine>(new SpeechdEngine(state));
+}
+
+SpeechdEngine::~SpeechdEngine() {
+    if (state_->conn) spd_close(state_->conn);
+}
+
+bool SpeechdEngine::speak(const std::string& text, bool wait) {
+    spd_cancel(state_->conn);
+    std::string t = speakableText(text);
+    if (t.empty()) return true;
+    int id = spd_say(state_->conn, SPD_TEXT, t.c_str());
+    if (id < 0) return false;
+    if (wait) {
+        std::unique_lock lock(state_->m);
+        auto limit = std::chrono::milliseconds(2000 + 400 * static_cast<int>(t.size()));
+        state_->cv.wait_for(lock, limit, [&] { return state_->lastDone >= id; });
+    }
+    return true;
+}
+
+}  // namespace ozn

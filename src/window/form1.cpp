@@ -1,0 +1,306 @@
+#include "window/form1.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDialog>
+#include <QFile>
+#include <QKeyEvent>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QScreen>
+#include <QVBoxLayout>
+
+#include "betting/betting.h"
+#include "race/race.h"
+#include "sound/voice.h"
+#include "window/menus.h"
+#include "window/printarea.h"
+#include "window/qtui.h"
+#include "window/selectionlist.h"
+
+namespace ozn {
+namespace {
+
+QString q(const std::string& s) { return QString::fromStdString(s); }
+
+struct Place {
+    int left, top, width, height;
+};
+// Positions in twips (15 to a pixel at 96 dpi).
+constexpr Place kListPlace[6] = {{100, 800, 2100, 2400},  {100, 3600, 2100, 2400}, {2300, 800, 2100, 2400},
+                                 {2300, 3600, 2100, 2400}, {4500, 800, 2100, 2400}, {4500, 3600, 2100, 2400}};
+constexpr Place kCommandPlace[6] = {{100, 350, 1000, 180},  {1200, 350, 1000, 180}, {2300, 350, 1000, 180},
+                                    {3400, 350, 1000, 180}, {4500, 350, 1000, 180}, {5600, 350, 1000, 180}};
+constexpr Place kLabelPlace[6] = {{100, 600, 2100, 180},  {100, 3400, 2100, 180}, {2300, 600, 2100, 180},
+                                  {2300, 3400, 2100, 180}, {4500, 600, 2100, 180}, {4500, 3400, 2100, 180}};
+
+// RAII marker for the commands that must not overlap.
+class BusyScope {
+public:
+    explicit BusyScope(bool& flag) : flag_(flag) { flag_ = true; }
+    ~BusyScope() { flag_ = false; }
+
+private:
+    bool& flag_;
+};
+
+}  // namespace
+
+Form1::Form1(WindowServices services, QWidget* parent) : QMainWindow(parent), services_(std::move(services)) {
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("ozn"));
+    area_ = new PrintArea(this);
+    setCentralWidget(area_);
+    ui_ = std::make_unique<QtUi>(this, area_);
+    speech_ = services_.makeSpeaker(rec_, *ui_);
+    buildControls();
+    buildMenus();
+    setWindowState(Qt::WindowMaximized);
+}
+
+Form1::~Form1() = default;
+
+Ports Form1::ports() { return Ports{*ui_, *services_.rng, *services_.clock, *speech_, *services_.mp3}; }
+
+void Form1::buildControls() {
+    const double scale = logicalDpiX() / 96.0 / 15.0;
+    auto place = [&](QWidget* w, const Place& p) {
+        w->setGeometry(qRound(p.left * scale), qRound(p.top * scale), qRound(p.width * scale),
+                       qRound(p.height * scale));
+    };
+    // The buttons and labels are only 180 twips high: a font that fits them.
+    QFont small = font();
+    small.setPixelSize(std::max(8, qRound(180 * scale) - 2));
+    for (int kind = 1; kind <= 6; ++kind) {
+        auto* list = new SelectionList(kind, area_);
+        list->setObjectName(QStringLiteral("list%1").arg(kind));
+        list->setAccessibleName(q(labelCaption(kind)));
+        place(list, kListPlace[kind - 1]);
+        lists_[kind - 1] = list;
+
+        auto* button = new QPushButton(q(buttonCaption(kind)), area_);
+        button->setObjectName(QStringLiteral("Command%1").arg(kind));
+        button->setAccessibleName(q(buttonCaption(kind)));
+        button->setFont(small);
+        button->setStyleSheet(QStringLiteral("padding: 0px; margin: 0px;"));
+        button->installEventFilter(this);
+        place(button, kCommandPlace[kind - 1]);
+        commands_[kind - 1] = button;
+
+        auto* label = new QLabel(q(labelCaption(kind)), area_);
+        label->setObjectName(QStringLiteral("Label%1").arg(kind));
+        label->setFont(small);
+        label->setFocusPolicy(Qt::NoFocus);
+        place(label, kLabelPlace[kind - 1]);
+        labels_[kind - 1] = label;
+
+        connect(button, &QPushButton::clicked, this, [this, kind] {
+            rec_.bakenkind = static_cast<std::int16_t>(kind);
+            registerFrom(kind, this->list(kind)->currentText().toStdString());
+        });
+        connect(list, &SelectionList::enterPressed, this, [this, kind] {
+            rec_.bakenkind = static_cast<std::int16_t>(kind);
+            registerFrom(kind, this->list(kind)->currentText().toStdString());
+        });
+        connect(list, &SelectionList::typedEntryRequested, this, [this, kind] { typedEntry(kind); });
+        connect(list, &SelectionList::selectionSpoken, this,
+                [this](const QString& text) { speech_->reading(text.toStdString()); });
+        connect(list, &SelectionList::focused, this, [this, kind] {
+            speech_->reading(focusSpeech(kind, this->list(kind)->currentText().toStdString()));
+        });
+    }
+    for (int kind = 1; kind <= 6; ++kind) {
+        setTabOrder(lists_[kind - 1], commands_[kind - 1]);
+        if (kind < 6) setTabOrder(commands_[kind - 1], lists_[kind]);
+    }
+}
+
+void Form1::buildMenus() {
+    auto add = [this](QMenu* menu, const char* name, const QString& caption, QKeySequence key, void (Form1::*slot)()) {
+        QAction* a = menu->addAction(caption);
+        a->setObjectName(QString::fromLatin1(name));
+        if (!key.isEmpty()) a->setShortcut(key);
+        a->setShortcutContext(Qt::ApplicationShortcut);
+        connect(a, &QAction::triggered, this, slot);
+        return a;
+    };
+    QMenu* file = menuBar()->addMenu(QStringLiteral("file(&f)"));
+    file->setObjectName(QStringLiteral("mnufile"));
+    add(file, "mnuhasso", QStringLiteral("発送(&h)"), QKeySequence(Qt::Key_F2), &Form1::mnuhasso);
+    add(file, "mnubaken", QStringLiteral("馬券(&b)"), QKeySequence(Qt::Key_F4), &Form1::mnubaken);
+    add(file, "mnuracename", QStringLiteral("レース名(&r)"), QKeySequence(Qt::Key_F5), &Form1::mnuracename);
+    add(file, "mnumochikin", QStringLiteral("持ち金(&m)"), QKeySequence(Qt::Key_F6), &Form1::mnumochikin);
+    add(file, "mnutanfuku", QStringLiteral("単勝・副賞のオッズ(&t)"), QKeySequence(Qt::Key_F7), &Form1::mnutanfuku);
+    add(file, "mnulook", QStringLiteral("予想しを見る(&l)"), QKeySequence(Qt::Key_F8), &Form1::mnulook);
+    QAction* exit = file->addAction(QStringLiteral("終了(&x)"));
+    exit->setObjectName(QStringLiteral("mnuexit"));
+    connect(exit, &QAction::triggered, this, &QWidget::close);
+
+    QMenu* other = menuBar()->addMenu(QStringLiteral("その他(&o)"));
+    other->setObjectName(QStringLiteral("mnuother"));
+    add(other, "mnuvoice", QStringLiteral("音声切り替え(&v)"), QKeySequence(Qt::Key_F9), &Form1::mnuvoice);
+
+    QMenu* help = menuBar()->addMenu(QStringLiteral("ヘルプ(&h)"));
+    help->setObjectName(QStringLiteral("mnuhelp"));
+    add(help, "mnuman", QStringLiteral("オンラインマニュアル(&m)"), {}, &Form1::mnuman);
+    add(help, "mnuver", QStringLiteral("バージョン情報(&v)"), {}, &Form1::mnuver);
+    add(help, "mnuurl", QStringLiteral("ころもちのページへ(&u)"), {}, &Form1::mnuurl);
+}
+
+bool Form1::startUp(const StartupEnv& env) {
+    BusyScope busy(busy_);
+    StartupHooks hooks;
+    hooks.readlist = [this] { showCard(readlist(rec_, *services_.rng, *ui_)); };
+    hooks.initOutside = [this] {
+        services_.mp3->init();
+        if (services_.createVoices) services_.createVoices(rec_);
+    };
+    return ozn::startUp(rec_, *ui_, env, hooks);
+}
+
+void Form1::showCard(const CardLists& lists) {
+    for (int kind = 1; kind <= 6; ++kind) {
+        QStringList items;
+        items.reserve(static_cast<int>(lists[kind - 1].size()));
+        for (const std::string& s : lists[kind - 1]) items.append(q(s));
+        list(kind)->fill(items);
+    }
+}
+
+void Form1::controloff() {
+    for (SelectionList* l : lists_) {
+        l->empty();
+        l->hide();
+        l->setEnabled(false);
+    }
+    for (QPushButton* b : commands_) b->hide(), b->setEnabled(false);
+    for (QLabel* l : labels_) l->hide(), l->setEnabled(false);
+}
+
+void Form1::controlon() {
+    for (SelectionList* l : lists_) l->show(), l->setEnabled(true);
+    for (QPushButton* b : commands_) b->show(), b->setEnabled(true);
+    for (QLabel* l : labels_) l->show(), l->setEnabled(true);
+}
+
+void Form1::registerFrom(int kind, const std::string& selection) {
+    if (busy_) return;
+    if (registerTicket(rec_, *ui_, kind, selection)) list(kind)->setFocus(Qt::OtherFocusReason);
+}
+
+void Form1::typedEntry(int kind) {
+    if (busy_) return;
+    if (auto selection = ozn::typedEntry(*ui_, kind)) {
+        rec_.bakenkind = static_cast<std::int16_t>(kind);
+        registerFrom(kind, *selection);
+    }
+}
+
+void Form1::mnuhasso() {
+    if (busy_) return;
+    HassoResult result;
+    {
+        BusyScope busy(busy_);
+        controloff();
+        RaceHooks hooks;
+        hooks.controlon = [this] { controlon(); };
+        hooks.closeWindow = [this] { return runCloseRequest(); };
+        hooks.showCard = [this](CardLists lists) { showCard(lists); };
+        Ports p = ports();
+        result = hasso(rec_, p, hooks);
+    }
+    switch (result) {
+        case HassoResult::GameOver: services_.exitNow(0); return;
+        case HassoResult::WriteFailed: services_.exitNow(1); return;
+        case HassoResult::Ended: return;
+        case HassoResult::NextRace: break;
+    }
+    if (closePending_) {
+        closePending_ = false;
+        close();
+    }
+}
+
+void Form1::mnubaken() {
+    if (!busy_) ozn::mnubaken(rec_, *ui_, *speech_);
+}
+void Form1::mnuracename() {
+    if (!busy_) ozn::mnuracename(rec_, *ui_, *speech_);
+}
+void Form1::mnumochikin() {
+    if (!busy_) ozn::mnumochikin(rec_, *ui_, *speech_);
+}
+void Form1::mnutanfuku() {
+    if (!busy_) ozn::mnutanfuku(rec_, *ui_);
+}
+void Form1::mnulook() {
+    if (!busy_) ozn::mnulook(rec_, *ui_);
+}
+void Form1::mnuvoice() { switchVoice(rec_); }
+void Form1::mnuver() { ozn::mnuver(*ui_); }
+
+void Form1::mnuman() {
+    std::string path = manualPath(rec_);
+    if (services_.openDocument && services_.openDocument(path)) return;
+    // No desktop to ask: show the manual in a window of our own.
+    auto* dialog = new QDialog(this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowTitle(QStringLiteral("ozn.txt"));
+    auto* text = new QPlainTextEdit(dialog);
+    text->setReadOnly(true);
+    text->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
+    text->setAccessibleName(QStringLiteral("オンラインマニュアル"));
+    QFile f(q(path));
+    if (f.open(QIODevice::ReadOnly)) text->setPlainText(QString::fromUtf8(f.readAll()));
+    auto* layout = new QVBoxLayout(dialog);
+    layout->addWidget(text);
+    dialog->resize(640, 480);
+    dialog->show();
+    text->setFocus();
+}
+
+void Form1::mnuurl() {
+    if (services_.openDocument) services_.openDocument(homePagePath(rec_));
+}
+
+bool Form1::runCloseRequest() {
+    switch (closeRequest(rec_, *ui_, *services_.mp3)) {
+        case CloseResult::Stay: return false;
+        case CloseResult::GameOver: services_.exitNow(0); return true;
+        case CloseResult::WriteFailed: services_.exitNow(1); return true;
+        case CloseResult::Close: break;
+    }
+    closing_ = true;
+    close();
+    return true;
+}
+
+void Form1::closeEvent(QCloseEvent* event) {
+    if (closing_) {
+        event->accept();
+        return;
+    }
+    event->ignore();
+    // Closing mid-race waits until the race is settled, so no stake is lost.
+    if (busy_) {
+        closePending_ = true;
+        return;
+    }
+    runCloseRequest();
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    // Enter on a focused button buys, as a click does.
+    if (event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)
+            if (auto* b = qobject_cast<QPushButton*>(watched)) {
+                b->click();
+                return true;
+            }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+}  // namespace ozn

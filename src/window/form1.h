@@ -1,0 +1,94 @@
+#pragma once
+#include <QLabel>
+#include <QMainWindow>
+#include <QPushButton>
+#include <array>
+#include <functional>
+#include <memory>
+
+#include "core/interfaces.h"
+#include "core/lifecycle.h"
+#include "core/record.h"
+#include "racecard/racecard.h"
+
+namespace ozn {
+
+class PrintArea;
+class QtUi;
+class SelectionList;
+
+// What the window gets from outside: the generator, the clock, the MP3
+// player, the speech, and how to open documents and end the process.
+struct WindowServices {
+    Random* rng = nullptr;
+    Clock* clock = nullptr;
+    Mp3Player* mp3 = nullptr;
+    // Builds `reading` over the record once the window's Ui exists.
+    std::function<std::unique_ptr<Speaker>(GameRecord&, Ui&)> makeSpeaker;
+    // Creates the speech objects (start-up, after the MP3 player is ready).
+    std::function<void(GameRecord&)> createVoices;
+    // Asks the desktop to open a local file; false when it cannot.
+    std::function<bool(const std::string&)> openDocument;
+    // Ends the process at once.
+    std::function<void(int status)> exitNow;
+};
+
+class Form1 : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit Form1(WindowServices services, QWidget* parent = nullptr);
+    ~Form1() override;
+
+    // The start-up sequence; false when the program must end.
+    bool startUp(const StartupEnv& env);
+
+    GameRecord& record() { return rec_; }
+    SelectionList* list(int kind) const { return lists_[kind - 1]; }
+    QPushButton* command(int kind) const { return commands_[kind - 1]; }
+    QLabel* label(int kind) const { return labels_[kind - 1]; }
+    PrintArea* printArea() const { return area_; }
+    bool busy() const { return busy_; }
+
+    void controloff();
+    void controlon();
+    void showCard(const CardLists& lists);
+
+    // Menu commands.
+    void mnuhasso();
+    void mnubaken();
+    void mnuracename();
+    void mnumochikin();
+    void mnutanfuku();
+    void mnulook();
+    void mnuvoice();
+    void mnuman();
+    void mnuver();
+    void mnuurl();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildControls();
+    void buildMenus();
+    void registerFrom(int kind, const std::string& selection);
+    void typedEntry(int kind);
+    // Runs the close request; true when the program ends.
+    bool runCloseRequest();
+    Ports ports();
+
+    WindowServices services_;
+    GameRecord rec_;
+    PrintArea* area_ = nullptr;
+    std::unique_ptr<QtUi> ui_;
+    std::unique_ptr<Speaker> speech_;
+    std::array<SelectionList*, 6> lists_{};
+    std::array<QPushButton*, 6> commands_{};
+    std::array<QLabel*, 6> labels_{};
+    bool busy_ = false;          // a race runs or a card is being built
+    bool closePending_ = false;  // a close asked for during a race
+    bool closing_ = false;       // the close request has been confirmed
+};
+
+}  // namespace ozn

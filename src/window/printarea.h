@@ -1,0 +1,26 @@
+#pragma once
+#include <QStringList>
+#include <QWidget>
+
+namespace ozn {
+
+// The window's client area as a text surface: text is drawn beneath the
+// controls, kept across repaints, clipped and never wrapped.
+class PrintArea : public QWidget {
+    Q_OBJECT
+public:
+    explicit PrintArea(QWidget* parent = nullptr);
+    void print(const QString& text, bool newline);
+    void clear();
+    // Everything printed since the last clear, one entry per line.
+    const QStringList& lines() const { return lines_; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void changed();
+    QStringList lines_{QString()};
+};
+
+}  // namespace ozn

@@ -1,0 +1,63 @@
+#include "window/qtui.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include "window/printarea.h"
+
+namespace ozn {
+namespace {
+QString q(const std::string& s) { return QString::fromStdString(s); }
+QString titleOf(const std::string& t) { return t.empty() ? QStringLiteral("ozn") : q(t); }
+}  // namespace
+
+Answer QtUi::msgBox(const std::string& prompt, const std::string& title, int style) {
+    QMessageBox box(owner_);
+    box.setWindowTitle(titleOf(title));
+    box.setText(q(prompt));
+    box.setTextFormat(Qt::PlainText);
+    QPushButton* yes = nullptr;
+    if (style == kStyleYesNo || style == kStyleYesNoQuestion) {
+        yes = box.addButton(QStringLiteral("はい"), QMessageBox::YesRole);
+        box.addButton(QStringLiteral("いいえ"), QMessageBox::NoRole);
+        box.setDefaultButton(yes);
+        if (style == kStyleYesNoQuestion) box.setIcon(QMessageBox::Question);
+    } else if (style == kStyleNotice) {
+        box.addButton(QStringLiteral("キャンセル"), QMessageBox::RejectRole);
+        auto* retry = box.addButton(QStringLiteral("再試行"), QMessageBox::AcceptRole);
+        box.addButton(QStringLiteral("続行"), QMessageBox::AcceptRole);
+        box.setDefaultButton(retry);
+    } else {
+        box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+    }
+    box.exec();
+    if (!yes) return Answer::Other;
+    return box.clickedButton() == yes ? Answer::Yes : Answer::No;
+}
+
+std::string QtUi::inputBox(const std::string& prompt, const std::string& title, const std::string& def) {
+    QInputDialog dialog(owner_);
+    dialog.setWindowTitle(titleOf(title));
+    dialog.setLabelText(q(prompt));
+    dialog.setTextValue(q(def));
+    dialog.setInputMode(QInputDialog::TextInput);
+    dialog.setOkButtonText(QStringLiteral("OK"));
+    dialog.setCancelButtonText(QStringLiteral("キャンセル"));
+    if (dialog.exec() != QDialog::Accepted) return "";
+    return dialog.textValue().toStdString();
+}
+
+void QtUi::print(const std::string& text) { area_->print(q(text), false); }
+void QtUi::printLine(const std::string& text) { area_->print(q(text), true); }
+void QtUi::clearPrint() { area_->clear(); }
+void QtUi::processEvents() { QCoreApplication::processEvents(); }
+void QtUi::setClipboard(const std::string& text) {
+    QClipboard* c = QGuiApplication::clipboard();
+    c->clear();
+    c->setText(q(text));
+}
+
+}  // namespace ozn

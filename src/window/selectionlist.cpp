@@ -1,0 +1,64 @@
+#include "window/selectionlist.h"
+
+#include <QKeyEvent>
+
+#include "betting/betting.h"
+
+namespace ozn {
+
+SelectionList::SelectionList(int kind, QWidget* parent) : QListWidget(parent), kind_(kind) {
+    setUniformItemSizes(true);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    connect(this, &QListWidget::currentRowChanged, this, [this](int) {
+        if (!quiet_) emit selectionSpoken(currentText());
+    });
+}
+
+QString SelectionList::currentText() const {
+    QListWidgetItem* item = currentItem();
+    return item && currentRow() >= 0 ? item->text() : QString();
+}
+
+void SelectionList::fill(const QStringList& items) {
+    quiet_ = true;
+    clear();
+    addItems(items);
+    quiet_ = false;
+}
+
+void SelectionList::empty() {
+    quiet_ = true;
+    clear();
+    quiet_ = false;
+}
+
+void SelectionList::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter: emit enterPressed(); return;
+        case Qt::Key_Left:
+        case Qt::Key_Right: return;
+        case Qt::Key_PageDown:
+        case Qt::Key_PageUp: {
+            Qt::KeyboardModifiers m = event->modifiers() & ~Qt::KeypadModifier;
+            int step = pageStep(kind_, {m.testFlag(Qt::ShiftModifier), m.testFlag(Qt::ControlModifier),
+                                        m.testFlag(Qt::AltModifier)});
+            if (step == 0) break;
+            if (count() == 0) return;
+            int row = event->key() == Qt::Key_PageDown ? pageDownIndex(currentRow(), count(), step)
+                                                        : pageUpIndex(currentRow(), step);
+            setCurrentRow(row);
+            return;
+        }
+        case Qt::Key_0: emit typedEntryRequested(); return;
+        default: break;
+    }
+    QListWidget::keyPressEvent(event);
+}
+
+void SelectionList::focusInEvent(QFocusEvent* event) {
+    QListWidget::focusInEvent(event);
+    emit focused();
+}
+
+}  // namespace ozn

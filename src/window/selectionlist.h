@@ -1,0 +1,33 @@
+#pragma once
+#include <QListWidget>
+
+namespace ozn {
+
+// One of the six selection lists: Enter registers, the "0" key opens typed
+// entry, Left/Right are swallowed and the Page keys jump by 10, 100 or 1000.
+class SelectionList : public QListWidget {
+    Q_OBJECT
+public:
+    SelectionList(int kind, QWidget* parent);
+    int kind() const { return kind_; }
+    QString currentText() const;
+    // Replaces the entries without speaking.
+    void fill(const QStringList& items);
+    void empty();
+
+signals:
+    void enterPressed();
+    void typedEntryRequested();
+    void focused();
+    void selectionSpoken(const QString& text);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+
+private:
+    int kind_;
+    bool quiet_ = false;
+};
+
+}  // namespace ozn
