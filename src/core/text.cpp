@@ -1,6 +1,6 @@
 #include "core/text.h"
 
-#include <cfenv>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -49,7 +49,11 @@ double toDouble(std::string_view number) {
     std::string t(number);
     for (char& c : t)
         if (c == 'd' || c == 'D') c = 'e';
-    return std::strtod(t.c_str(), nullptr);
+    if (!t.empty() && t.front() == '+') t.erase(0, 1);
+    double v = 0;
+    auto [ptr, ec] = std::from_chars(t.data(), t.data() + t.size(), v);
+    if (ec == std::errc::result_out_of_range) return std::strtod(t.c_str(), nullptr);
+    return v;
 }
 
 std::string_view trimBlanks(std::string_view s) {
@@ -140,40 +144,54 @@ std::string signedNumber(std::int64_t n) { return n < 0 ? std::to_string(n) : " 
 std::string formatOdds(double v, int decimals) {
     if (!std::isfinite(v)) return "0.";
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%.14e", v);
-    // buf: [-]d.dddddddddddddde[+-]xx
-    std::string_view t(buf);
-    bool negative = t.front() == '-';
-    if (negative) t.remove_prefix(1);
-    std::string digits;
-    for (char c : t.substr(0, t.find('e')))
-        if (isDigit(c)) digits += c;
-    int exp10 = std::atoi(t.data() + t.find('e') + 1);
+    auto res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific, 14);
+    // buf: [-]d.dddddddddddddde[+-]xx, 15 significant digits
+    const char* p = buf;
+    bool negative = *p == '-';
+    if (negative) ++p;
+    char digits[24];
+    int n = 0;
+    for (; *p != 'e'; ++p)
+        if (isDigit(*p)) digits[n++] = *p;
+    ++p;
+    if (*p == '+') ++p;
+    int exp10 = 0;
+    std::from_chars(p, res.ptr, exp10);
     int intDigits = exp10 + 1;  // digits before the decimal point
     int keep = intDigits + decimals;
     if (keep < 0) {
-        digits.clear();
-    } else if (keep < static_cast<int>(digits.size())) {
+        n = 0;
+    } else if (keep < n) {
         bool up = digits[keep] >= '5';
-        digits.resize(keep);
+        n = keep;
         if (up) {
-            int k = keep - 1;
+            int k = n - 1;
             while (k >= 0 && digits[k] == '9') digits[k--] = '0';
-            if (k >= 0) ++digits[k];
-            else digits.insert(digits.begin(), '1'), ++intDigits;
+            if (k >= 0) {
+                ++digits[k];
+            } else {
+                for (int i = n; i > 0; --i) digits[i] = digits[i - 1];
+                digits[0] = '1';
+                ++n;
+                ++intDigits;
+            }
         }
     }
-    // Place the digits around the decimal point.
-    std::string intPart, fracPart;
-    for (int pos = 0; pos < intDigits; ++pos)
-        intPart += pos < static_cast<int>(digits.size()) ? digits[pos] : '0';
-    for (int pos = intDigits; pos < intDigits + decimals; ++pos)
-        fracPart += (pos >= 0 && pos < static_cast<int>(digits.size())) ? digits[pos] : '0';
-    while (!fracPart.empty() && fracPart.back() == '0') fracPart.pop_back();
-    auto firstNonZero = intPart.find_first_not_of('0');
-    intPart = firstNonZero == std::string::npos ? "0" : intPart.substr(firstNonZero);
-    std::string out = intPart + "." + fracPart;
-    if (negative && (intPart != "0" || !fracPart.empty())) out = "-" + out;
+    auto digitAt = [&](int pos) { return pos >= 0 && pos < n ? digits[pos] : '0'; };
+    std::string out;
+    out.reserve(24);
+    if (negative) out += '-';
+    bool any = false;
+    for (int pos = 0; pos < intDigits; ++pos) {
+        char d = digitAt(pos);
+        if (d != '0' || any) out += d, any = true;
+    }
+    if (!any) out += '0';
+    out += '.';
+    int last = intDigits + decimals - 1;
+    while (last >= intDigits && digitAt(last) == '0') --last;
+    for (int pos = intDigits; pos <= last; ++pos) out += digitAt(pos), any = true;
+    if (negative && out == "-0.") out.erase(0, 1);
     return out;
 }
 
@@ -183,6 +201,34 @@ std::string oneDecimal(std::string s) {
 }
 
 double roundOdds(double v, int decimals) { return leadingNumber(formatOdds(v, decimals)); }
+
+long long roundOddsUnits(double v, int decimals) {
+    const double scale = decimals == 1 ? 10.0 : decimals == 2 ? 100.0 : std::pow(10.0, decimals);
+    double y = v * scale;
+    double f = y - std::floor(y);
+    // Far from a half the 15-digit text rounds the same way as the value
+    // itself; only near a half does the text decide.
+    if (v >= 0 && y < 1e8 && std::fabs(f - 0.5) > 1e-6) return static_cast<long long>(std::floor(y + 0.5));
+    std::string t = formatOdds(v, decimals);
+    long long units = 0;
+    int fracDigits = -1;
+    for (char c : t) {
+        if (c == '.') fracDigits = 0;
+        else if (isDigit(c)) {
+            units = units * 10 + (c - '0');
+            if (fracDigits >= 0) ++fracDigits;
+        }
+    }
+    for (int i = fracDigits < 0 ? 0 : fracDigits; i < decimals; ++i) units *= 10;
+    return t.front() == '-' ? -units : units;
+}
+
+std::string tenthsText(long long tenths) {
+    std::string s = std::to_string(tenths / 10);
+    s += '.';
+    s += static_cast<char>('0' + tenths % 10);
+    return s;
+}
 
 std::optional<std::int64_t> roundHalfEven(double v, std::int64_t lo, std::int64_t hi) {
     if (!std::isfinite(v)) return std::nullopt;

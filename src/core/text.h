@@ -37,6 +37,10 @@ std::string formatOdds(double v, int decimals);
 std::string oneDecimal(std::string s);
 // formatOdds read back as a number.
 double roundOdds(double v, int decimals);
+// The same rounding as a whole number of 10^-decimals units (non-negative v).
+long long roundOddsUnits(double v, int decimals);
+// A number of tenths as text with exactly one decimal: 125 -> "12.5".
+std::string tenthsText(long long tenths);
 
 // Round half to even into [lo, hi]; nullopt when out of range or not finite.
 std::optional<std::int64_t> roundHalfEven(double v, std::int64_t lo, std::int64_t hi);

@@ -34,8 +34,6 @@ int drawFree(Random& rng, Ui& ui, const std::array<bool, kHorses + 1>& taken) {
     }
 }
 
-std::string std1(double odds) { return text::oneDecimal(text::formatOdds(odds, 1)); }
-
 void fillWinPlace(const GameRecord& rec, CardLists& lists) {
     for (int h = 1; h <= kHorses; ++h) {
         int r = rec.ninki[h - 1];
@@ -135,29 +133,37 @@ void combinationOdds(GameRecord& rec, CardLists& lists) {
         return aFirst ? W(a) * P(b) : W(b) * P(a);
     };
 
-    // Enumeration in list order, with the odds of each combination.
+    // Enumeration in list order, with the odds of each combination, also
+    // kept as whole tenths (hundredths for the quinella) for the texts.
     std::vector<std::array<int, 3>> pairs, trios, trifectas;
     std::vector<double> uma, wideLo, wideHi, trio, tan;
+    std::vector<long long> umaUnits, wideLoUnits, wideHiUnits, trioUnits, tanUnits;
+    auto keep = [](std::vector<double>& values, std::vector<long long>& units, double x, int decimals) {
+        long long u = text::roundOddsUnits(x, decimals);
+        units.push_back(u);
+        values.push_back(static_cast<double>(u) / (decimals == 1 ? 10.0 : 100.0));
+    };
+    pairs.reserve(kPairs), trios.reserve(kTrios), trifectas.reserve(kTrifectas);
     for (int a = 1; a <= 17; ++a)
         for (int b = a + 1; b <= 18; ++b) {
             double base = pairBase(a, b);
             pairs.push_back({a, b, 0});
-            uma.push_back(text::roundOdds(base, 2));
-            wideLo.push_back(text::roundOdds(base * 0.4, 1));
-            wideHi.push_back(text::roundOdds(base * 0.9, 1));
+            keep(uma, umaUnits, base, 2);
+            keep(wideLo, wideLoUnits, base * 0.4, 1);
+            keep(wideHi, wideHiUnits, base * 0.9, 1);
         }
     for (int a = 1; a <= 16; ++a)
         for (int b = a + 1; b <= 17; ++b)
             for (int c = b + 1; c <= 18; ++c) {
                 trios.push_back({a, b, c});
-                trio.push_back(text::roundOdds(pairBase(a, b) * P(c), 1));
+                keep(trio, trioUnits, pairBase(a, b) * P(c), 1);
             }
     for (int a = 1; a <= 18; ++a)
         for (int b = 1; b <= 18; ++b)
             for (int c = 1; c <= 18; ++c) {
                 if (a == b || b == c || a == c) continue;
                 trifectas.push_back({a, b, c});
-                tan.push_back(text::roundOdds(W(a) * P(b) * P(c) * 1.5, 1));
+                keep(tan, tanUnits, W(a) * P(b) * P(c) * 1.5, 1);
             }
 
     // Sorted tables; pop[k] = popularity number of combination k (0-based).
@@ -188,21 +194,27 @@ void combinationOdds(GameRecord& rec, CardLists& lists) {
         rec.sanrentanidx[m] = static_cast<std::int16_t>(k + 1);
     });
 
-    auto horses = [](const std::array<int, 3>& t, int n) {
+    auto item = [](const std::array<int, 3>& t, int n, long long tenths, long long upperTenths, int m) {
         std::string s;
-        for (int i = 0; i < n; ++i) s += std::to_string(t[i]) + "番";
+        s.reserve(48);
+        for (int i = 0; i < n; ++i) s += std::to_string(t[i]), s += "番";
+        s += ' ';
+        s += text::tenthsText(tenths);
+        if (upperTenths >= 0) s += "倍から", s += text::tenthsText(upperTenths);
+        s += "倍(";
+        s += std::to_string(m);
+        s += "番人気)";
         return s;
     };
-    auto tail = [](int m) { return "倍(" + std::to_string(m) + "番人気)"; };
+    for (auto& l : lists) l.reserve(l.size() + kTrifectas);
     for (std::size_t k = 0; k < pairs.size(); ++k) {
-        lists[2].push_back(horses(pairs[k], 2) + " " + std1(uma[k]) + tail(umaPop[k]));
-        lists[3].push_back(horses(pairs[k], 2) + " " + std1(wideLo[k]) + "倍から" + std1(wideHi[k]) +
-                           tail(widePop[k]));
+        // Stored to two decimals, shown to one, halves away from zero.
+        lists[2].push_back(item(pairs[k], 2, (umaUnits[k] + 5) / 10, -1, umaPop[k]));
+        lists[3].push_back(item(pairs[k], 2, wideLoUnits[k], wideHiUnits[k], widePop[k]));
     }
-    for (std::size_t k = 0; k < trios.size(); ++k)
-        lists[4].push_back(horses(trios[k], 3) + " " + std1(trio[k]) + tail(trioPop[k]));
+    for (std::size_t k = 0; k < trios.size(); ++k) lists[4].push_back(item(trios[k], 3, trioUnits[k], -1, trioPop[k]));
     for (std::size_t k = 0; k < trifectas.size(); ++k)
-        lists[5].push_back(horses(trifectas[k], 3) + " " + std1(tan[k]) + tail(tanPop[k]));
+        lists[5].push_back(item(trifectas[k], 3, tanUnits[k], -1, tanPop[k]));
 }
 
 }  // namespace ozn

@@ -12,7 +12,6 @@
 // elements follows from how many smaller elements stand after each of them
 // in the original order.
 #include <algorithm>
-#include <map>
 
 #include "racecard/racecard.h"
 
@@ -39,15 +38,22 @@ private:
 
 std::vector<int> exchangeSortOrder(const std::vector<double>& keys) {
     const int n = static_cast<int>(keys.size());
-    std::map<double, std::vector<int>> classes;  // ascending key -> positions, ascending
-    for (int i = 0; i < n; ++i) classes[keys[i]].push_back(i);
+    // Positions grouped by key, ascending; within a key, ascending.
+    std::vector<int> byKey(n);
+    for (int i = 0; i < n; ++i) byKey[i] = i;
+    std::sort(byKey.begin(), byKey.end(), [&](int a, int b) { return keys[a] < keys[b] || (keys[a] == keys[b] && a < b); });
 
     std::vector<int> order;
     order.reserve(n);
     Fenwick smaller(n);
-    for (const auto& [key, positions] : classes) {
+    std::vector<int> positions, group;
+    for (int start = 0; start < n;) {
+        int end = start;
+        while (end < n && keys[byKey[end]] == keys[byKey[start]]) ++end;
+        positions.assign(byKey.begin() + start, byKey.begin() + end);
+        start = end;
         const int c = static_cast<int>(positions.size());
-        std::vector<int> group(positions);
+        group = positions;
         for (int g = 1; g <= c; ++g) {
             int until = g < c ? positions[g] : n;
             int between = smaller.countBelow(until) - smaller.countBelow(positions[g - 1]);

@@ -1,0 +1,105 @@
+#pragma once
+// Scripted stand-ins for the outside world.
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "core/interfaces.h"
+
+namespace ozn::test {
+
+struct Box {
+    std::string prompt, title;
+    int style;
+};
+
+class FakeUi : public Ui {
+public:
+    std::deque<std::string> inputs;   // answers to input boxes, in order
+    std::deque<Answer> answers;       // answers to message boxes (default Other / Yes for questions)
+    std::vector<Box> boxes;           // every message box shown
+    std::vector<Box> prompts;         // every input box shown
+    std::string printed;              // print area, lines ended by "\n"
+    std::string clipboard;
+    int events = 0;
+
+    Answer msgBox(const std::string& p, const std::string& t, int style) override {
+        boxes.push_back({p, t, style});
+        if (answers.empty()) return style == kStyleYesNo || style == kStyleYesNoQuestion ? Answer::Yes : Answer::Other;
+        Answer a = answers.front();
+        answers.pop_front();
+        return a;
+    }
+    std::string inputBox(const std::string& p, const std::string& t, const std::string&) override {
+        prompts.push_back({p, t, 0});
+        if (inputs.empty()) return "";
+        std::string s = inputs.front();
+        inputs.pop_front();
+        return s;
+    }
+    void print(const std::string& t) override { printed += t; }
+    void printLine(const std::string& t) override { printed += t + "\n"; }
+    void clearPrint() override { printed.clear(); }
+    void processEvents() override { ++events; }
+    void setClipboard(const std::string& t) override { clipboard = t; }
+};
+
+// Plays back chosen draws; when the script runs out it continues with a
+// small fixed generator so long loops still end.
+class ScriptedRandom : public Random {
+public:
+    std::deque<double> script;
+    int reseeds = 0;
+    // The next draw from 1..n gives k.
+    void want(int k, int n) { script.push_back((k - 0.5) / n); }
+    double next() override {
+        if (!script.empty()) {
+            double u = script.front();
+            script.pop_front();
+            return u;
+        }
+        state_ = state_ * 6364136223846793005ULL + 1442695040888963407ULL;
+        return static_cast<double>(state_ >> 11) / 9007199254740992.0;
+    }
+    void reseed() override { ++reseeds; }
+
+private:
+    unsigned long long state_ = 12345;
+};
+
+class FakeClock : public Clock {
+public:
+    double mono = 100.0, tod = 86399.7;
+    double monotonicSeconds() override { return mono; }
+    double secondsOfDay() override { return tod; }
+    void sleepMs(int ms) override {
+        mono += ms / 1000.0;
+        tod += ms / 1000.0;
+        if (tod >= 86400) tod -= 86400;  // midnight
+    }
+};
+
+class FakeSpeaker : public Speaker {
+public:
+    std::vector<std::string> said;
+    std::vector<SpeakMode> modes;
+    void reading(const std::string& t, SpeakMode m) override {
+        said.push_back(t);
+        modes.push_back(m);
+    }
+};
+
+class FakeMp3 : public Mp3Player {
+public:
+    std::vector<std::string> played;
+    std::vector<bool> serviced;
+    int inits = 0, frees = 0;
+    void init() override { ++inits; }
+    void free() override { ++frees; }
+    void playAndWait(const std::string& path, bool serviceEvents, Ui&) override {
+        played.push_back(path);
+        serviced.push_back(serviceEvents);
+    }
+};
+
+}  // namespace ozn::test

@@ -1,0 +1,291 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "core/datafiles.h"
+#include "core/lifecycle.h"
+#include "fakes.h"
+#include "tempdir.h"
+
+using namespace ozn;
+using namespace ozn::test;
+
+namespace {
+
+const char* kRaces = "砂塵\r\n若葉\r\n";
+const char* kHorsesFile = "アオ dirt\r\nアカ 1200\r\n";
+const char* kOddsFile = "1 2.5 1.3\r\n2 4.0 2\r\n";
+
+void writeData(const TempDir& d) {
+    d.write("race.txt", kRaces);
+    d.write("horsename.txt", kHorsesFile);
+    d.write("odds.txt", kOddsFile);
+}
+
+// Makes the program folder refuse new files, also for root.
+void makeUnwritable(const TempDir& d) {
+    std::filesystem::create_directory(d.file("test.txt"));
+    std::filesystem::permissions(d.path(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+}
+
+struct Started {
+    bool ok;
+    GameRecord rec;
+    FakeUi ui;
+    int cards = 0;
+};
+
+std::unique_ptr<Started> start(const TempDir& d, const std::string& cmd = "", const std::string& temp = "",
+                               const std::string& dataHome = "") {
+    auto s = std::make_unique<Started>();
+    StartupEnv env{d.path(), cmd, temp, dataHome};
+    StartupHooks hooks{[&] { ++s->cards; }, nullptr};
+    s->ok = startUp(s->rec, s->ui, env, hooks);
+    return s;
+}
+
+}  // namespace
+
+TEST(DataFiles, OddsLines) {
+    struct Case {
+        const char* line;
+        const char* win;
+        double tan, fuku;
+        const char* f1;
+        const char* f2;
+    } cases[] = {
+        {"3 12 4", "12 ", 12, 4, "5.0", "4.5"},
+        {"1 2.5 1.3", "2.5 ", 2.5, 1.3, "1.6", "1.4"},
+        {"2 3.1 2", "3.1 ", 3.1, 2, "2.5", "2.3"},
+        {"1.5", "", 0, 1.5, "1.9", "1.7"},          // no blank: all of it is the place field
+        {"7  9.9", " ", 0, 9.9, "12.4", "11.2"},    // the win field ends at the second blank
+    };
+    for (const auto& c : cases) {
+        GameRecord rec;
+        ASSERT_TRUE(parseOddsLine(rec, 0, c.line)) << c.line;
+        EXPECT_EQ(rec.tanoddsstr[0], c.win) << c.line;
+        EXPECT_DOUBLE_EQ(rec.tanodds[0], c.tan) << c.line;
+        EXPECT_DOUBLE_EQ(rec.fukuodds[0], c.fuku) << c.line;
+        EXPECT_EQ(rec.fukuodds1str[0], c.f1) << c.line;
+        EXPECT_EQ(rec.fukuodds2str[0], c.f2) << c.line;
+    }
+    GameRecord rec;
+    EXPECT_FALSE(parseOddsLine(rec, 0, "1 2.5"));  // exactly one blank
+}
+
+TEST(DataFiles, HorseLines) {
+    struct Case {
+        const char* line;
+        const char* name;
+        int code;
+    } cases[] = {
+        {"ソラノハテ 2400", "ソラノハテ", 6}, {"カゼノウタ", "カゼノウタ", 0}, {"アオ abcdefg", "アオ", 0},
+        {"two words dirt", "two", 1},        {"X DIRT", "X", 0},            {"Y 3200", "Y", 9},
+        {"Z x1200", "Z", 2},                 {"", "", 0},
+    };
+    for (const auto& c : cases) {
+        std::string name;
+        std::uint8_t code = 99;
+        parseHorseLine(c.line, name, code);
+        EXPECT_EQ(name, c.name) << c.line;
+        EXPECT_EQ(code, c.code) << c.line;
+    }
+}
+
+TEST(DataFiles, Encodings) {
+    TempDir d;
+    d.write("a.txt", "\xEF\xBB\xBF" "一\r\n二\n三\r四");
+    d.write("sjis.txt", "\x82\xa0\x82\xa2 dirt\r\n");  // あい dirt in Shift-JIS
+    auto a = readTextLines(d.file("a.txt"));
+    ASSERT_TRUE(a);
+    EXPECT_EQ(*a, (std::vector<std::string>{"一", "二", "三", "四"}));
+    auto s = readTextLines(d.file("sjis.txt"));
+    ASSERT_TRUE(s);
+    EXPECT_EQ(*s, (std::vector<std::string>{"あい dirt"}));
+    EXPECT_FALSE(readTextLines(d.file("missing.txt")));
+}
+
+TEST(DataFiles, FailuresEndTheProgram) {
+    struct Case {
+        const char* file;
+        std::string content;  // "" with remove = true: missing
+        bool remove;
+        const char* message;
+        const char* title;
+    };
+    Case cases[] = {
+        {"race.txt", "", true, "レース名ファイル読みこみエラーです", "エラー"},
+        {"race.txt", "", false, "レース名ファイル読みこみエラーです", "エラー"},  // 19 lines, below
+        {"horsename.txt", "", true, "馬名ファイル読みこみエラーです", "エラー"},
+        {"odds.txt", "1 2.0 1.1\r\n2 3.0\r\n", false, "オッズデータ読みこみエラーです。", "error"},
+        {"odds.txt", "", true, "オッズデータ読みこみエラーです。", "error"},
+    };
+    // 19 lines of race names: too many.
+    std::string nineteen;
+    for (int i = 0; i < 19; ++i) nineteen += "R\r\n";
+    cases[1].content = nineteen;
+    for (const auto& c : cases) {
+        TempDir d;
+        writeData(d);
+        if (c.remove) std::filesystem::remove(d.file(c.file));
+        else d.write(c.file, c.content);
+        auto s = start(d);
+        EXPECT_FALSE(s->ok) << c.file;
+        ASSERT_EQ(s->ui.boxes.size(), 1u) << c.file;
+        EXPECT_EQ(s->ui.boxes[0].prompt, c.message);
+        EXPECT_EQ(s->ui.boxes[0].title, c.title);
+        EXPECT_EQ(s->ui.boxes[0].style, kStyleNotice);
+        EXPECT_EQ(s->cards, 0);
+        EXPECT_FALSE(d.exists("baken.txt"));
+    }
+}
+
+TEST(Startup, RecordAfterStart) {
+    TempDir d;
+    writeData(d);
+    std::string twelve;
+    for (int i = 1; i <= 12; ++i) twelve += "R" + std::to_string(i) + "\r\n";
+    d.write("race.txt", twelve);
+    auto s = start(d);
+    ASSERT_TRUE(s->ok);
+    EXPECT_EQ(s->rec.apppath, d.path() + "/");
+    EXPECT_EQ(s->rec.racelist[11], "R12");
+    EXPECT_EQ(s->rec.racelist[12], "");
+    EXPECT_EQ(s->rec.horsename[1], "アカ");
+    EXPECT_EQ(s->rec.tekisei[1], 2);
+    EXPECT_DOUBLE_EQ(s->rec.fukuodds1[0], 1.6);
+    EXPECT_EQ(s->rec.raceno, 1);
+    EXPECT_EQ(s->cards, 1);
+    EXPECT_EQ(s->rec.mochikin, 15000);
+    EXPECT_EQ(s->rec.voicemode, 4);
+    EXPECT_EQ(s->rec.bakenpath, d.file("baken.txt"));
+    EXPECT_FALSE(d.exists("test.txt"));
+    EXPECT_TRUE(s->ui.boxes.empty());
+}
+
+TEST(Startup, Money) {
+    struct Case {
+        std::string cmd;
+        std::string save;  // "" = no save file
+        bool ok;
+        Money money;
+        bool fromSave;
+    } cases[] = {
+        {"", "", true, 15000, true},
+        {"", " 2300 \r\n", true, 2300, true},
+        {"", "2300.5\n", true, 2300, true},
+        {"", "garbage", true, 0, true},
+        {"", "", true, 15000, true},
+        {"150", " 2300 \r\n", true, 150, false},
+        {"100", "", true, 100, false},
+        {"300000", "", true, 300000, false},
+        {"1 50", "", true, 150, false},  // arguments joined by a blank
+        {"50", " 2300 \r\n", true, 2300, true},  // two characters: ignored
+        {"099", "", false, 0, false},
+        {" 99", "", false, 0, false},
+        {"300001", "", false, 0, false},
+        {"abc", "", false, 0, false},
+    };
+    for (const auto& c : cases) {
+        TempDir d;
+        writeData(d);
+        if (!c.save.empty()) d.write("baken.txt", c.save);
+        auto s = start(d, c.cmd);
+        EXPECT_EQ(s->ok, c.ok) << c.cmd << "|" << c.save;
+        if (!c.ok) {
+            ASSERT_EQ(s->ui.boxes.size(), 1u);
+            EXPECT_EQ(s->ui.boxes[0].prompt, "100円以上300000円以下に設定してください");
+            EXPECT_EQ(s->ui.boxes[0].title, "エラー");
+            continue;
+        }
+        EXPECT_EQ(s->rec.mochikin, c.money) << c.cmd << "|" << c.save;
+        EXPECT_EQ(s->rec.bakenpath.empty(), !c.fromSave);
+    }
+}
+
+TEST(Startup, ReadOnlyFolderUsesTempOrDataHome) {
+    TempDir d, temp, home;
+    writeData(d);
+    temp.write("baken.txt", " 4200 \r\n");
+    makeUnwritable(d);
+    auto s = start(d, "", temp.path(), home.file("ozn"));
+    ASSERT_TRUE(s->ok);
+    EXPECT_TRUE(s->ui.boxes.empty());
+    EXPECT_EQ(s->rec.bakenpath, temp.file("baken.txt"));
+    EXPECT_EQ(s->rec.mochikin, 4200);
+
+    auto t = start(d, "", "", home.file("ozn"));  // no TEMP: the data folder, created on demand
+    ASSERT_TRUE(t->ok);
+    EXPECT_EQ(t->rec.bakenpath, home.file("ozn/baken.txt"));
+    EXPECT_EQ(t->rec.mochikin, 15000);
+    EXPECT_TRUE(std::filesystem::is_directory(home.file("ozn")));
+}
+
+TEST(Settings, ReadAndWrite) {
+    struct Case {
+        const char* content;  // nullptr: no file
+        int voice;
+    } cases[] = {{nullptr, 4}, {"1\r\n", 1}, {"3", 3}, {"2.7\n", 2}, {"255\r\n", 255}, {"256", 4},
+                 {"-1", 4},    {"abc", 4},   {"", 4},  {" 2 ", 2}};
+    for (const auto& c : cases) {
+        TempDir d;
+        if (c.content) d.write("ozn.cfg", c.content);
+        EXPECT_EQ(readSettings(d.file("ozn.cfg")), c.voice) << (c.content ? c.content : "none");
+    }
+    TempDir d;
+    writeSettings(d.file("ozn.cfg"), 2);
+    EXPECT_EQ(d.read("ozn.cfg"), "2\r\n");
+    writeSettings(d.file("missing/ozn.cfg"), 2);  // cannot be written: ignored
+}
+
+TEST(Shutdown, CloseRequestAndEndProcedure) {
+    struct Case {
+        Money money;
+        std::string cmd;
+        Answer answer;
+        CloseResult result;
+        const char* save;  // expected content, nullptr: no file
+    } cases[] = {
+        {15000, "", Answer::Yes, CloseResult::Close, " 15000 \r\n"},
+        {15000, "", Answer::No, CloseResult::Stay, " 999 \r\n"},  // declined: old save kept
+        {80, "", Answer::Yes, CloseResult::GameOver, nullptr},     // below 100: deleted
+        {100, "", Answer::Yes, CloseResult::Close, " 100 \r\n"},
+        {5000, "1000", Answer::Yes, CloseResult::Close, " 999 \r\n"},  // command-line money: no save
+    };
+    for (const auto& c : cases) {
+        TempDir d;
+        writeData(d);
+        d.write("baken.txt", " 999 \r\n");
+        auto s = start(d, c.cmd);
+        ASSERT_TRUE(s->ok);
+        s->rec.mochikin = c.money;
+        s->rec.voicemode = 3;
+        s->ui.answers = {c.answer};
+        FakeMp3 mp3;
+        EXPECT_EQ(closeRequest(s->rec, s->ui, mp3), c.result) << c.money;
+        EXPECT_EQ(d.read("ozn.cfg"), "3\r\n");  // written whatever the answer
+        ASSERT_FALSE(s->ui.boxes.empty());
+        EXPECT_EQ(s->ui.boxes[0].prompt, "終了しますか?");
+        EXPECT_EQ(s->ui.boxes[0].title, "");
+        EXPECT_EQ(s->ui.boxes[0].style, kStyleYesNoQuestion);
+        EXPECT_EQ(mp3.frees, c.answer == Answer::Yes ? 1 : 0);
+        if (c.save) EXPECT_EQ(d.read("baken.txt"), c.save);
+        else EXPECT_FALSE(d.exists("baken.txt"));
+        EXPECT_FALSE(d.exists("baken.txt.tmp"));
+    }
+}
+
+TEST(Shutdown, FailedWriteKeepsTheOldSave) {
+    TempDir d;
+    writeData(d);
+    d.write("baken.txt", " 999 \r\n");
+    auto s = start(d);
+    std::filesystem::create_directory(d.file("baken.txt.tmp"));  // the new file cannot be made
+    s->rec.mochikin = 20000;
+    FakeMp3 mp3;
+    EXPECT_EQ(endshori(s->rec, s->ui, mp3), EndResult::WriteFailed);
+    ASSERT_EQ(s->ui.boxes.size(), 1u);
+    EXPECT_EQ(s->ui.boxes[0].prompt, "ファイル書きこみエラーです");
+    EXPECT_EQ(s->ui.boxes[0].title, "エラー");
+    EXPECT_EQ(d.read("baken.txt"), " 999 \r\n");
+}

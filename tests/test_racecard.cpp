@@ -1,0 +1,279 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <numeric>
+#include <random>
+#include <regex>
+#include <set>
+
+#include "core/datafiles.h"
+#include "core/random.h"
+#include "core/text.h"
+#include "fakes.h"
+#include "literal_sort.h"
+#include "racecard/racecard.h"
+
+using namespace ozn;
+using namespace ozn::test;
+
+namespace {
+
+// 18 horses; codes[k] is the aptitude code of line k+1.
+GameRecord cardRecord(const std::array<int, 18>& codes) {
+    GameRecord rec;
+    for (int k = 0; k < 18; ++k) {
+        rec.racelist[k] = "R" + std::to_string(k + 1);
+        rec.horsename[k] = "H" + std::to_string(k + 1);
+        rec.tekisei[k] = static_cast<std::uint8_t>(codes[k]);
+        parseOddsLine(rec, k, std::to_string(k + 1) + " " + text::formatOdds(2.0 + k * 3.7, 1) + " " +
+                                  text::formatOdds(1.1 + k * 0.55, 1));
+    }
+    rec.raceno = 1;
+    rec.mochikin = 15000;
+    return rec;
+}
+
+const std::array<int, 18> kAllCodes = {1, 2, 3, 4, 5, 6, 7, 8, 9, 1, 2, 3, 4, 6, 0, 0, 5, 8};
+
+// Scripts a card: race line, post positions as the identity, and the given
+// horse numbers for ranks 4.. in order.
+void scriptCard(ScriptedRandom& rng, int line, const std::vector<int>& others) {
+    rng.want(line, 18);
+    for (int d = 1; d <= 18; ++d) rng.want(d, 18);
+    for (int h : others) rng.want(h, 18);
+}
+
+void expectPermutation(const std::array<std::uint8_t, 18>& ninki) {
+    std::array<std::uint8_t, 18> sorted = ninki;
+    std::sort(sorted.begin(), sorted.end());
+    for (int k = 0; k < 18; ++k) ASSERT_EQ(sorted[k], k + 1);
+}
+
+}  // namespace
+
+TEST(RaceCard, CourseTable) {
+    struct Row {
+        int line, y1, y2, y3, fanfare;
+    } rows[] = {{1, 1, 2, 3, 1},  {2, 2, 3, 1, 2},  {3, 2, 3, 1, 1},  {4, 3, 1, 2, 2},  {5, 3, 1, 2, 2},
+                {6, 3, 1, 2, 1},  {7, 3, 1, 2, 1},  {8, 4, 5, 6, 1},  {9, 4, 5, 6, 1},  {10, 4, 5, 6, 2},
+                {11, 5, 6, 4, 2}, {12, 5, 6, 4, 2}, {13, 6, 4, 5, 1}, {14, 6, 4, 5, 1}, {15, 6, 4, 5, 1},
+                {16, 7, 8, 9, 1}, {17, 8, 9, 7, 2}, {18, 9, 7, 8, 2}};
+    for (const Row& r : rows) {
+        GameRecord rec;
+        selectCourse(rec, r.line);
+        EXPECT_EQ(std::vector<int>({rec.yoso1, rec.yoso2, rec.yoso3, rec.fanfare}),
+                  std::vector<int>({r.y1, r.y2, r.y3, r.fanfare}))
+            << "line " << r.line;
+    }
+}
+
+TEST(RaceCard, FavouritesByProfile) {
+    struct Case {
+        int line;
+        std::array<int, 18> codes;
+        int y1, y2, y3;
+    } cases[] = {
+        // Dirt: codes 1, 2, 3 take ranks 1, 2, 3; code 4 does not.
+        {1, {4, 3, 0, 2, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, 6, 4, 2},
+        // Turf 2400: codes 6, 4, 5.
+        {13, {0, 5, 0, 0, 4, 0, 6, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1}, 7, 5, 2},
+        // Two runners with code 2 in a 1200 m race: the higher number wins.
+        {2, {2, 0, 0, 0, 3, 0, 0, 0, 2, 0, 1, 0, 0, 0, 0, 0, 0, 0}, 9, 5, 11},
+    };
+    for (const auto& c : cases) {
+        GameRecord rec = cardRecord(c.codes);
+        ScriptedRandom rng;
+        scriptCard(rng, c.line, {});
+        FakeUi ui;
+        readlist(rec, rng, ui);
+        EXPECT_EQ(rec.yoso1, c.y1) << c.line;
+        EXPECT_EQ(rec.yoso2, c.y2) << c.line;
+        EXPECT_EQ(rec.yoso3, c.y3) << c.line;
+        expectPermutation(rec.ninki);
+        EXPECT_EQ(rec.ninki[c.y1 - 1], 1);
+        EXPECT_EQ(rec.ninki[c.y2 - 1], 2);
+        EXPECT_EQ(rec.ninki[c.y3 - 1], 3);
+        // Every other runner, the second code-2 horse included, ranks 4..18.
+        for (int h = 1; h <= 18; ++h)
+            if (h != c.y1 && h != c.y2 && h != c.y3) EXPECT_GE(rec.ninki[h - 1], 4);
+    }
+}
+
+TEST(RaceCard, MissingProfileCodeStillGivesAPermutation) {
+    std::array<int, 18> codes{};  // nobody has an aptitude
+    codes[4] = 1;
+    for (int seed = 0; seed < 50; ++seed) {
+        GameRecord rec = cardRecord(codes);
+        GameRandom rng(seed);
+        FakeUi ui;
+        readlist(rec, rng, ui);
+        expectPermutation(rec.ninki);
+        std::set<int> favs{rec.yoso1, rec.yoso2, rec.yoso3};
+        EXPECT_EQ(favs.size(), 3u);
+        EXPECT_EQ(rec.ninki[rec.yoso1 - 1], 1);
+        EXPECT_EQ(rec.ninki[rec.yoso2 - 1], 2);
+        EXPECT_EQ(rec.ninki[rec.yoso3 - 1], 3);
+    }
+}
+
+TEST(RaceCard, WinAndPlaceTexts) {
+    GameRecord rec = cardRecord({});
+    rec.horsename[2] = "X";
+    rec.tanoddsstr[4] = "7.5 ";
+    rec.fukuoddsstr[4] = "1.8";
+    rec.fukuodds1str[4] = "2.3";
+    ScriptedRandom rng;
+    // No codes: ranks 4..18 first, then the free favourite ranks 1..3.
+    scriptCard(rng, 5, {4, 3, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 1, 2, 18});
+    FakeUi ui;
+    CardLists lists = readlist(rec, rng, ui);
+    EXPECT_EQ(rec.ninki[2], 5);
+    EXPECT_EQ(lists[0][2], "3番 X 7.5 倍 5番人気)");
+    EXPECT_EQ(lists[1][2], "3番 X 1.8倍から2.3倍 5番人気)");
+    EXPECT_EQ(rec.racename, "R5");
+    EXPECT_EQ(rec.racehist[0], 5);
+    EXPECT_EQ(rec.mochikinmae, 15000);
+    EXPECT_GE(ui.events, 36);  // the window breathes after every draw
+}
+
+TEST(RaceCard, WholeCards) {
+    const std::regex pair(R"(^(\d+)番(\d+)番 \d+\.\d倍\((\d+)番人気\)$)");
+    const std::regex wide(R"(^(\d+)番(\d+)番 (\d+\.\d)倍から(\d+\.\d)倍\((\d+)番人気\)$)");
+    const std::regex three(R"(^(\d+)番(\d+)番(\d+)番 \d+\.\d倍\((\d+)番人気\)$)");
+    for (int seed = 1; seed <= 5; ++seed) {
+        GameRecord rec = cardRecord(kAllCodes);
+        GameRandom rng(seed);
+        FakeUi ui;
+        std::set<int> lines;
+        for (int race = 1; race <= 12; ++race) {
+            rec.raceno = static_cast<std::uint8_t>(race);
+            CardLists lists = readlist(rec, rng, ui);
+            lines.insert(rec.racehist[race - 1]);
+            EXPECT_EQ(rec.racename, rec.racelist[rec.racehist[race - 1] - 1]);
+            const std::size_t sizes[] = {18, 18, 153, 153, 816, 4896};
+            for (int k = 0; k < 6; ++k) ASSERT_EQ(lists[k].size(), sizes[k]);
+            expectPermutation(rec.ninki);
+            for (int h = 1; h <= 18; ++h) {
+                std::string tail = text::signedNumber(rec.ninki[h - 1]) + "番人気)";
+                EXPECT_EQ(lists[0][h - 1].rfind(std::to_string(h) + "番 ", 0), 0u);
+                EXPECT_EQ(lists[0][h - 1].substr(lists[0][h - 1].size() - tail.size()), tail);
+            }
+            EXPECT_EQ(rec.ninki[rec.yoso1 - 1], 1);
+            EXPECT_EQ(rec.ninki[rec.yoso2 - 1], 2);
+            EXPECT_EQ(rec.ninki[rec.yoso3 - 1], 3);
+            // Favourites of the dirt course carry codes 1, 2, 3.
+            if (rec.racehist[race - 1] == 1)
+                EXPECT_EQ(std::vector<int>({rec.umatekisei[rec.yoso1 - 1], rec.umatekisei[rec.yoso2 - 1],
+                                            rec.umatekisei[rec.yoso3 - 1]}),
+                          std::vector<int>({1, 2, 3}));
+            // Popularity numbers form a permutation in each list; wide lower <= upper.
+            for (int k = 2; k < 6; ++k) {
+                std::vector<int> pops;
+                for (const auto& item : lists[k]) {
+                    std::smatch m;
+                    if (k == 3) {
+                        ASSERT_TRUE(std::regex_match(item, m, wide)) << item;
+                        EXPECT_LE(std::stod(m[3]), std::stod(m[4])) << item;
+                        pops.push_back(std::stoi(m[5]));
+                    } else {
+                        ASSERT_TRUE(std::regex_match(item, m, k == 2 ? pair : three)) << item;
+                        pops.push_back(std::stoi(m[m.size() - 1]));
+                    }
+                }
+                std::sort(pops.begin(), pops.end());
+                for (std::size_t i = 0; i < pops.size(); ++i) ASSERT_EQ(pops[i], static_cast<int>(i) + 1);
+            }
+            EXPECT_EQ(lists[5].front().rfind("1番2番3番 ", 0), 0u);
+            EXPECT_EQ(lists[5].back().rfind("18番17番16番 ", 0), 0u);
+        }
+        EXPECT_EQ(lines.size(), 12u) << "a race line repeated within the meeting";
+    }
+}
+
+TEST(RaceCard, CombinationOddsRules) {
+    GameRecord rec = cardRecord({});
+    for (int h = 1; h <= 18; ++h) rec.ninki[h - 1] = static_cast<std::uint8_t>(h);
+    rec.tanodds.fill(2.0);
+    rec.fukuodds.fill(1.5);
+    rec.tanodds[0] = 1.249;  // quinella 1-2: 1.249 x 1 -> stored 1.25, shown 1.3
+    rec.fukuodds[1] = 1.0;
+    rec.tanodds[2] = 12;     // quinella 3-4: 12 x 1 -> 12.0
+    rec.fukuodds[3] = 1.0;
+    CardLists lists;
+    combinationOdds(rec, lists);
+    EXPECT_EQ(lists[2][0].substr(0, lists[2][0].find("倍")), "1番2番 1.3");
+    auto umaPos = std::find(rec.umaidx.begin(), rec.umaidx.end(), 1) - rec.umaidx.begin();
+    EXPECT_DOUBLE_EQ(rec.umaodds[umaPos], 1.25);
+    int q34 = 0;  // quinella 3-4 is pair number 17 + 14 + 1
+    for (int a = 1; a < 3; ++a) q34 += 18 - a;
+    EXPECT_EQ(lists[2][q34].substr(0, lists[2][q34].find("倍")), "3番4番 12.0");
+    // Trifecta (a, b, c) and (b, a, c) differ when W(a)P(b) != W(b)P(a).
+    EXPECT_NE(lists[5][0].substr(0, lists[5][0].find("(")), lists[5][16 * 17].substr(0, lists[5][16 * 17].find("(")));
+}
+
+TEST(RaceCard, TrioComparesOnlyTheFirstTwo) {
+    GameRecord rec = cardRecord({});
+    for (int h = 1; h <= 18; ++h) rec.ninki[h - 1] = static_cast<std::uint8_t>(h);
+    std::swap(rec.ninki[0], rec.ninki[2]);  // horse 1 rank 3, horse 3 rank 1
+    std::swap(rec.ninki[0], rec.ninki[1]);  // horse 1 rank 2, horse 2 rank 3
+    for (int r = 0; r < 18; ++r) rec.tanodds[r] = 10 + r, rec.fukuodds[r] = 2 + r * 0.5;
+    CardLists lists;
+    combinationOdds(rec, lists);
+    // 1-2-3 has ranks 2, 3, 1: base W(2) x P(3) x P(1) = 11 x 3 x 2 = 66.
+    EXPECT_EQ(lists[4][0].substr(0, lists[4][0].find("倍")), "1番2番3番 66.0");
+}
+
+TEST(RaceCard, ExchangeSortPositionsMatchTheLiteralSortOnSmallArrays) {
+    // Every array of length up to 7 over three values.
+    for (int n = 1; n <= 7; ++n) {
+        int total = 1;
+        for (int i = 0; i < n; ++i) total *= 3;
+        for (int code = 0; code < total; ++code) {
+            std::vector<double> keys;
+            for (int i = 0, c = code; i < n; ++i, c /= 3) keys.push_back(c % 3);
+            ASSERT_EQ(exchangeSortOrder(keys), literalExchangeSort(keys));
+        }
+    }
+}
+
+TEST(RaceCard, ExchangeSortPositionsMatchTheLiteralSortOnAThousandCards) {
+    std::mt19937 gen(7);
+    for (int card = 0; card < 1000; ++card) {
+        GameRecord rec = cardRecord(kAllCodes);
+        std::array<std::uint8_t, 18> perm;
+        std::iota(perm.begin(), perm.end(), 1);
+        std::shuffle(perm.begin(), perm.end(), gen);
+        rec.ninki = perm;
+        if (card % 2) {
+            // Few distinct odds: many ties in every kind.
+            std::uniform_int_distribution<int> few(1, 3);
+            for (int r = 0; r < 18; ++r) rec.tanodds[r] = few(gen), rec.fukuodds[r] = few(gen) * 0.5 + 1;
+        }
+        CardLists lists;
+        combinationOdds(rec, lists);
+        auto check = [](auto& keysOf, const auto& idx, std::size_t n) {
+            std::vector<double> keys(keysOf.begin(), keysOf.begin() + n);
+            // Reconstruct the enumeration-order keys from the sorted table.
+            std::vector<double> byCombination(n);
+            for (std::size_t m = 0; m < n; ++m) byCombination[idx[m] - 1] = keys[m];
+            std::vector<int> expected = literalExchangeSort(byCombination);
+            for (std::size_t m = 0; m < n; ++m) ASSERT_EQ(idx[m] - 1, expected[m]) << "position " << m;
+        };
+        check(rec.umaodds, rec.umaidx, 153);
+        check(rec.wideoddsmin, rec.wideidx, 153);
+        check(rec.sanrenpukuodds, rec.sanrenpukuidx, 816);
+        if (card % 4 == 1 || card % 20 == 0) check(rec.sanrentanodds, rec.sanrentanidx, 4896);
+    }
+}
+
+TEST(RaceCard, RaceNumberOutsideTheMeetingStartsANewOne) {
+    GameRecord rec = cardRecord(kAllCodes);
+    rec.raceno = 13;
+    rec.racehist.fill(3);
+    GameRandom rng(1);
+    FakeUi ui;
+    readlist(rec, rng, ui);
+    EXPECT_EQ(rec.raceno, 1);
+    EXPECT_NE(rec.racehist[0], 0);
+    for (int k = 1; k < 12; ++k) EXPECT_EQ(rec.racehist[k], 0);
+}
