@@ -1,1 +1,294 @@
 #include <gtest/gtest.h>
+
+#include "betting/betting.h"
+#include "fakes.h"
+
+using namespace ozn;
+using namespace ozn::test;
+
+namespace {
+
+struct Bet {
+    GameRecord rec;
+    FakeUi ui;
+    Bet() { rec.mochikin = 15000; }
+    // Buys with the given stake answers; returns whether a ticket was bought.
+    bool buy(int kind, const std::string& selection, std::initializer_list<std::string> stakes) {
+        ui.inputs.insert(ui.inputs.end(), stakes);
+        rec.bakenkind = static_cast<std::int16_t>(kind);
+        return registerTicket(rec, ui, kind, selection);
+    }
+};
+
+}  // namespace
+
+TEST(Store, MergesAndClears) {
+    Bet b;
+    EXPECT_TRUE(b.buy(1, "5番 X 2.4 倍 1番人気)", {"100"}));
+    EXPECT_TRUE(b.buy(1, "5番 X 2.4 倍 1番人気)", {"300"}));
+    EXPECT_EQ(b.rec.tancount, 1);
+    EXPECT_EQ(b.rec.tanban[0], 5);
+    EXPECT_EQ(b.rec.tankin[0], 400);
+    EXPECT_EQ(b.rec.mochikin, 14600);
+
+    EXPECT_TRUE(b.buy(3, "3番8番 5.0倍(2番人気)", {"100"}));
+    EXPECT_TRUE(b.buy(3, "1番2番 5.0倍(2番人気)", {"200"}));
+    EXPECT_TRUE(b.buy(3, "3番8番 5.0倍(2番人気)", {"500"}));
+    ASSERT_EQ(b.rec.umacount, 2);
+    EXPECT_EQ(std::vector<int>({b.rec.umaban1[0], b.rec.umaban2[0], static_cast<int>(b.rec.umakin[0])}),
+              std::vector<int>({3, 8, 600}));
+    EXPECT_EQ(std::vector<int>({b.rec.umaban1[1], b.rec.umaban2[1], static_cast<int>(b.rec.umakin[1])}),
+              std::vector<int>({1, 2, 200}));
+    EXPECT_EQ(b.rec.umaban1[2], 0);  // the merged entry was emptied
+
+    EXPECT_TRUE(b.buy(6, "1番2番3番 9.9倍(1番人気)", {"100"}));
+    EXPECT_TRUE(b.buy(6, "3番2番1番 9.9倍(1番人気)", {"100"}));
+    EXPECT_EQ(b.rec.sanrentancount, 2);
+    EXPECT_EQ(b.rec.wideflag, 0);
+    EXPECT_TRUE(b.buy(4, "7番15番 1.0倍から2.0倍(9番人気)", {"100"}));
+    EXPECT_EQ(b.rec.wideflag, 255);
+    EXPECT_EQ(b.rec.sanrentanflag, -1);
+
+    hunsucria(b.rec);
+    for (int kind = 1; kind <= 6; ++kind) {
+        EXPECT_EQ(ticketCount(b.rec, kind), 0);
+        EXPECT_FALSE(kindFlagSet(b.rec, kind));
+    }
+    EXPECT_EQ(b.rec.kingaku, "");
+}
+
+TEST(Stake, RefusalsAndAcceptance) {
+    struct Case {
+        std::vector<std::string> answers;
+        bool bought;
+        Money stake;
+        std::vector<std::string> messages;
+    } cases[] = {
+        {{"1000"}, true, 1000, {}},
+        {{"15000"}, true, 15000, {}},
+        {{" 500"}, true, 500, {}},
+        {{"150", "50", "00", "abc00", "1000"}, true, 1000,
+         {"100円単位で入力して下さい。", "100円単位で入力して下さい。", "100円単位で入力して下さい。",
+          "100円単位で入力して下さい。"}},
+        {{"150.00", "100.00"}, true, 100, {"100円単位で入力して下さい。"}},  // must be a multiple of 100 yen
+        {{"20000", ""}, false, 0, {"持ち金の15000円以下にして下さい"}},
+        {{"500 ", "-100", "100000", ""}, false, 0,
+         {"100円単位で入力して下さい。", "100円単位で入力して下さい。", "持ち金の15000円以下にして下さい"}},
+        {{""}, false, 0, {}},
+    };
+    for (const auto& c : cases) {
+        Bet b;
+        b.ui.inputs.assign(c.answers.begin(), c.answers.end());
+        b.rec.bakenkind = 1;
+        bool bought = registerTicket(b.rec, b.ui, 1, "7番");
+        EXPECT_EQ(bought, c.bought) << c.answers.front();
+        EXPECT_EQ(b.rec.tancount, c.bought ? 1 : 0);
+        EXPECT_EQ(b.rec.mochikin, 15000 - c.stake);
+        EXPECT_EQ(b.rec.tanflag, c.bought ? -1 : 0);
+        std::vector<std::string> messages;
+        for (const Box& box : b.ui.boxes) {
+            messages.push_back(box.prompt);
+            EXPECT_EQ(box.title, "入力エラー");
+            EXPECT_EQ(box.style, kStyleNotice);
+        }
+        EXPECT_EQ(messages, c.messages) << c.answers.front();
+        ASSERT_EQ(b.ui.prompts.size(), c.answers.size());
+        EXPECT_EQ(b.ui.prompts[0].prompt, "金額を入力して下さい。持ち金は 15000円です");
+        EXPECT_EQ(b.ui.prompts[0].title, "6");
+        if (!c.bought) {
+            EXPECT_EQ(b.rec.kingaku, "");
+            EXPECT_EQ(b.rec.bakenkind, 0);
+        }
+    }
+}
+
+TEST(Registration, MoneyCheck) {
+    for (Money money : {99, 100}) {
+        for (int kind = 1; kind <= 6; ++kind) {
+            Bet b;
+            b.rec.mochikin = money;
+            const char* sel[] = {"1番", "1番", "1番2番 ", "1番2番 ", "1番2番3番 ", "1番2番3番 "};
+            bool bought = b.buy(kind, sel[kind - 1], {"100"});
+            EXPECT_EQ(bought, money == 100);
+            if (money == 99) {
+                ASSERT_EQ(b.ui.boxes.size(), 1u);
+                EXPECT_EQ(b.ui.boxes[0].prompt, "持ち金が100円以下です");
+                EXPECT_EQ(b.ui.boxes[0].title, "持ち金");
+                EXPECT_TRUE(b.ui.prompts.empty());
+            } else {
+                EXPECT_EQ(b.rec.mochikin, 0);
+            }
+        }
+    }
+}
+
+TEST(Registration, SelectionTexts) {
+    struct Case {
+        int kind;
+        std::string selection;
+        bool bought;
+        Horses horses;
+        std::string title;  // of the refusal; "" = none shown
+        int style;
+    } cases[] = {
+        {1, "12番 X 7.5 倍 5番人気)", true, {12, 0, 0}, "", 0},
+        {1, "3番 Y", true, {3, 0, 0}, "", 0},
+        {1, "07番", true, {7, 0, 0}, "", 0},
+        {1, "7", true, {7, 0, 0}, "", 0},
+        {1, "", false, {}, "", kStyleOk},             // win: OK box, no title of its own
+        {2, "", false, {}, "入力エラー", kStyleNotice},
+        {1, "19", false, {}, "", kStyleOk},
+        {1, "7x", false, {}, "入力エラー", kStyleNotice},
+        {2, "abc", false, {}, "入力エラー", kStyleNotice},
+        {3, "7番15番 ", true, {7, 15, 0}, "", 0},
+        {3, "12番15番 9.9倍(1番人気)", true, {12, 15, 0}, "", 0},
+        {4, "1番12番 1.0倍から2.0倍(1番人気)", true, {1, 12, 0}, "", 0},
+        {3, "", false, {}, "入力エラー", kStyleNotice},
+        {4, "7番15番", false, {}, "入力エラー", kStyleNotice},
+        {5, "1番2番3番 ", true, {1, 2, 3}, "", 0},
+        {5, "1番2番", false, {}, "入力エラー", kStyleNotice},
+        {6, "15番7番3番 ", true, {15, 7, 3}, "", 0},
+        {6, "1番1番3番 ", false, {}, "入力エラー", kStyleNotice},
+        {6, "", false, {}, "入力エラー", kStyleNotice},
+    };
+    for (const auto& c : cases) {
+        Bet b;
+        bool bought = b.buy(c.kind, c.selection, {"100"});
+        EXPECT_EQ(bought, c.bought) << c.selection;
+        EXPECT_EQ(ticketCount(b.rec, c.kind), c.bought ? 1 : 0) << c.selection;
+        if (c.bought) {
+            EXPECT_EQ(ticketHorses(b.rec, c.kind, 0), c.horses) << c.selection;
+            EXPECT_TRUE(b.ui.boxes.empty());
+        } else {
+            ASSERT_EQ(b.ui.boxes.size(), 1u) << c.selection;
+            EXPECT_EQ(b.ui.boxes[0].prompt, "1から18の番号で指定して下さい");
+            EXPECT_EQ(b.ui.boxes[0].title, c.title) << c.selection;
+            EXPECT_EQ(b.ui.boxes[0].style, c.style) << c.selection;
+            EXPECT_TRUE(b.ui.prompts.empty());  // refused before the stake dialog
+        }
+    }
+}
+
+TEST(Registration, FullStoreStillMergesHeldSelections) {
+    Bet b;
+    b.rec.mochikin = 1000000;
+    for (int h = 1; h <= 18; ++h) ASSERT_TRUE(b.buy(1, std::to_string(h) + "番", {"100"}));
+    EXPECT_EQ(b.rec.tancount, 18);
+    EXPECT_TRUE(b.buy(1, "5番", {"200"}));
+    EXPECT_EQ(b.rec.tankin[4], 300);
+    EXPECT_EQ(b.rec.tancount, 18);
+    EXPECT_FALSE(b.buy(1, "5番", {""}));  // cancel leaves everything as it was
+    EXPECT_EQ(b.rec.tancount, 18);
+    EXPECT_EQ(b.rec.mochikin, 1000000 - 2000);
+
+    // A full trio store refuses a selection it does not hold.
+    b.rec.sanrenpukucount = kTrios;
+    for (int i = 0; i < kTrios; ++i) setTicketHorses(b.rec, 5, i, {1, 2, 3 + (i % 16)});
+    std::size_t boxes = b.ui.boxes.size();
+    EXPECT_FALSE(b.buy(5, "4番5番6番 ", {"100"}));
+    ASSERT_EQ(b.ui.boxes.size(), boxes + 1);
+    EXPECT_EQ(b.ui.boxes.back().prompt, "この馬券はこれ以上買えません");
+    EXPECT_EQ(b.ui.boxes.back().title, "入力エラー");
+    EXPECT_EQ(b.rec.sanrenpukucount, kTrios);
+}
+
+TEST(Registration, CancelWithdrawsExactlyOnce) {
+    for (int refusals = 0; refusals <= 3; ++refusals) {
+        Bet b;
+        ASSERT_TRUE(b.buy(5, "1番2番3番 ", {"100"}));
+        for (int i = 0; i < refusals; ++i) b.ui.inputs.push_back("50");
+        EXPECT_FALSE(b.buy(5, "4番5番6番 ", {""}));
+        EXPECT_EQ(b.rec.sanrenpukucount, 1);
+        EXPECT_EQ(b.rec.mochikin, 14900);
+        EXPECT_EQ(b.rec.bakenkind, 0);
+    }
+    Bet b;
+    EXPECT_FALSE(b.buy(2, "4番", {""}));
+    EXPECT_EQ(b.rec.fukuflag, 0);  // a cancelled kind keeps its flag clear
+}
+
+TEST(TypedEntry, PerList) {
+    struct Case {
+        int kind;
+        std::vector<std::string> answers;
+        std::optional<std::string> selection;
+        int refusals;
+    } cases[] = {
+        {1, {"7", "07"}, "07番", 1},
+        {1, {"19", "00", ""}, std::nullopt, 2},
+        {2, {"11"}, "11番", 0},
+        {3, {"1507", "0715"}, "7番15番 ", 1},
+        {4, {"0101", "0118"}, "1番18番 ", 1},
+        {5, {"030201", "010203"}, "1番2番3番 ", 1},
+        {6, {"010101", "030201"}, "3番2番1番 ", 1},
+        {6, {"150703"}, "15番7番3番 ", 0},
+        {6, {"19 203", "a10203", ""}, std::nullopt, 2},
+        {5, {"0102031"}, std::nullopt, 1},
+    };
+    const char* prompts[] = {"単勝の馬番を07や11などのように二桁で入れて下さい",
+                             "副賞の馬番を07や11などのように二桁で入れて下さい",
+                             "馬連の馬番を0715などのように四桁で入れて下さい",
+                             "ワイドの馬番を0715などのように四桁で入れて下さい",
+                             "３連副の馬番を071518などのように六桁で入れて下さい",
+                             "３連単の馬番を071518などのように六桁で入れて下さい"};
+    for (const auto& c : cases) {
+        FakeUi ui;
+        ui.inputs.assign(c.answers.begin(), c.answers.end());
+        EXPECT_EQ(typedEntry(ui, c.kind), c.selection) << c.answers.front();
+        EXPECT_EQ(static_cast<int>(ui.boxes.size()), c.refusals) << c.answers.front();
+        for (const Box& box : ui.boxes) {
+            EXPECT_EQ(box.prompt, "1から18の数字を入れて下さい");
+            EXPECT_EQ(box.title, "入力エラー");
+        }
+        EXPECT_EQ(ui.prompts.front().prompt, prompts[c.kind - 1]);
+        EXPECT_EQ(ui.prompts.front().title, "");
+    }
+}
+
+TEST(TypedEntry, MergesWithAListPurchase) {
+    Bet b;
+    ASSERT_TRUE(b.buy(3, "7番15番 12.5倍(3番人気)", {"200"}));
+    b.ui.inputs = {"0715"};
+    auto sel = typedEntry(b.ui, 3);
+    ASSERT_TRUE(sel);
+    ASSERT_TRUE(b.buy(3, *sel, {"300"}));
+    EXPECT_EQ(b.rec.umacount, 1);
+    EXPECT_EQ(b.rec.umakin[0], 500);
+}
+
+TEST(Lists, PageKeys) {
+    struct Case {
+        int kind;
+        Modifiers mods;
+        bool down;
+        int from, count, to;
+    } cases[] = {
+        {6, {false, true, false}, true, 4000, 4896, 4895},
+        {6, {}, true, 4000, 4896, 4010},
+        {6, {true, false, false}, false, 4000, 4896, 3900},
+        {3, {}, false, 9, 153, 0},
+        {3, {}, false, 10, 153, 0},
+        {3, {}, false, 25, 153, 15},
+        {5, {true, false, false}, true, 750, 816, 815},
+        {5, {true, false, false}, true, 700, 816, 800},
+        {5, {false, true, false}, true, 700, 816, 710},   // Ctrl means nothing in list 5
+        {6, {true, true, false}, true, 0, 4896, 10},      // Shift+Ctrl: 10
+        {4, {true, false, false}, true, 0, 153, 10},      // Shift means nothing in list 4
+        {3, {}, true, -1, 153, 9},                        // nothing selected
+        {3, {}, false, -1, 153, 0},
+    };
+    for (const auto& c : cases) {
+        int step = pageStep(c.kind, c.mods);
+        int to = c.down ? pageDownIndex(c.from, c.count, step) : pageUpIndex(c.from, step);
+        EXPECT_EQ(to, c.to) << c.kind << " from " << c.from;
+    }
+    EXPECT_EQ(pageStep(1, {}), 0);
+    EXPECT_EQ(pageStep(2, {true, false, false}), 0);
+}
+
+TEST(Lists, FocusSpeech) {
+    EXPECT_EQ(focusSpeech(1, "3番 X"), "単勝の選択\r\n3番 X");
+    EXPECT_EQ(focusSpeech(6, ""), "３連単の選択\r\n");
+    EXPECT_EQ(buttonCaption(1), "探勝");
+    EXPECT_EQ(buttonCaption(6), "3連探");
+}

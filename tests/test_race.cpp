@@ -1,1 +1,394 @@
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+
+#include "betting/betting.h"
+#include "core/datafiles.h"
+#include "core/lifecycle.h"
+#include "core/random.h"
+#include "fakes.h"
+#include "race/race.h"
+#include "tempdir.h"
+
+using namespace ozn;
+using namespace ozn::test;
+
+namespace {
+
+// Horse h has popularity rank h; favourites 1, 2, 3.
+GameRecord raceRecord() {
+    GameRecord rec;
+    const char* odds[18] = {"1 2.35 1.2", "2 4 1.5",   "3 6 2.5",   "4 8 2",     "5 10 3",    "6 12 3.5",
+                            "7 14 4",     "8 16 4.5",  "9 18 5",    "10 20 5.5", "11 22 6",   "12 24 6.5",
+                            "13 26 7",    "14 28 7.5", "15 30 8",   "16 32 8.5", "17 34 9",   "18 36 9.5"};
+    for (int k = 0; k < 18; ++k) {
+        parseOddsLine(rec, k, odds[k]);
+        rec.ninki[k] = static_cast<std::uint8_t>(k + 1);
+    }
+    rec.yoso1 = 1, rec.yoso2 = 2, rec.yoso3 = 3;
+    rec.mochikin = rec.mochikinmae = 10000;
+    return rec;
+}
+
+RaceOutcome finish(int first, int second, int third, int scratched = 0, int fallen = 0) {
+    RaceOutcome o;
+    o.first = first, o.second = second, o.third = third;
+    o.p1 = first, o.p2 = second, o.p3 = third;  // rank = horse number in raceRecord
+    o.scratched = scratched, o.fallen = fallen;
+    return o;
+}
+
+void addTicket(GameRecord& rec, int kind, Horses h, Money stake) {
+    int n = ticketCount(rec, kind);
+    setTicketCount(rec, kind, n + 1);
+    setTicketHorses(rec, kind, n, h);
+    ticketStake(rec, kind, n) = stake;
+    setKindFlag(rec, kind);
+}
+
+std::string printed(const Settlement& s) {
+    std::string out;
+    for (const auto& p : s.prints) out += p.text + (p.newline ? "\n" : "");
+    return out;
+}
+
+}  // namespace
+
+TEST(Simulation, ScratchAndFallDraws) {
+    ScriptedRandom rng;
+    FakeUi ui;
+    rng.want(6, 15);
+    EXPECT_EQ(drawScratch(rng), 0);
+    rng.want(7, 15), rng.want(12, 18);
+    EXPECT_EQ(drawScratch(rng), 12);
+    rng.want(7, 15);
+    EXPECT_EQ(drawFall(rng, ui, 0), 0);
+    rng.want(8, 15), rng.want(12, 18), rng.want(12, 18), rng.want(4, 18);
+    EXPECT_EQ(drawFall(rng, ui, 12), 4);  // never the scratched horse
+    EXPECT_EQ(rng.reseeds, 8);            // a fresh seed before every one of these draws
+}
+
+TEST(Simulation, FirstThreePlaces) {
+    struct Case {
+        int scratched, fallen;
+        std::vector<std::pair<int, int>> draws;  // (value, n) in order
+        int first, second, third;
+    } cases[] = {
+        // First place: 30 / 54 / 74 cascade.
+        {0, 0, {{30, 120}, {75, 120}, {4, 18}, {75, 120}, {5, 18}}, 1, 4, 5},
+        {0, 0, {{31, 120}, {75, 120}, {4, 18}, {75, 120}, {5, 18}}, 2, 4, 5},
+        {0, 0, {{74, 120}, {75, 120}, {4, 18}, {75, 120}, {5, 18}}, 3, 4, 5},
+        {0, 0, {{75, 120}, {1, 18}, {9, 18}, {75, 120}, {4, 18}, {75, 120}, {5, 18}}, 9, 4, 5},
+        // R1 = 10 with favourite 1 scratched gives favourite 2.
+        {1, 0, {{10, 120}, {75, 120}, {4, 18}, {75, 120}, {5, 18}}, 2, 4, 5},
+        // R2 = 20 with favourite 2 already first: an outsider, never 1 or 3.
+        {0, 0, {{31, 120}, {20, 120}, {1, 18}, {3, 18}, {2, 18}, {6, 18}, {75, 120}, {5, 18}}, 2, 6, 5},
+        // Second-place windows: 1..30 favourite 2, 31..54 favourite 1, 55..74 favourite 3.
+        {0, 0, {{75, 120}, {7, 18}, {20, 120}, {75, 120}, {5, 18}}, 7, 2, 5},
+        {0, 0, {{75, 120}, {7, 18}, {40, 120}, {75, 120}, {5, 18}}, 7, 1, 5},
+        {0, 0, {{75, 120}, {7, 18}, {60, 120}, {75, 120}, {5, 18}}, 7, 3, 5},
+        // R2 equal to the winner's number (7) passes favourite 2 over.
+        {0, 0, {{75, 120}, {7, 18}, {7, 120}, {8, 18}, {75, 120}, {5, 18}}, 7, 8, 5},
+        // Third place: 1..30 favourite 3, 31..54 favourite 1, 55..74 favourite 2.
+        {0, 0, {{75, 120}, {7, 18}, {75, 120}, {8, 18}, {20, 120}}, 7, 8, 3},
+        {0, 0, {{75, 120}, {7, 18}, {75, 120}, {8, 18}, {40, 120}}, 7, 8, 1},
+        {0, 0, {{75, 120}, {7, 18}, {75, 120}, {8, 18}, {60, 120}}, 7, 8, 2},
+        // R3 equal to the second's number passes the favourite over; windows do not cascade.
+        {0, 0, {{75, 120}, {7, 18}, {75, 120}, {8, 18}, {8, 120}, {9, 18}}, 7, 8, 9},
+        {0, 3, {{75, 120}, {7, 18}, {75, 120}, {8, 18}, {20, 120}, {3, 18}, {10, 18}}, 7, 8, 10},
+    };
+    GameRecord rec = raceRecord();
+    for (const auto& c : cases) {
+        ScriptedRandom rng;
+        for (auto [v, n] : c.draws) rng.want(v, n);
+        FakeUi ui;
+        RaceOutcome out;
+        out.scratched = c.scratched, out.fallen = c.fallen;
+        drawFinish(rec, rng, ui, out);
+        EXPECT_EQ(std::vector<int>({out.first, out.second, out.third}),
+                  std::vector<int>({c.first, c.second, c.third}))
+            << "draws from " << c.draws.front().first;
+        EXPECT_EQ(out.p1, c.first);
+        // The order is every runner but the scratched and fallen one, once each.
+        int runners = 18 - (c.scratched ? 1 : 0) - (c.fallen ? 1 : 0);
+        EXPECT_EQ(out.finishers, runners);
+        std::set<int> seen(out.order.begin(), out.order.begin() + runners);
+        EXPECT_EQ(static_cast<int>(seen.size()), runners);
+        EXPECT_FALSE(seen.count(c.scratched));
+        EXPECT_FALSE(seen.count(c.fallen));
+        EXPECT_FALSE(seen.count(0));
+    }
+}
+
+TEST(Simulation, FinishingOrderText) {
+    RaceOutcome o = finish(5, 2, 9);
+    for (int p = 0; p < 18; ++p) o.order[p] = p + 1;
+    o.order[0] = 5, o.order[4] = 1;
+    std::string t = finishingOrderText(o);
+    EXPECT_EQ(t.substr(0, 12), "\r\n1着  5番");
+    EXPECT_EQ(std::count(t.begin(), t.end(), '\n'), 19);
+    o.scratched = 4, o.fallen = 7, o.finishers = 16;
+    t = finishingOrderText(o);
+    EXPECT_EQ(std::count(t.begin(), t.end(), '\n'), 18);
+    EXPECT_EQ(t.substr(t.size() - 32), "\r\n4番は除外により変換\r\n");
+    o.scratched = 0, o.finishers = 17;
+    t = finishingOrderText(o);
+    EXPECT_EQ(t.find("除外"), std::string::npos);  // a fall adds no line
+}
+
+TEST(Settlement, EveryKind) {
+    struct Case {
+        const char* name;
+        RaceOutcome out;
+        int kind;
+        Horses horses;
+        Money stake;
+        Money gain;
+        const char* printedText;
+        const char* announced;
+    } cases[] = {
+        {"no ticket", finish(1, 2, 3), 0, {}, 0, 0, "", ""},
+        {"win 2.35", finish(1, 2, 3), 1, {1}, 100, 235, "単勝  1番2.35 倍\n", "単勝  1番2.35 倍\r\n"},
+        {"win loses", finish(2, 1, 3), 1, {1}, 100, 0, "", ""},
+        {"place first", finish(1, 2, 3), 2, {1}, 100, 150, "副賞  1番1.5倍\n", "副賞  1番1.5倍"},
+        {"place second", finish(1, 2, 3), 2, {2}, 100, 170, "副賞  2番1.7倍\n", "副賞  2番1.7倍"},
+        {"place third", finish(1, 2, 3), 2, {3}, 100, 250, "副賞  3番2.5倍\n", "副賞  3番2.5倍"},
+        {"quinella either order", finish(4, 2, 3), 3, {2, 4}, 100, 800, "馬連  2番 4番8.0倍\n",
+         "\r\n馬連  2番 4番8.0倍\r\n"},
+        {"wide ranks 2,5", finish(2, 5, 9), 4, {2, 5}, 100, 600, "ワイド  2番 5番6.倍\n", "ワイド  2番 5番6.倍"},
+        {"wide ranks 1,3", finish(1, 9, 3), 4, {1, 3}, 100, 240, "ワイド  1番 3番2.4倍\n", "ワイド  1番 3番2.4倍"},
+        {"wide ranks 9,16", finish(9, 16, 1), 4, {9, 16}, 100, 13770, "ワイド  9番 16番137.7倍\n",
+         "ワイド  9番 16番137.7倍"},
+        {"trio any order", finish(5, 1, 3), 5, {1, 3, 5}, 100, 1760, "３連副 1番3番5番 17.6倍\n",
+         "\r\n３連副 1番3番5番 17.6倍\r\n"},
+        {"trifecta exact", finish(2, 1, 3), 6, {2, 1, 3}, 100, 1800, "３連探 2番1番3番 18.0倍\n",
+         "３連探 2番1番3番 18.0倍"},
+        {"trifecta wrong order", finish(2, 1, 3), 6, {1, 2, 3}, 100, 0, "", ""},
+        {"fallen horse", [] { auto o = finish(1, 2, 3, 0, 9); return o; }(), 1, {9}, 100, 0, "", ""},
+        {"scratched win", finish(1, 2, 3, 9), 1, {9}, 300, 300, "", ""},
+        {"scratched place", finish(1, 2, 3, 9), 2, {9}, 300, 300, "", ""},
+        {"scratched quinella", finish(1, 2, 3, 9), 3, {1, 9}, 300, 300, "", ""},
+        {"scratched wide", finish(1, 2, 3, 9), 4, {2, 9}, 300, 300, "", ""},
+        {"scratched trio", finish(1, 2, 3, 9), 5, {1, 2, 9}, 300, 300, "", ""},
+        {"scratched trifecta", finish(1, 2, 3, 9), 6, {9, 1, 2}, 300, 300, "", ""},
+    };
+    for (const auto& c : cases) {
+        GameRecord rec = raceRecord();
+        if (c.kind) addTicket(rec, c.kind, c.horses, c.stake);
+        Settlement s = settle(rec, c.out);
+        EXPECT_EQ(rec.mochikin, 10000 + c.gain) << c.name;
+        EXPECT_EQ(printed(s), c.printedText) << c.name;
+        EXPECT_EQ(s.announcement, c.announced) << c.name;
+    }
+}
+
+TEST(Settlement, IndentsFurtherPlaceAndWideLines) {
+    GameRecord rec = raceRecord();
+    addTicket(rec, 2, {3}, 100);
+    addTicket(rec, 2, {1}, 100);
+    addTicket(rec, 4, {1, 2}, 100);
+    addTicket(rec, 4, {2, 3}, 100);
+    Settlement s = settle(rec, finish(1, 2, 3));
+    EXPECT_EQ(printed(s), "副賞  1番1.5倍\n   3番2.5倍\nワイド  1番 2番1.4倍\n   2番 3番4.倍\n");
+    EXPECT_EQ(s.announcement, "副賞  1番1.5倍   3番2.5倍ワイド  1番 2番1.4倍   2番 3番4.倍");
+    ASSERT_EQ(s.prints.size(), 8u);
+    EXPECT_FALSE(s.prints[0].newline);  // the prefix stays on the line
+    EXPECT_EQ(s.prints[2].text, "  ");
+}
+
+TEST(Settlement, WholeMultipliers) {
+    GameRecord rec = raceRecord();
+    rec.tanodds[0] = 3;
+    rec.fukuodds[1] = 1;
+    rec.fukuodds[2] = 2.5;
+    addTicket(rec, 3, {1, 2}, 100);
+    addTicket(rec, 4, {1, 3}, 100);
+    Settlement s = settle(rec, finish(1, 2, 3));
+    EXPECT_EQ(printed(s), "馬連  1番 2番3.0倍\nワイド  1番 3番3.倍\n");
+    EXPECT_EQ(rec.mochikin, 10600);
+}
+
+TEST(Settlement, MoneyNeverWraps) {
+    GameRecord rec = raceRecord();
+    rec.mochikin = 4'000'000'000LL;
+    addTicket(rec, 6, {1, 2, 3}, 2'000'000'000LL);
+    settle(rec, finish(1, 2, 3));
+    EXPECT_GT(rec.mochikin, 4'000'000'000LL);
+}
+
+TEST(Settlement, MoneyMessages) {
+    EXPECT_EQ(moneyChangeLine(15000, 15000), "金額は変わりません");
+    EXPECT_EQ(moneyChangeLine(16200, 15000), " 1200円増えました");
+    EXPECT_EQ(moneyChangeLine(14700, 15000), " 300円減りました");
+}
+
+// ---- the race flow ----------------------------------------------------------
+
+namespace {
+
+struct Flow {
+    TempDir dir;
+    GameRecord rec;
+    FakeUi ui;
+    ScriptedRandom rng;
+    FakeClock clock;
+    FakeSpeaker speech;
+    FakeMp3 mp3;
+    Ports ports{ui, rng, clock, speech, mp3};
+    int controlons = 0, closes = 0, cards = 0;
+    bool closeEnds = true;
+    RaceHooks hooks{[this] { ++controlons; },
+                    [this] {
+                        ++closes;
+                        return closeEnds;
+                    },
+                    [this](CardLists) { ++cards; }};
+
+    Flow() {
+        rec = raceRecord();
+        rec.apppath = dir.path() + "/";
+        rec.bakenpath = dir.file("baken.txt");
+        for (int k = 0; k < 18; ++k) rec.racelist[k] = "R", rec.horsename[k] = "H";
+        rec.raceno = 1;
+        rec.fanfare = 2;
+        dir.write("baken.txt", " 10000 \r\n");
+    }
+    // A race with no scratch, no fall and the order 1, 2, 3.
+    void scriptPlainRace() {
+        rng.want(1, 15);
+        rng.want(1, 15);
+        rng.want(1, 120), rng.want(1, 120), rng.want(1, 120);
+    }
+};
+
+}  // namespace
+
+TEST(Flow, OrdinaryRace) {
+    Flow f;
+    addTicket(f.rec, 1, {1}, 1000);
+    f.rec.mochikin = 9000;  // the stake was paid from 10000
+    f.scriptPlainRace();
+    EXPECT_EQ(hasso(f.rec, f.ports, f.hooks), HassoResult::NextRace);
+    EXPECT_EQ(f.mp3.played, (std::vector<std::string>{f.rec.apppath + "kansai.mp3", f.rec.apppath + "hasso.mp3"}));
+    EXPECT_EQ(f.mp3.serviced, (std::vector<bool>{false, true}));
+    ASSERT_EQ(f.ui.boxes.size(), 1u);
+    EXPECT_EQ(f.ui.boxes[0].title, "着順結果");
+    EXPECT_EQ(f.ui.printed, "単勝  1番2.35 倍\n 1350円増えました\n残り持ち金は 11350円です\n");
+    ASSERT_EQ(f.speech.said.size(), 1u);
+    EXPECT_EQ(f.speech.said[0], "単勝  1番2.35 倍\r\n 1350円増えました残り持ち金は 11350円です");
+    EXPECT_EQ(f.speech.modes[0], SpeakMode::Wait);
+    EXPECT_EQ(f.controlons, 1);
+    EXPECT_EQ(f.rec.raceno, 2);
+    EXPECT_EQ(f.rec.tancount, 0);
+    EXPECT_EQ(f.cards, 1);
+    EXPECT_EQ(f.rec.mochikinmae, 11350);
+    EXPECT_GT(f.ui.events, 0);  // the pause let the window breathe, across midnight
+}
+
+TEST(Flow, MoneyCheck) {
+    for (Money left : {100, 99}) {
+        Flow f;
+        f.rec.mochikin = left;
+        f.rec.mochikinmae = 10000;
+        f.scriptPlainRace();
+        HassoResult r = hasso(f.rec, f.ports, f.hooks);
+        if (left == 100) {
+            EXPECT_EQ(r, HassoResult::NextRace);
+            EXPECT_TRUE(f.dir.exists("baken.txt"));
+            EXPECT_NE(f.ui.printed.find(" 9900円減りました"), std::string::npos);
+        } else {
+            EXPECT_EQ(r, HassoResult::GameOver);
+            EXPECT_FALSE(f.dir.exists("baken.txt"));
+            EXPECT_EQ(f.ui.printed, "持ち金が100円もなくなっちゃったので終了します\n");
+            EXPECT_EQ(f.speech.said.back(), "持ち金が100円もなくなっちゃったので終了します");
+            EXPECT_EQ(f.controlons, 0);
+        }
+    }
+}
+
+TEST(Flow, NoTicketRaceAnnouncesOnlyTheMoney) {
+    Flow f;
+    f.scriptPlainRace();
+    hasso(f.rec, f.ports, f.hooks);
+    EXPECT_EQ(f.speech.said.back(), "金額は変わりません残り持ち金は 10000円です");
+}
+
+TEST(Flow, ScratchAndFallAreAnnounced) {
+    Flow f;
+    f.rng.want(7, 15), f.rng.want(3, 18);  // scratch 3
+    f.rng.want(8, 15), f.rng.want(3, 18), f.rng.want(4, 18);  // fall: 3 again, then 4
+    f.rng.want(1, 120), f.rng.want(1, 120), f.rng.want(75, 120), f.rng.want(5, 18);
+    hasso(f.rec, f.ports, f.hooks);
+    ASSERT_GE(f.speech.said.size(), 3u);
+    EXPECT_EQ(f.speech.said[0], "3番除外");
+    EXPECT_EQ(f.speech.said[1], "4番落馬");
+    EXPECT_NE(f.ui.boxes[0].prompt.find("3番は除外により変換"), std::string::npos);
+}
+
+TEST(Flow, MeetingQuestionOnlyAfterRace12) {
+    for (int race : {1, 11, 12}) {
+        for (Answer answer : {Answer::Yes, Answer::No}) {
+            Flow f;
+            f.rec.raceno = static_cast<std::uint8_t>(race);
+            for (int k = 0; k < race - 1; ++k) f.rec.racehist[k] = static_cast<std::uint8_t>(k + 2);
+            f.scriptPlainRace();
+            f.ui.answers = {Answer::Other, answer};
+            f.closeEnds = false;  // the player then declines to quit
+            EXPECT_EQ(hasso(f.rec, f.ports, f.hooks), HassoResult::NextRace);
+            bool asked = f.ui.boxes.size() == 2;
+            EXPECT_EQ(asked, race == 12) << race;
+            if (!asked) {
+                EXPECT_EQ(f.rec.raceno, race + 1);
+                continue;
+            }
+            EXPECT_EQ(f.ui.boxes[1].prompt, "開催変わりしますか");
+            EXPECT_EQ(f.ui.boxes[1].style, kStyleYesNo);
+            // Either way a new meeting starts at race 1; after No the money was saved first.
+            EXPECT_EQ(f.rec.raceno, 1);
+            EXPECT_EQ(std::count(f.rec.racehist.begin(), f.rec.racehist.end(), 0), 11);
+            EXPECT_EQ(f.closes, answer == Answer::No ? 1 : 0);
+            EXPECT_EQ(f.mp3.frees, answer == Answer::No ? 1 : 0);
+            EXPECT_EQ(f.mp3.inits, answer == Answer::No ? 1 : 0);
+        }
+    }
+    Flow f;
+    f.rec.raceno = 12;
+    f.scriptPlainRace();
+    f.ui.answers = {Answer::Other, Answer::No};
+    EXPECT_EQ(hasso(f.rec, f.ports, f.hooks), HassoResult::Ended);
+    EXPECT_EQ(f.dir.read("baken.txt"), " 10000 \r\n");
+}
+
+TEST(Flow, SeededGameSignature) {
+    // A whole game on the bundled data with tickets of every kind each race.
+    // Any change to the order of the draws changes the money after each race.
+    TempDir dir;
+    for (const char* f : {"race.txt", "horsename.txt", "odds.txt"}) {
+        std::ifstream in(std::string(OZN_DATA_DIR) + "/" + f, std::ios::binary);
+        dir.write(f, std::string(std::istreambuf_iterator<char>(in), {}));
+    }
+    GameRecord rec;
+    FakeUi ui;
+    GameRandom rng(2024);
+    FakeClock clock;
+    FakeSpeaker speech;
+    FakeMp3 mp3;
+    Ports ports{ui, rng, clock, speech, mp3};
+    CardLists card;
+    RaceHooks hooks{nullptr, [] { return true; }, [&](CardLists l) { card = std::move(l); }};
+    ASSERT_TRUE(startUp(rec, ui, {dir.path(), "20000", "", ""}, {[&] { card = readlist(rec, rng, ui); }, nullptr}));
+    std::vector<Money> money;
+    for (int race = 0; race < 8 && money.size() < 8; ++race) {
+        for (int kind = 1; kind <= 6; ++kind) {
+            for (int pick : {0, 1, 2}) {
+                ui.inputs.push_back("100");
+                rec.bakenkind = static_cast<std::int16_t>(kind);
+                registerTicket(rec, ui, kind, card[kind - 1][pick * 7 % card[kind - 1].size()]);
+            }
+        }
+        if (hasso(rec, ports, hooks) != HassoResult::NextRace) break;
+        money.push_back(rec.mochikin);
+    }
+    EXPECT_EQ(money, (std::vector<Money>{18400, 17200, 16850, 15050, 13250, 22800, 21000, 19200}));
+}
