@@ -51,15 +51,17 @@ void switchVoice(GameRecord& rec) {
 
 std::string speakableText(const std::string& text) {
     std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        char c = text[i];
+    bool pendingPause = false;
+    for (char c : text) {
         if (c == '\r' || c == '\n') {
-            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-            if (!out.empty()) out += "、";
-        } else {
-            out += c;
+            pendingPause = !out.empty();
+            continue;
         }
+        if (pendingPause) out += "、";
+        pendingPause = false;
+        out += c;
     }
+    if (pendingPause) out += "、";
     return out;
 }
 

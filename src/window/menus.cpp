@@ -71,8 +71,9 @@ void mnulook(GameRecord& rec, Ui& ui) {
 void mnuver(Ui& ui) { ui.msgBox("ozn for windows 0.18", "version", kStyleNotice); }
 
 std::string manualPath(const GameRecord& rec) {
+    // apppath already ends in "/": never a doubled separator, also at the root.
     std::string dir = rec.apppath;
-    while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+    while (!dir.empty() && dir.back() == '/') dir.pop_back();
     return dir + "/ozn.txt";
 }
 
