@@ -1,1 +1,349 @@
-int main(){return 0;}
+// The main window, offscreen. Every modal dialog is answered from a timer.
+#include <QAbstractButton>
+#include <QApplication>
+#include <QInputDialog>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+#include <QtTest>
+#include <deque>
+#include <fstream>
+#include <functional>
+
+#include "betting/store.h"
+#include "core/random.h"
+#include "fakes.h"
+#include "tempdir.h"
+#include "window/form1.h"
+#include "window/printarea.h"
+#include "window/selectionlist.h"
+
+using namespace ozn;
+using namespace ozn::test;
+
+namespace {
+
+// Answers modal dialogs in order; an unexpected one is closed after a while
+// so that no test can hang.
+class DialogBot : public QObject {
+public:
+    struct Seen {
+        QString title, text;
+        QStringList buttons;
+    };
+    std::deque<std::function<void(QWidget*)>> steps;
+    std::vector<Seen> seen;
+
+    DialogBot() {
+        connect(&timer_, &QTimer::timeout, this, [this] { tick(); });
+        timer_.start(15);
+    }
+    void answerInput(const QString& text) {
+        steps.push_back([text](QWidget* w) {
+            auto* d = qobject_cast<QInputDialog*>(w);
+            if (!d) return;
+            d->setTextValue(text);
+            if (text.isEmpty()) d->reject();
+            else d->accept();
+        });
+    }
+    void press(const QString& button) {
+        steps.push_back([button](QWidget* w) {
+            for (auto* b : w->findChildren<QAbstractButton*>())
+                if (b->text() == button) {
+                    b->click();
+                    return;
+                }
+        });
+    }
+
+private:
+    void tick() {
+        QWidget* w = QApplication::activeModalWidget();
+        if (!w) {
+            idle_ = 0;
+            return;
+        }
+        if (w->property("botSeen").toBool()) {
+            if (++idle_ > 200) w->close();  // about three seconds unanswered
+            return;
+        }
+        w->setProperty("botSeen", true);
+        idle_ = 0;
+        Seen s{w->windowTitle(), {}, {}};
+        if (auto* box = qobject_cast<QMessageBox*>(w)) {
+            s.text = box->text();
+            for (auto* b : box->buttons()) s.buttons << b->text();
+        } else if (auto* in = qobject_cast<QInputDialog*>(w)) {
+            s.text = in->labelText();
+        }
+        seen.push_back(s);
+        if (steps.empty()) return;
+        auto step = steps.front();
+        steps.pop_front();
+        QTimer::singleShot(0, w, [step, w] { step(w); });
+    }
+    QTimer timer_;
+    int idle_ = 0;
+};
+
+class RecordingSpeaker : public Speaker {
+public:
+    std::vector<std::string>* said;
+    explicit RecordingSpeaker(std::vector<std::string>* s) : said(s) {}
+    void reading(const std::string& t, SpeakMode) override { said->push_back(t); }
+};
+
+struct Game {
+    TempDir dir;
+    GameRandom rng{7};
+    FakeClock clock;
+    FakeMp3 mp3;
+    std::vector<std::string> said;
+    std::vector<int> exits;
+    std::vector<std::string> opened;
+    std::unique_ptr<Form1> w;
+
+    Game() {
+        for (const char* f : {"race.txt", "horsename.txt", "odds.txt"}) {
+            std::ifstream in(std::string(OZN_DATA_DIR) + "/" + f, std::ios::binary);
+            dir.write(f, std::string(std::istreambuf_iterator<char>(in), {}));
+        }
+        WindowServices s;
+        s.rng = &rng;
+        s.clock = &clock;
+        s.mp3 = &mp3;
+        s.makeSpeaker = [this](GameRecord&, Ui&) { return std::make_unique<RecordingSpeaker>(&said); };
+        s.openDocument = [this](const std::string& p) {
+            opened.push_back(p);
+            return true;
+        };
+        s.exitNow = [this](int status) { exits.push_back(status); };
+        w = std::make_unique<Form1>(s);
+        if (!w->startUp({dir.path(), "", "", dir.file("data")})) qFatal("start-up failed");
+        w->show();
+        w->activateWindow();
+        QApplication::setActiveWindow(w.get());
+        if (!QTest::qWaitForWindowActive(w.get())) qWarning("window not active");
+    }
+    QStringList printed() const { return w->printArea()->lines(); }
+};
+
+}  // namespace
+
+class WindowTest : public QObject {
+    Q_OBJECT
+private slots:
+    void controlTable();
+    void tabOrder();
+    void controlStates();
+    void printArea();
+    void shortcuts();
+    void raceByF2();
+    void buyByKeysAlone();
+    void closeRequest();
+};
+
+void WindowTest::controlTable() {
+    Game g;
+    const double s = g.w->logicalDpiX() / 96.0 / 15.0;
+    auto rect = [&](int l, int t, int w, int h) {
+        return QRect(qRound(l * s), qRound(t * s), qRound(w * s), qRound(h * s));
+    };
+    const int listLeft[] = {100, 100, 2300, 2300, 4500, 4500}, listTop[] = {800, 3600, 800, 3600, 800, 3600};
+    const int commandLeft[] = {100, 1200, 2300, 3400, 4500, 5600};
+    const char* captions[] = {"探勝", "副賞", "馬連", "ワイド", "3連複", "3連探"};
+    const char* labels[] = {"単勝の選択", "副賞の選択", "馬連の選択", "ワイドの選択", "３連複の選択", "３連単の選択"};
+    const int sizes[] = {18, 18, 153, 153, 816, 4896};
+    for (int k = 1; k <= 6; ++k) {
+        QCOMPARE(g.w->list(k)->geometry(), rect(listLeft[k - 1], listTop[k - 1], 2100, 2400));
+        QCOMPARE(g.w->command(k)->geometry(), rect(commandLeft[k - 1], 350, 1000, 180));
+        QCOMPARE(g.w->label(k)->geometry(), rect(listLeft[k - 1], listTop[k - 1] - 200, 2100, 180));
+        QCOMPARE(g.w->command(k)->text(), QString::fromUtf8(captions[k - 1]));
+        QCOMPARE(g.w->label(k)->text(), QString::fromUtf8(labels[k - 1]));
+        QCOMPARE(g.w->list(k)->accessibleName(), QString::fromUtf8(labels[k - 1]));
+        QCOMPARE(g.w->list(k)->count(), sizes[k - 1]);
+        // Every caption fits its fixed size.
+        QFontMetrics fm(g.w->command(k)->font());
+        QVERIFY(fm.horizontalAdvance(g.w->command(k)->text()) < g.w->command(k)->width());
+        QVERIFY(fm.height() <= g.w->command(k)->height());
+        QVERIFY(QFontMetrics(g.w->label(k)->font()).horizontalAdvance(g.w->label(k)->text()) <= g.w->label(k)->width());
+    }
+    QCOMPARE(g.w->windowTitle(), QStringLiteral("ozn"));
+    QStringList menus;
+    for (QAction* a : g.w->menuBar()->actions()) menus << a->text();
+    QCOMPARE(menus, QStringList({"file(&f)", "その他(&o)", "ヘルプ(&h)"}));
+    QStringList items;
+    for (QAction* a : g.w->menuBar()->actions())
+        for (QAction* i : a->menu()->actions()) items << i->text() + "|" + i->shortcut().toString();
+    QCOMPARE(items, QStringList({"発送(&h)|F2", "馬券(&b)|F4", "レース名(&r)|F5", "持ち金(&m)|F6",
+                                 "単勝・副賞のオッズ(&t)|F7", "予想しを見る(&l)|F8", "終了(&x)|",
+                                 "音声切り替え(&v)|F9", "オンラインマニュアル(&m)|", "バージョン情報(&v)|",
+                                 "ころもちのページへ(&u)|"}));
+}
+
+void WindowTest::tabOrder() {
+    Game g;
+    g.w->list(1)->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(g.w->list(1)));
+    QCOMPARE(g.said.back(), std::string("単勝の選択\r\n"));  // the focus speaks the label and the entry
+    for (int k = 1; k <= 6; ++k) {
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(g.w->list(k)));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(g.w->command(k)));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+}
+
+void WindowTest::controlStates() {
+    Game g;
+    g.w->controloff();
+    g.w->controloff();
+    for (int k = 1; k <= 6; ++k) {
+        QVERIFY(g.w->list(k)->isHidden() && !g.w->list(k)->isEnabled());
+        QCOMPARE(g.w->list(k)->count(), 0);
+        QVERIFY(g.w->command(k)->isHidden() && !g.w->command(k)->isEnabled());
+        QVERIFY(g.w->label(k)->isHidden() && !g.w->label(k)->isEnabled());
+    }
+    g.w->controlon();
+    g.w->controlon();
+    for (int k = 1; k <= 6; ++k) {
+        QVERIFY(g.w->list(k)->isVisible() && g.w->list(k)->isEnabled());
+        QCOMPARE(g.w->list(k)->count(), 0);  // not refilled
+        QVERIFY(g.w->command(k)->isVisible() && g.w->label(k)->isVisible());
+    }
+}
+
+void WindowTest::printArea() {
+    Game g;
+    PrintArea* a = g.w->printArea();
+    a->print(QStringLiteral("副賞 "), false);
+    a->print(QStringLiteral(" 1番1.5倍"), true);
+    a->print(QStringLiteral("次"), true);
+    QCOMPARE(a->lines(), QStringList({"副賞  1番1.5倍", "次", ""}));
+    QCOMPARE(a->accessibleDescription(), QStringLiteral("副賞  1番1.5倍\n次"));
+    a->repaint();
+    QCOMPARE(a->lines().size(), 3);  // kept across repaints
+    a->clear();
+    QCOMPARE(a->lines(), QStringList({""}));
+}
+
+void WindowTest::shortcuts() {
+    Game g;
+    DialogBot bot;
+    GameRecord& rec = g.w->record();
+    auto key = [&](Qt::Key k) {
+        QApplication::setActiveWindow(g.w.get());  // back from the last box
+        QTest::keyClick(g.w.get(), k);
+        QTest::qWait(50);
+    };
+    key(Qt::Key_F3);
+    QVERIFY(g.printed() == QStringList({""}));
+    QVERIFY(bot.seen.empty());
+
+    rec.tancount = 1, rec.tanban[0] = 7, rec.tankin[0] = 1500, rec.tanflag = -1;
+    key(Qt::Key_F4);
+    key(Qt::Key_F5);
+    key(Qt::Key_F6);
+    QCOMPARE(g.printed(), QStringList({"単勝 7番1500円",
+                                       QString::fromStdString("第 1レース" + rec.racename + "です"),
+                                       "持ち金は 15000円です", ""}));
+    QCOMPARE(g.said.back(), std::string("持ち金は 15000円です"));
+
+    bot.press(QStringLiteral("続行"));
+    key(Qt::Key_F7);
+    QTRY_COMPARE(bot.seen.size(), std::size_t(1));
+    QCOMPARE(bot.seen[0].title, QStringLiteral("探副オッズ"));
+    QVERIFY(bot.seen[0].text.startsWith(QStringLiteral(" 1番人気")));
+    QStringList buttons = bot.seen[0].buttons;
+    buttons.sort();
+    QStringList expected({"キャンセル", "再試行", "続行"});
+    expected.sort();
+    QCOMPARE(buttons, expected);
+
+    bot.press(QStringLiteral("キャンセル"));
+    key(Qt::Key_F8);
+    QTRY_COMPARE(bot.seen.size(), std::size_t(2));
+    QCOMPARE(bot.seen[1].title, QStringLiteral("予想紙"));
+    QCOMPARE(rec.mochikin, Money(14700));
+
+    rec.voicemode = 3;
+    key(Qt::Key_F9);
+    QCOMPARE(int(rec.voicemode), 1);
+}
+
+void WindowTest::raceByF2() {
+    Game g;
+    DialogBot bot;
+    bot.press(QStringLiteral("続行"));
+    QTest::keyClick(g.w.get(), Qt::Key_F2);
+    QTRY_COMPARE_WITH_TIMEOUT(int(g.w->record().raceno), 2, 10000);
+    QCOMPARE(bot.seen.front().title, QStringLiteral("着順結果"));
+    QCOMPARE(g.mp3.played.size(), std::size_t(2));
+    QVERIFY(g.printed().contains(QStringLiteral("金額は変わりません")));
+    QCOMPARE(g.w->list(6)->count(), 4896);  // the next card
+    QVERIFY(g.w->list(1)->isVisible());
+}
+
+void WindowTest::buyByKeysAlone() {
+    Game g;
+    DialogBot bot;
+    g.w->list(3)->setFocus();
+    QTRY_VERIFY(g.w->list(3)->hasFocus());
+    bot.answerInput(QStringLiteral("0715"));
+    bot.answerInput(QStringLiteral("500"));
+    QTest::keyClick(g.w->list(3), Qt::Key_0);
+    QTRY_COMPARE(g.w->record().mochikin, Money(14500));
+    GameRecord& rec = g.w->record();
+    QCOMPARE(int(rec.umacount), 1);
+    QCOMPARE(int(rec.umaban1[0]), 7);
+    QCOMPARE(int(rec.umaban2[0]), 15);
+    QCOMPARE(bot.seen[0].text, QStringLiteral("馬連の馬番を0715などのように四桁で入れて下さい"));
+    QCOMPARE(bot.seen[0].title, QStringLiteral("ozn"));
+    QCOMPARE(bot.seen[1].text, QStringLiteral("金額を入力して下さい。持ち金は 15000円です"));
+    QCOMPARE(bot.seen[1].title, QStringLiteral("6"));
+    QCOMPARE(g.w->focusWidget(), static_cast<QWidget*>(g.w->list(3)));
+
+    // Page keys and Enter with a stake on the selected trifecta entry.
+    g.w->list(6)->setFocus();
+    g.w->list(6)->setCurrentRow(4000);
+    QTest::keyClick(g.w->list(6), Qt::Key_PageDown, Qt::ControlModifier);
+    QCOMPARE(g.w->list(6)->currentRow(), 4895);
+    QCOMPARE(g.said.back(), g.w->list(6)->currentText().toStdString());
+    QTest::keyClick(g.w->list(6), Qt::Key_PageUp, Qt::ShiftModifier);
+    QCOMPARE(g.w->list(6)->currentRow(), 4795);
+    QTest::keyClick(g.w->list(6), Qt::Key_Left);
+    QCOMPARE(g.w->list(6)->currentRow(), 4795);
+    bot.answerInput(QStringLiteral("100"));
+    QTest::keyClick(g.w->list(6), Qt::Key_Return);
+    QTRY_COMPARE(int(rec.sanrentancount), 1);
+    QCOMPARE(rec.mochikin, Money(14400));
+}
+
+void WindowTest::closeRequest() {
+    Game g;
+    DialogBot bot;
+    g.w->record().voicemode = 2;
+    bot.press(QStringLiteral("いいえ"));
+    g.w->close();
+    QTRY_COMPARE(bot.seen.size(), std::size_t(1));
+    QCOMPARE(bot.seen[0].text, QStringLiteral("終了しますか?"));
+    QCOMPARE(bot.seen[0].buttons.size(), 2);
+    QVERIFY(bot.seen[0].buttons.contains("はい") && bot.seen[0].buttons.contains("いいえ"));
+    QVERIFY(g.w->isVisible());
+    QCOMPARE(g.dir.read("ozn.cfg"), std::string("2\r\n"));
+    QVERIFY(!g.dir.exists("baken.txt"));
+
+    g.w->record().voicemode = 3;
+    bot.press(QStringLiteral("はい"));
+    g.w->close();
+    QTRY_VERIFY(!g.w->isVisible());
+    QCOMPARE(g.dir.read("ozn.cfg"), std::string("3\r\n"));
+    QCOMPARE(g.dir.read("baken.txt"), std::string(" 15000 \r\n"));
+    QVERIFY(g.exits.empty());
+}
+
+QTEST_MAIN(WindowTest)
+#include "test_window.moc"

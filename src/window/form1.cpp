@@ -56,6 +56,8 @@ Form1::Form1(WindowServices services, QWidget* parent) : QMainWindow(parent), se
     speech_ = services_.makeSpeaker(rec_, *ui_);
     buildControls();
     buildMenus();
+    // Maximised; also sized to the screen for desktops without a window manager.
+    if (QScreen* s = QGuiApplication::primaryScreen()) resize(s->availableGeometry().size());
     setWindowState(Qt::WindowMaximized);
 }
 
@@ -205,7 +207,7 @@ void Form1::mnuhasso() {
         controloff();
         RaceHooks hooks;
         hooks.controlon = [this] { controlon(); };
-        hooks.closeWindow = [this] { return runCloseRequest(); };
+        hooks.closeWindow = [this] { return runCloseRequest(false); };
         hooks.showCard = [this](CardLists lists) { showCard(lists); };
         Ports p = ports();
         result = hasso(rec_, p, hooks);
@@ -264,7 +266,7 @@ void Form1::mnuurl() {
     if (services_.openDocument) services_.openDocument(homePagePath(rec_));
 }
 
-bool Form1::runCloseRequest() {
+bool Form1::runCloseRequest(bool insideCloseEvent) {
     switch (closeRequest(rec_, *ui_, *services_.mp3)) {
         case CloseResult::Stay: return false;
         case CloseResult::GameOver: services_.exitNow(0); return true;
@@ -272,7 +274,7 @@ bool Form1::runCloseRequest() {
         case CloseResult::Close: break;
     }
     closing_ = true;
-    close();
+    if (!insideCloseEvent) close();
     return true;
 }
 
@@ -281,13 +283,14 @@ void Form1::closeEvent(QCloseEvent* event) {
         event->accept();
         return;
     }
-    event->ignore();
     // Closing mid-race waits until the race is settled, so no stake is lost.
     if (busy_) {
         closePending_ = true;
+        event->ignore();
         return;
     }
-    runCloseRequest();
+    if (runCloseRequest(true) && closing_) event->accept();
+    else event->ignore();
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {

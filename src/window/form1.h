@@ -75,7 +75,7 @@ private:
     void registerFrom(int kind, const std::string& selection);
     void typedEntry(int kind);
     // Runs the close request; true when the program ends.
-    bool runCloseRequest();
+    bool runCloseRequest(bool insideCloseEvent);
     Ports ports();
 
     WindowServices services_;

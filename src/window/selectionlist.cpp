@@ -57,7 +57,13 @@ void SelectionList::keyPressEvent(QKeyEvent* event) {
 }
 
 void SelectionList::focusInEvent(QFocusEvent* event) {
+    // The list keeps "no entry selected" when it gets the focus, so the
+    // first Down arrow selects (and speaks) the first entry.
+    bool hadCurrent = currentIndex().isValid();
+    quiet_ = true;
     QListWidget::focusInEvent(event);
+    if (!hadCurrent) setCurrentIndex(QModelIndex());
+    quiet_ = false;
     emit focused();
 }
 
