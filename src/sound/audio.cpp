@@ -4,6 +4,8 @@
 #include <SDL_mixer.h>
 
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <cstring>
 #include <thread>
 
@@ -111,51 +113,147 @@ bool readWav(const std::vector<std::uint8_t>& b, Pcm& out) {
     return false;
 }
 
-SpeechChannel::SpeechChannel() = default;
-
-SpeechChannel::~SpeechChannel() {
-    if (AudioDevice::instance().isOpen()) Mix_HaltChannel(kSpeechChannel);
-    for (Entry& e : cache_) Mix_FreeChunk(e.chunk);
+std::vector<std::string> phrases(const std::string& text) {
+    std::vector<std::string> out;
+    std::string cur;
+    auto flush = [&] {
+        if (!cur.empty()) out.push_back(cur);
+        cur.clear();
+    };
+    const std::string pause = "、";
+    for (std::size_t i = 0; i < text.size();) {
+        if (text[i] == ' ') {
+            flush();
+            ++i;
+        } else if (text.compare(i, pause.size(), pause) == 0) {
+            cur += pause;
+            flush();
+            i += pause.size();
+        } else {
+            cur += text[i++];
+        }
+    }
+    flush();
+    return out;
 }
 
-bool SpeechChannel::start(Mix_Chunk* chunk, bool wait) {
+// What the caller and the worker share. Every field is guarded by `m`.
+struct SpeechChannel::Shared {
+    std::mutex m;
+    std::condition_variable cv;
+    bool quit = false;
+    std::uint64_t generation = 0;  // raised by every new text and stop()
+    std::vector<std::string> pending;  // phrases still to be made and played
+    Synth synth;
+    bool busy = false;  // the worker is handling a text
+    struct Entry {
+        std::string key;
+        Mix_Chunk* chunk;
+        std::vector<std::uint8_t> wav;
+    };
+    std::list<Entry> cache;  // most recent first
+    static constexpr std::size_t kCacheSize = 128;
+
+    // A chunk for the phrase, from the cache or newly made; null on failure.
+    Mix_Chunk* chunkFor(const std::string& key, const Synth& make, std::unique_lock<std::mutex>& lock) {
+        for (auto it = cache.begin(); it != cache.end(); ++it)
+            if (it->key == key) {
+                cache.splice(cache.begin(), cache, it);
+                return cache.front().chunk;
+            }
+        lock.unlock();
+        auto pcm = make(key);
+        lock.lock();
+        if (!pcm) return nullptr;
+        Entry e{key, nullptr, makeWav(*pcm)};
+        e.chunk = Mix_LoadWAV_RW(SDL_RWFromConstMem(e.wav.data(), static_cast<int>(e.wav.size())), 1);
+        if (!e.chunk) return nullptr;
+        cache.push_front(std::move(e));
+        if (cache.size() > kCacheSize) {
+            Mix_Chunk* playing = Mix_Playing(kSpeechChannel) ? Mix_GetChunk(kSpeechChannel) : nullptr;
+            auto victim = std::prev(cache.end());
+            if (victim->chunk == playing) --victim;
+            Mix_FreeChunk(victim->chunk);
+            cache.erase(victim);
+        }
+        return cache.front().chunk;
+    }
+
+    // Waits until the channel is free; false when the text was replaced.
+    bool waitChannel(std::uint64_t gen, std::unique_lock<std::mutex>& lock) {
+        while (Mix_Playing(kSpeechChannel)) {
+            if (generation != gen || quit) return false;
+            cv.wait_for(lock, std::chrono::milliseconds(5));
+        }
+        return generation == gen && !quit;
+    }
+};
+
+SpeechChannel::SpeechChannel() : shared_(std::make_shared<Shared>()) {
+    worker_ = std::thread([s = shared_] {
+        std::unique_lock lock(s->m);
+        for (;;) {
+            s->cv.wait(lock, [&] { return s->quit || !s->pending.empty(); });
+            if (s->quit) return;
+            std::uint64_t gen = s->generation;
+            Synth synth = s->synth;
+            while (!s->pending.empty() && s->generation == gen && !s->quit) {
+                std::string phrase = s->pending.front();
+                s->pending.erase(s->pending.begin());
+                Mix_Chunk* chunk = s->chunkFor(phrase, synth, lock);
+                if (!chunk || s->generation != gen) continue;
+                if (!s->waitChannel(gen, lock)) break;
+                Mix_PlayChannel(kSpeechChannel, chunk, 0);
+            }
+            if (s->generation == gen) s->busy = false;
+            s->cv.notify_all();
+        }
+    });
+}
+
+SpeechChannel::~SpeechChannel() {
+    {
+        std::lock_guard lock(shared_->m);
+        shared_->quit = true;
+        ++shared_->generation;
+    }
+    shared_->cv.notify_all();
+    worker_.join();
+    if (AudioDevice::instance().isOpen()) Mix_HaltChannel(kSpeechChannel);
+    for (auto& e : shared_->cache) Mix_FreeChunk(e.chunk);
+}
+
+bool SpeechChannel::say(const std::string& text, const Synth& synth, bool wait) {
+    if (!AudioDevice::instance().open()) return false;
+    std::vector<std::string> parts = phrases(text);
+    std::unique_lock lock(shared_->m);
+    std::uint64_t gen = ++shared_->generation;
+    shared_->pending.clear();
     Mix_HaltChannel(kSpeechChannel);
-    if (Mix_PlayChannel(kSpeechChannel, chunk, 0) < 0) return false;
-    while (wait && Mix_Playing(kSpeechChannel)) sleepMs(5);
+    if (parts.empty()) return true;
+    // The first phrase is made here, so a failing engine is known at once.
+    Mix_Chunk* first = shared_->chunkFor(parts.front(), synth, lock);
+    if (!first) return false;
+    if (shared_->generation != gen) return true;
+    Mix_HaltChannel(kSpeechChannel);
+    Mix_PlayChannel(kSpeechChannel, first, 0);
+    shared_->pending.assign(parts.begin() + 1, parts.end());
+    shared_->synth = synth;
+    shared_->busy = !shared_->pending.empty();
+    shared_->cv.notify_all();
+    if (wait) {
+        shared_->cv.wait(lock, [&] { return !shared_->busy || shared_->generation != gen; });
+        while (shared_->generation == gen && Mix_Playing(kSpeechChannel))
+            shared_->cv.wait_for(lock, std::chrono::milliseconds(5));
+    }
     return true;
 }
 
-bool SpeechChannel::playCached(const std::string& key, bool wait) {
-    if (!AudioDevice::instance().open()) return false;
-    for (auto it = cache_.begin(); it != cache_.end(); ++it)
-        if (it->key == key) {
-            cache_.splice(cache_.begin(), cache_, it);
-            return start(cache_.front().chunk, wait);
-        }
-    return false;
-}
-
-bool SpeechChannel::play(const std::string& key, const Pcm& pcm, bool wait) {
-    if (!AudioDevice::instance().open()) return false;
-    Entry e{key, nullptr, makeWav(pcm)};
-    e.chunk = Mix_LoadWAV_RW(SDL_RWFromConstMem(e.wav.data(), static_cast<int>(e.wav.size())), 1);
-    if (!e.chunk) return false;
-    cache_.push_front(std::move(e));
-    if (cache_.size() > kCacheSize) {
-        // The oldest entry may be the one still playing only if the cache is tiny.
-        Mix_HaltChannel(kSpeechChannel);
-        Mix_FreeChunk(cache_.back().chunk);
-        cache_.pop_back();
-    }
-    return start(cache_.front().chunk, wait);
-}
-
 void SpeechChannel::stop() {
+    std::lock_guard lock(shared_->m);
+    ++shared_->generation;
+    shared_->pending.clear();
     if (AudioDevice::instance().isOpen()) Mix_HaltChannel(kSpeechChannel);
-}
-
-bool SpeechChannel::playing() const {
-    return AudioDevice::instance().isOpen() && Mix_Playing(kSpeechChannel);
 }
 
 void SdlMp3Player::init() {

@@ -1,14 +1,17 @@
 #pragma once
 // Sound output through SDL2_mixer: the MP3 player and a speech channel.
 #include <cstdint>
+#include <functional>
 #include <list>
+#include <memory>
+#include <optional>
+#include <thread>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "core/interfaces.h"
 
-struct Mix_Chunk;
 
 namespace ozn {
 
@@ -34,31 +37,30 @@ struct Pcm {
     std::vector<std::int16_t> samples;
 };
 
-// Plays speech on a channel of its own: a new sound cuts off the old one.
+// Plays speech on a mixer channel of its own. A text is spoken phrase by
+// phrase: the first phrase starts as soon as it is made while the rest are
+// made behind it, and a new text cuts off the old one at once.
 class SpeechChannel {
 public:
+    using Synth = std::function<std::optional<Pcm>(const std::string&)>;
     SpeechChannel();
     ~SpeechChannel();
     SpeechChannel(const SpeechChannel&) = delete;
     SpeechChannel& operator=(const SpeechChannel&) = delete;
 
-    // Plays a sound kept under `key` if there is one; true when it started.
-    bool playCached(const std::string& key, bool wait);
-    // Adds the sound to the cache of recent texts and plays it.
-    bool play(const std::string& key, const Pcm& pcm, bool wait);
+    // false when nothing could be played (no audio, or the first phrase
+    // could not be made). With wait, returns once everything was spoken.
+    bool say(const std::string& text, const Synth& synth, bool wait);
     void stop();
-    bool playing() const;
 
 private:
-    bool start(Mix_Chunk* chunk, bool wait);
-    struct Entry {
-        std::string key;
-        Mix_Chunk* chunk;
-        std::vector<std::uint8_t> wav;
-    };
-    std::list<Entry> cache_;  // most recent first
-    static constexpr std::size_t kCacheSize = 64;
+    struct Shared;
+    std::shared_ptr<Shared> shared_;
+    std::thread worker_;
 };
+
+// Splits a text into phrases at blanks and pauses, for speaking.
+std::vector<std::string> phrases(const std::string& text);
 
 class SdlMp3Player : public Mp3Player {
 public:

@@ -111,9 +111,7 @@ bool OpenJTalkEngine::speak(const std::string& text, bool wait) {
         channel_.stop();
         return available();
     }
-    if (channel_.playCached(t, wait)) return true;
-    auto pcm = synthesize(t);
-    return pcm && channel_.play(t, *pcm, wait);
+    return channel_.say(t, [this](const std::string& phrase) { return synthesize(phrase); }, wait);
 }
 
 // ---- espeak-ng ------------------------------------------------------------
@@ -152,9 +150,11 @@ bool EspeakEngine::speak(const std::string& text, bool wait) {
         channel_.stop();
         return true;
     }
-    if (channel_.playCached(t, wait)) return true;
-    auto pcm = synthesize(t);
-    return pcm && channel_.play(t, *pcm, wait);
+    // espeak-ng is not thread-safe: each phrase is made under its own lock.
+    return channel_.say(t, [this](const std::string& phrase) {
+        std::lock_guard lock(synthLock_);
+        return synthesize(phrase);
+    }, wait);
 }
 
 // ---- speech-dispatcher ----------------------------------------------------

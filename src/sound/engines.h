@@ -1,6 +1,7 @@
 #pragma once
 // The three real speech engines.
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 
@@ -43,6 +44,7 @@ private:
     EspeakEngine(SpeechChannel& channel, int rate) : channel_(channel), rate_(rate) {}
     SpeechChannel& channel_;
     int rate_;
+    std::mutex synthLock_;
 };
 
 // Engine 3: the speech-dispatcher daemon.
