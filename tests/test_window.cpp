@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
 #include <QtTest>
@@ -104,6 +105,7 @@ struct Game {
     std::vector<std::string> said;
     std::vector<int> exits;
     std::vector<std::string> opened;
+    bool desktop = true;  // whether the desktop can open documents
     std::unique_ptr<Form1> w;
 
     Game() {
@@ -118,7 +120,7 @@ struct Game {
         s.makeSpeaker = [this](GameRecord&, Ui&) { return std::make_unique<RecordingSpeaker>(&said); };
         s.openDocument = [this](const std::string& p) {
             opened.push_back(p);
-            return true;
+            return desktop;
         };
         s.exitNow = [this](int status) { exits.push_back(status); };
         w = std::make_unique<Form1>(s);
@@ -144,6 +146,8 @@ private slots:
     void raceByF2();
     void buyByKeysAlone();
     void closeRequest();
+    void closeDuringARaceWaitsForTheSettlement();
+    void manualWithoutADesktop();
 };
 
 void WindowTest::controlTable() {
@@ -343,6 +347,48 @@ void WindowTest::closeRequest() {
     QCOMPARE(g.dir.read("ozn.cfg"), std::string("3\r\n"));
     QCOMPARE(g.dir.read("baken.txt"), std::string(" 15000 \r\n"));
     QVERIFY(g.exits.empty());
+}
+
+void WindowTest::closeDuringARaceWaitsForTheSettlement() {
+    Game g;
+    DialogBot bot;
+    GameRecord& rec = g.w->record();
+    rec.tancount = 1, rec.tanban[0] = rec.yoso1, rec.tankin[0] = 1000, rec.tanflag = -1;
+    rec.mochikin = 14000;
+    // While the result box is up, the player closes the window: nothing is
+    // asked until the race is settled.
+    bot.steps.push_back([&](QWidget* box) {
+        g.w->close();
+        QVERIFY(g.w->isVisible());
+        for (auto* b : box->findChildren<QAbstractButton*>())
+            if (b->text() == QStringLiteral("続行")) b->click();
+    });
+    bot.press(QStringLiteral("はい"));
+    QTest::keyClick(g.w.get(), Qt::Key_F2);
+    QTRY_VERIFY_WITH_TIMEOUT(!g.w->isVisible(), 10000);
+    QCOMPARE(bot.seen.size(), std::size_t(2));
+    QCOMPARE(bot.seen[1].text, QStringLiteral("終了しますか?"));
+    QCOMPARE(g.dir.read("baken.txt"), " " + std::to_string(rec.mochikin) + " \r\n");
+    QVERIFY(g.printed().join("|").contains(QStringLiteral("残り持ち金は")));  // settled first
+    QCOMPARE(int(rec.raceno), 2);
+}
+
+void WindowTest::manualWithoutADesktop() {
+    Game g;
+    g.dir.write("ozn.txt", "ozn オンラインマニュアル");
+    g.w->record().apppath = g.dir.path() + "/";
+    g.w->mnuman();
+    QCOMPARE(g.opened.back(), g.dir.file("ozn.txt"));
+    QCOMPARE(g.w->findChildren<QPlainTextEdit*>().size(), 0);  // the desktop opened it
+    g.desktop = false;
+    g.w->mnuman();
+    auto viewers = g.w->findChildren<QPlainTextEdit*>();
+    QCOMPARE(viewers.size(), 1);  // a window of our own instead
+    QVERIFY(viewers[0]->isReadOnly());
+    QCOMPARE(viewers[0]->toPlainText(), QStringLiteral("ozn オンラインマニュアル"));
+    QVERIFY(viewers[0]->hasFocus() || viewers[0]->window()->focusWidget() == viewers[0]);
+    g.w->mnuurl();
+    QCOMPARE(g.opened.back(), g.dir.file("ozn.html"));
 }
 
 QTEST_MAIN(WindowTest)

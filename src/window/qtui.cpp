@@ -26,10 +26,12 @@ Answer QtUi::msgBox(const std::string& prompt, const std::string& title, int sty
         box.setDefaultButton(yes);
         if (style == kStyleYesNoQuestion) box.setIcon(QMessageBox::Question);
     } else if (style == kStyleNotice) {
-        box.addButton(QStringLiteral("キャンセル"), QMessageBox::RejectRole);
-        auto* retry = box.addButton(QStringLiteral("再試行"), QMessageBox::AcceptRole);
-        box.addButton(QStringLiteral("続行"), QMessageBox::AcceptRole);
+        // One role for all three keeps them in this order on every desktop.
+        auto* cancel = box.addButton(QStringLiteral("キャンセル"), QMessageBox::ActionRole);
+        auto* retry = box.addButton(QStringLiteral("再試行"), QMessageBox::ActionRole);
+        box.addButton(QStringLiteral("続行"), QMessageBox::ActionRole);
         box.setDefaultButton(retry);
+        box.setEscapeButton(cancel);
     } else {
         box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
     }
