@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "betting/store.h"
 #include "core/interfaces.h"
 
 namespace ozn::test {
@@ -101,5 +102,14 @@ public:
         serviced.push_back(serviceEvents);
     }
 };
+
+// Files a ticket straight into the store, as a registration would.
+inline void addTicket(GameRecord& rec, int kind, Horses h, Money stake) {
+    int n = ticketCount(rec, kind);
+    setTicketCount(rec, kind, n + 1);
+    setTicketHorses(rec, kind, n, h);
+    ticketStake(rec, kind, n) = stake;
+    setKindFlag(rec, kind);
+}
 
 }  // namespace ozn::test

@@ -7,18 +7,6 @@
 using namespace ozn;
 using namespace ozn::test;
 
-namespace {
-
-void addTicket(GameRecord& rec, int kind, Horses h, Money stake) {
-    int n = ticketCount(rec, kind);
-    setTicketCount(rec, kind, n + 1);
-    setTicketHorses(rec, kind, n, h);
-    ticketStake(rec, kind, n) = stake;
-    setKindFlag(rec, kind);
-}
-
-}  // namespace
-
 TEST(TicketView, PrintedAndSpoken) {
     struct Case {
         const char* name;

@@ -39,14 +39,6 @@ RaceOutcome finish(int first, int second, int third, int scratched = 0, int fall
     return o;
 }
 
-void addTicket(GameRecord& rec, int kind, Horses h, Money stake) {
-    int n = ticketCount(rec, kind);
-    setTicketCount(rec, kind, n + 1);
-    setTicketHorses(rec, kind, n, h);
-    ticketStake(rec, kind, n) = stake;
-    setKindFlag(rec, kind);
-}
-
 std::string printed(const Settlement& s) {
     std::string out;
     for (const auto& p : s.prints) out += p.text + (p.newline ? "\n" : "");
