@@ -320,6 +320,10 @@ void WindowTest::buyByKeysAlone() {
     QCOMPARE(g.w->list(6)->currentRow(), 4795);
     QTest::keyClick(g.w->list(6), Qt::Key_Left);
     QCOMPARE(g.w->list(6)->currentRow(), 4795);
+    g.said.clear();
+    QRect cell = g.w->list(6)->visualItemRect(g.w->list(6)->currentItem());
+    QTest::mouseClick(g.w->list(6)->viewport(), Qt::LeftButton, {}, cell.center());
+    QCOMPARE(g.said, std::vector<std::string>{g.w->list(6)->currentText().toStdString()});  // a click speaks
     bot.answerInput(QStringLiteral("100"));
     QTest::keyClick(g.w->list(6), Qt::Key_Return);
     QTRY_COMPARE(int(rec.sanrentancount), 1);

@@ -56,6 +56,13 @@ void SelectionList::keyPressEvent(QKeyEvent* event) {
     QListWidget::keyPressEvent(event);
 }
 
+void SelectionList::mousePressEvent(QMouseEvent* event) {
+    // A click on the entry already selected speaks it again.
+    int before = currentRow();
+    QListWidget::mousePressEvent(event);
+    if (before >= 0 && currentRow() == before) emit selectionSpoken(currentText());
+}
+
 void SelectionList::focusInEvent(QFocusEvent* event) {
     // The list keeps "no entry selected" when it gets the focus, so the
     // first Down arrow selects (and speaks) the first entry.
