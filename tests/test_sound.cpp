@@ -97,6 +97,19 @@ TEST(Voice, LineBreaksArePauses) {
     EXPECT_EQ(speakableText(""), "");
 }
 
+TEST(Audio, SilenceIsTrimmed) {
+    Pcm pcm{1000, std::vector<std::int16_t>(1000, 5)};
+    for (int i = 400; i < 500; ++i) pcm.samples[i] = 8000;
+    trimSilence(pcm);
+    EXPECT_EQ(pcm.samples.size(), 20u + 100u + 83u);  // 20 ms before, 83 ms after at 1 kHz
+    EXPECT_EQ(pcm.samples[20], 8000);
+    Pcm quiet{1000, std::vector<std::int16_t>(100, 0)};
+    trimSilence(quiet);
+    EXPECT_EQ(quiet.samples.size(), 100u);  // nothing to hear: left alone
+    EXPECT_EQ(phrases("単勝の選択、1番 X 2.4 倍"),
+              (std::vector<std::string>{"単勝の選択、", "1番", "X", "2.4", "倍"}));
+}
+
 TEST(Audio, WavRoundTrip) {
     Pcm pcm{16000, {0, 1000, -1000, 32767, -32768}};
     Pcm back;

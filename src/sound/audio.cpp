@@ -3,6 +3,7 @@
 #include <SDL.h>
 #include <SDL_mixer.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -113,6 +114,18 @@ bool readWav(const std::vector<std::uint8_t>& b, Pcm& out) {
     return false;
 }
 
+void trimSilence(Pcm& pcm) {
+    constexpr int kThreshold = 300;  // of 32767
+    auto loud = [](std::int16_t v) { return v > kThreshold || v < -kThreshold; };
+    auto first = std::find_if(pcm.samples.begin(), pcm.samples.end(), loud);
+    if (first == pcm.samples.end()) return;
+    auto last = std::find_if(pcm.samples.rbegin(), pcm.samples.rend(), loud).base();
+    const long lead = pcm.rate / 50, tail = pcm.rate / 12;  // 20 ms before, 80 ms after
+    long from = std::max<long>(0, (first - pcm.samples.begin()) - lead);
+    long to = std::min<long>(static_cast<long>(pcm.samples.size()), (last - pcm.samples.begin()) + tail);
+    pcm.samples = std::vector<std::int16_t>(pcm.samples.begin() + from, pcm.samples.begin() + to);
+}
+
 std::vector<std::string> phrases(const std::string& text) {
     std::vector<std::string> out;
     std::string cur;
@@ -165,6 +178,7 @@ struct SpeechChannel::Shared {
         auto pcm = make(key);
         lock.lock();
         if (!pcm) return nullptr;
+        trimSilence(*pcm);
         Entry e{key, nullptr, makeWav(*pcm)};
         e.chunk = Mix_LoadWAV_RW(SDL_RWFromConstMem(e.wav.data(), static_cast<int>(e.wav.size())), 1);
         if (!e.chunk) return nullptr;

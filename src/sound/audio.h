@@ -59,6 +59,10 @@ private:
     std::thread worker_;
 };
 
+// Cuts the silence before and after the voice, keeping a short margin, so
+// phrases follow each other without gaps.
+void trimSilence(Pcm& pcm);
+
 // Splits a text into phrases at blanks and pauses, for speaking.
 std::vector<std::string> phrases(const std::string& text);
 
