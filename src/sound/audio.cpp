@@ -238,7 +238,10 @@ SpeechChannel::~SpeechChannel() {
 }
 
 bool SpeechChannel::say(const std::string& text, const Synth& synth, bool wait) {
-    if (!AudioDevice::instance().open()) return false;
+    // Without a real sound device nobody would hear it: let the next engine
+    // (or the clipboard, for a screen reader) take the text.
+    AudioDevice& device = AudioDevice::instance();
+    if (!device.open() || device.usingDummy()) return false;
     std::vector<std::string> parts = phrases(text);
     std::unique_lock lock(shared_->m);
     std::uint64_t gen = ++shared_->generation;

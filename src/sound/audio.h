@@ -22,6 +22,7 @@ public:
     static AudioDevice& instance();
     bool open();
     bool isOpen() const { return open_; }
+    // True when no sound device could be opened and the silent stand-in is used.
     bool usingDummy() const { return dummy_; }
     void close();
 
