@@ -286,9 +286,3 @@ TEST(Lists, PageKeys) {
     EXPECT_EQ(pageStep(2, {true, false, false}), 0);
 }
 
-TEST(Lists, FocusSpeech) {
-    EXPECT_EQ(focusSpeech(1, "3番 X"), "単勝の選択\r\n3番 X");
-    EXPECT_EQ(focusSpeech(6, ""), "３連単の選択\r\n");
-    EXPECT_EQ(buttonCaption(1), "探勝");
-    EXPECT_EQ(buttonCaption(6), "3連探");
-}

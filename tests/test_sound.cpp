@@ -110,15 +110,6 @@ TEST(Audio, SilenceIsTrimmed) {
               (std::vector<std::string>{"単勝の選択、", "1番", "X", "2.4", "倍"}));
 }
 
-TEST(Audio, WavRoundTrip) {
-    Pcm pcm{16000, {0, 1000, -1000, 32767, -32768}};
-    Pcm back;
-    ASSERT_TRUE(readWav(makeWav(pcm), back));
-    EXPECT_EQ(back.rate, 16000);
-    EXPECT_EQ(back.samples, pcm.samples);
-    EXPECT_FALSE(readWav({'R', 'I', 'F', 'F'}, back));
-}
-
 TEST(RealEngines, OpenJTalkSpeaksAListEntry) {
     SpeechChannel channel;
     OpenJTalkEngine jtalk(channel);

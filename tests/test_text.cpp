@@ -34,14 +34,6 @@ TEST(Text, NumericTextAndStrictConversion) {
     EXPECT_DOUBLE_EQ(*strictNumber(" 2.5 "), 2.5);
 }
 
-TEST(Text, NumberTexts) {
-    EXPECT_EQ(plainNumber(15000), "15000");
-    EXPECT_EQ(plainNumber(-5), "-5");
-    EXPECT_EQ(signedNumber(15000), " 15000");
-    EXPECT_EQ(signedNumber(0), " 0");
-    EXPECT_EQ(signedNumber(-300), "-300");
-}
-
 TEST(Text, OddsFormats) {
     struct Case {
         double v;
@@ -70,23 +62,6 @@ TEST(Text, RoundHalfEven) {
         {1e300, 0, 9223372036854775807LL, std::nullopt},
     };
     for (const auto& c : cases) EXPECT_EQ(roundHalfEven(c.v, c.lo, c.hi), c.out) << c.v;
-}
-
-TEST(Text, CharactersNotBytes) {
-    const std::string s = "12番 サンダー dirt";
-    EXPECT_EQ(charCount(s), 13u);
-    EXPECT_EQ(charFind(s, "番"), 3u);
-    EXPECT_EQ(charFind(s, " "), 4u);
-    EXPECT_EQ(charFind(s, " ", 5), 9u);
-    EXPECT_EQ(charFind(s, "x"), 0u);
-    EXPECT_EQ(charLeft(s, 3), "12番");
-    EXPECT_EQ(charMid(s, 5, 4), "サンダー");
-    EXPECT_EQ(charRight(s, 4), "dirt");
-    EXPECT_EQ(charRight("ab", 4), "ab");
-    EXPECT_TRUE(isValidUtf8(s));
-    EXPECT_FALSE(isValidUtf8("\x82\xa0"));     // Shift-JIS あ
-    EXPECT_FALSE(isValidUtf8("\xe3\x81"));     // cut short
-    EXPECT_FALSE(isValidUtf8("\xc0\xaf"));     // overlong
 }
 
 TEST(Text, RoundingInUnitsAgreesWithTheText) {

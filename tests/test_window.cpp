@@ -141,7 +141,6 @@ private slots:
     void controlTable();
     void tabOrder();
     void controlStates();
-    void printArea();
     void shortcuts();
     void raceByF2();
     void buyByKeysAlone();
@@ -220,20 +219,6 @@ void WindowTest::controlStates() {
     }
 }
 
-void WindowTest::printArea() {
-    Game g;
-    PrintArea* a = g.w->printArea();
-    a->print(QStringLiteral("副賞 "), false);
-    a->print(QStringLiteral(" 1番1.5倍"), true);
-    a->print(QStringLiteral("次"), true);
-    QCOMPARE(a->lines(), QStringList({"副賞  1番1.5倍", "次", ""}));
-    QCOMPARE(a->accessibleDescription(), QStringLiteral("副賞  1番1.5倍\n次"));
-    a->repaint();
-    QCOMPARE(a->lines().size(), 3);  // kept across repaints
-    a->clear();
-    QCOMPARE(a->lines(), QStringList({""}));
-}
-
 void WindowTest::shortcuts() {
     Game g;
     DialogBot bot;
@@ -255,6 +240,7 @@ void WindowTest::shortcuts() {
                                        QString::fromStdString("第 1レース" + rec.racename + "です"),
                                        "持ち金は 15000円です", ""}));
     QCOMPARE(g.said.back(), std::string("持ち金は 15000円です"));
+    QCOMPARE(g.w->printArea()->accessibleDescription(), g.printed().join('\n').trimmed());
 
     bot.press(QStringLiteral("続行"));
     key(Qt::Key_F7);
