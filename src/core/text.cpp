@@ -49,9 +49,9 @@ double toDouble(std::string_view number) {
     std::string t(number);
     for (char& c : t)
         if (c == 'd' || c == 'D') c = 'e';
-    if (!t.empty() && t.front() == '+') t.erase(0, 1);
+    const char* begin = t.data() + (!t.empty() && t.front() == '+' ? 1 : 0);
     double v = 0;
-    auto [ptr, ec] = std::from_chars(t.data(), t.data() + t.size(), v);
+    auto [ptr, ec] = std::from_chars(begin, t.data() + t.size(), v);
     if (ec == std::errc::result_out_of_range) return std::strtod(t.c_str(), nullptr);
     return v;
 }
@@ -139,7 +139,11 @@ std::optional<double> strictNumber(std::string_view s) {
 
 std::string plainNumber(std::int64_t n) { return std::to_string(n); }
 
-std::string signedNumber(std::int64_t n) { return n < 0 ? std::to_string(n) : " " + std::to_string(n); }
+std::string signedNumber(std::int64_t n) {
+    std::string s = n < 0 ? "" : " ";
+    s += std::to_string(n);
+    return s;
+}
 
 std::string formatOdds(double v, int decimals) {
     if (!std::isfinite(v)) return "0.";
@@ -191,7 +195,7 @@ std::string formatOdds(double v, int decimals) {
     int last = intDigits + decimals - 1;
     while (last >= intDigits && digitAt(last) == '0') --last;
     for (int pos = intDigits; pos <= last; ++pos) out += digitAt(pos), any = true;
-    if (negative && out == "-0.") out.erase(0, 1);
+    if (out == "-0.") return "0.";
     return out;
 }
 

@@ -28,6 +28,9 @@ bool openMixer() {
     return true;
 }
 
+void putTag(std::vector<std::uint8_t>& v, const char* tag) {
+    for (int i = 0; i < 4; ++i) v.push_back(static_cast<std::uint8_t>(tag[i]));
+}
 void put16(std::vector<std::uint8_t>& v, std::uint16_t x) {
     v.push_back(x & 0xFF);
     v.push_back(x >> 8);
@@ -71,9 +74,11 @@ void AudioDevice::close() {
 std::vector<std::uint8_t> makeWav(const Pcm& pcm) {
     std::vector<std::uint8_t> v;
     std::uint32_t data = static_cast<std::uint32_t>(pcm.samples.size() * 2);
-    v.insert(v.end(), {'R', 'I', 'F', 'F'});
+    v.reserve(44 + data);
+    putTag(v, "RIFF");
     put32(v, 36 + data);
-    v.insert(v.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
+    putTag(v, "WAVE");
+    putTag(v, "fmt ");
     put32(v, 16);
     put16(v, 1);
     put16(v, 1);
@@ -81,7 +86,7 @@ std::vector<std::uint8_t> makeWav(const Pcm& pcm) {
     put32(v, static_cast<std::uint32_t>(pcm.rate * 2));
     put16(v, 2);
     put16(v, 16);
-    v.insert(v.end(), {'d', 'a', 't', 'a'});
+    putTag(v, "data");
     put32(v, data);
     for (std::int16_t s : pcm.samples) put16(v, static_cast<std::uint16_t>(s));
     return v;
@@ -123,7 +128,8 @@ void trimSilence(Pcm& pcm) {
     const long lead = pcm.rate / 50, tail = pcm.rate / 12;  // 20 ms before, 80 ms after
     long from = std::max<long>(0, (first - pcm.samples.begin()) - lead);
     long to = std::min<long>(static_cast<long>(pcm.samples.size()), (last - pcm.samples.begin()) + tail);
-    pcm.samples = std::vector<std::int16_t>(pcm.samples.begin() + from, pcm.samples.begin() + to);
+    pcm.samples.resize(static_cast<std::size_t>(to));
+    pcm.samples.erase(pcm.samples.begin(), pcm.samples.begin() + from);
 }
 
 std::vector<std::string> phrases(const std::string& text) {
