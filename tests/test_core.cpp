@@ -71,6 +71,7 @@ TEST(DataFiles, OddsLines) {
     }
     GameRecord rec;
     EXPECT_FALSE(parseOddsLine(rec, 0, "1 2.5"));  // exactly one blank
+    EXPECT_FALSE(parseOddsLine(rec, 0, "1 1e999 2"));
 }
 
 TEST(DataFiles, HorseLines) {
@@ -103,6 +104,8 @@ TEST(DataFiles, Encodings) {
     ASSERT_TRUE(s);
     EXPECT_EQ(*s, (std::vector<std::string>{"あい dirt"}));
     EXPECT_FALSE(readTextLines(d.file("missing.txt")));
+    d.write("huge.txt", std::string((1 << 20) + 1, 'a'));
+    EXPECT_FALSE(readTextLines(d.file("huge.txt")));
 }
 
 TEST(DataFiles, FailuresEndTheProgram) {

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <limits>
@@ -80,6 +81,11 @@ bool writeWhole(const std::string& path, const std::string& content, bool sync) 
 }  // namespace
 
 std::optional<std::vector<std::string>> readTextLines(const std::string& path) {
+    // No file of the game is anywhere near this; a larger one is not ours.
+    constexpr std::uintmax_t kMaxBytes = 1 << 20;
+    std::error_code ec;
+    auto size = std::filesystem::file_size(path, ec);
+    if (ec || size > kMaxBytes) return std::nullopt;
     std::ifstream in(path, std::ios::binary);
     if (!in) return std::nullopt;
     std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -134,6 +140,8 @@ bool parseOddsLine(GameRecord& rec, int k, const std::string& line) {
     rec.tanodds[k] = text::leadingNumber(rec.tanoddsstr[k]);
     rec.fukuoddsstr[k] = text::charMid(line, b2 + 1);
     rec.fukuodds[k] = text::leadingNumber(rec.fukuoddsstr[k]);
+    // An odds value too large for a number would turn every payout absurd.
+    if (!std::isfinite(rec.tanodds[k]) || !std::isfinite(rec.fukuodds[k])) return false;
     rec.fukuodds1str[k] = text::oneDecimal(text::formatOdds(rec.fukuodds[k] * 1.25, 1));
     rec.fukuodds1[k] = text::leadingNumber(rec.fukuodds1str[k]);
     rec.fukuodds2str[k] = text::oneDecimal(text::formatOdds(rec.fukuodds1[k] * 0.9, 1));

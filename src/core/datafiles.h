@@ -12,11 +12,12 @@ inline constexpr int kMaxDataLines = 18;
 
 // The lines of a text file, decoded from UTF-8 (BOM optional) or, when the
 // bytes are not valid UTF-8, from Shift-JIS; CR LF, LF and CR all end a line.
-// nullopt when the file cannot be read.
+// nullopt when the file cannot be read or is larger than any of ours (1 MiB).
 std::optional<std::vector<std::string>> readTextLines(const std::string& path);
 
 // Each returns false on a missing or unreadable file or one of more than 18
-// lines (and, for the odds, a line with exactly one blank).
+// lines (and, for the odds, a line with exactly one blank or an odds value
+// out of any number's range).
 bool loadRaceNames(GameRecord& rec, const std::string& path);
 bool loadHorses(GameRecord& rec, const std::string& path);
 bool loadOdds(GameRecord& rec, const std::string& path);
