@@ -94,8 +94,11 @@ TEST(RaceCard, FavouritesByProfile) {
         EXPECT_EQ(rec.ninki[c.y2 - 1], 2);
         EXPECT_EQ(rec.ninki[c.y3 - 1], 3);
         // Every other runner, the second code-2 horse included, ranks 4..18.
-        for (int h = 1; h <= 18; ++h)
-            if (h != c.y1 && h != c.y2 && h != c.y3) EXPECT_GE(rec.ninki[h - 1], 4);
+        for (int h = 1; h <= 18; ++h) {
+            if (h != c.y1 && h != c.y2 && h != c.y3) {
+                EXPECT_GE(rec.ninki[h - 1], 4);
+            }
+        }
     }
 }
 
@@ -162,10 +165,11 @@ TEST(RaceCard, WholeCards) {
             EXPECT_EQ(rec.ninki[rec.yoso2 - 1], 2);
             EXPECT_EQ(rec.ninki[rec.yoso3 - 1], 3);
             // Favourites of the dirt course carry codes 1, 2, 3.
-            if (rec.racehist[race - 1] == 1)
+            if (rec.racehist[race - 1] == 1) {
                 EXPECT_EQ(std::vector<int>({rec.umatekisei[rec.yoso1 - 1], rec.umatekisei[rec.yoso2 - 1],
                                             rec.umatekisei[rec.yoso3 - 1]}),
                           std::vector<int>({1, 2, 3}));
+            }
             // Popularity numbers form a permutation in each list; wide lower <= upper.
             for (int k = 2; k < 6; ++k) {
                 std::vector<int> pops;
