@@ -336,7 +336,9 @@ TEST(Flow, SeededGameSignature) {
     }
     GameRecord rec;
     FakeUi ui;
-    GameRandom rng(2024);
+    setenv("OZN_SEED", "2024", 1);
+    GameRandom rng(seedFromEnvironment());
+    unsetenv("OZN_SEED");
     FakeClock clock;
     FakeSpeaker speech;
     FakeMp3 mp3;
