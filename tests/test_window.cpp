@@ -140,6 +140,7 @@ class WindowTest : public QObject {
 private slots:
     void controlTable();
     void tabOrder();
+    void focusSpeechOnlyOnAChangeOfControl();
     void controlStates();
     void shortcuts();
     void raceByF2();
@@ -198,6 +199,22 @@ void WindowTest::tabOrder() {
         QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(g.w->command(k)));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     }
+}
+
+void WindowTest::focusSpeechOnlyOnAChangeOfControl() {
+    Game g;
+    SelectionList* l = g.w->list(2);
+    auto focus = [&](QEvent::Type type, Qt::FocusReason reason) {
+        QFocusEvent e(type, reason);
+        QApplication::sendEvent(l, &e);
+    };
+    g.said.clear();
+    focus(QEvent::FocusIn, Qt::TabFocusReason);
+    focus(QEvent::FocusOut, Qt::ActiveWindowFocusReason);  // a dialog opens
+    focus(QEvent::FocusIn, Qt::ActiveWindowFocusReason);   // and closes again
+    focus(QEvent::FocusOut, Qt::TabFocusReason);
+    focus(QEvent::FocusIn, Qt::ActiveWindowFocusReason);   // the window itself comes back
+    QCOMPARE(g.said, (std::vector<std::string>{"副賞の選択\r\n", "副賞の選択\r\n"}));
 }
 
 void WindowTest::controlStates() {

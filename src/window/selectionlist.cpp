@@ -71,7 +71,15 @@ void SelectionList::focusInEvent(QFocusEvent* event) {
     QListWidget::focusInEvent(event);
     if (!hadCurrent) setCurrentIndex(QModelIndex());
     quiet_ = false;
-    emit focused();
+    // Coming back from a dialog is no change of control: nothing to announce.
+    bool returning = awayToDialog_ && event->reason() == Qt::ActiveWindowFocusReason;
+    awayToDialog_ = false;
+    if (!returning) emit focused();
+}
+
+void SelectionList::focusOutEvent(QFocusEvent* event) {
+    awayToDialog_ = event->reason() == Qt::ActiveWindowFocusReason || event->reason() == Qt::PopupFocusReason;
+    QListWidget::focusOutEvent(event);
 }
 
 }  // namespace ozn

@@ -24,11 +24,13 @@ signals:
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
 
 private:
     int kind_;
     bool quiet_ = false;
+    bool awayToDialog_ = false;  // the focus left for another window (a dialog)
 };
 
 }  // namespace ozn
