@@ -27,6 +27,11 @@ public:
         return std::string(std::istreambuf_iterator<char>(in), {});
     }
     bool exists(const std::string& name) const { return std::filesystem::exists(file(name)); }
+    // The data files that ship with the game.
+    void copyBundledData() const {
+        for (const char* f : {"race.txt", "horsename.txt", "odds.txt"})
+            std::filesystem::copy_file(std::string(OZN_DATA_DIR) + "/" + f, file(f));
+    }
 
 private:
     std::string path_;

@@ -330,10 +330,7 @@ TEST(Flow, SeededGameSignature) {
     // A whole game on the bundled data with tickets of every kind each race.
     // Any change to the order of the draws changes the money after each race.
     TempDir dir;
-    for (const char* f : {"race.txt", "horsename.txt", "odds.txt"}) {
-        std::ifstream in(std::string(OZN_DATA_DIR) + "/" + f, std::ios::binary);
-        dir.write(f, std::string(std::istreambuf_iterator<char>(in), {}));
-    }
+    dir.copyBundledData();
     GameRecord rec;
     FakeUi ui;
     setenv("OZN_SEED", "2024", 1);

@@ -109,10 +109,7 @@ struct Game {
     std::unique_ptr<Form1> w;
 
     Game() {
-        for (const char* f : {"race.txt", "horsename.txt", "odds.txt"}) {
-            std::ifstream in(std::string(OZN_DATA_DIR) + "/" + f, std::ios::binary);
-            dir.write(f, std::string(std::istreambuf_iterator<char>(in), {}));
-        }
+        dir.copyBundledData();
         WindowServices s;
         s.rng = &rng;
         s.clock = &clock;
