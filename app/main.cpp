@@ -19,7 +19,10 @@ namespace {
 
 std::string joinedArguments(int argc, char** argv) {
     std::string s;
-    for (int i = 1; i < argc; ++i) s += (i > 1 ? " " : "") + std::string(argv[i]);
+    for (int i = 1; i < argc; ++i) {
+        if (i > 1) s += ' ';
+        s += argv[i];
+    }
     return s;
 }
 
