@@ -257,12 +257,7 @@ TEST(TypedEntry, MergesWithAListPurchase) {
 }
 
 TEST(Lists, PageKeys) {
-    struct Case {
-        int kind;
-        Modifiers mods;
-        bool down;
-        int from, count, to;
-    } cases[] = {
+    struct Case { int kind; Modifiers mods; bool down; int from, count, to; } cases[] = {
         {6, {false, true, false}, true, 4000, 4896, 4895},
         {6, {}, true, 4000, 4896, 4010},
         {6, {true, false, false}, false, 4000, 4896, 3900},

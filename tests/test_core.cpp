@@ -47,13 +47,7 @@ std::unique_ptr<Started> start(const TempDir& d, const std::string& cmd = "", co
 }  // namespace
 
 TEST(DataFiles, OddsLines) {
-    struct Case {
-        const char* line;
-        const char* win;
-        double tan, fuku;
-        const char* f1;
-        const char* f2;
-    } cases[] = {
+    struct Case { const char* line; const char* win; double tan, fuku; const char* f1; const char* f2; } cases[] = {
         {"3 12 4", "12 ", 12, 4, "5.0", "4.5"},
         {"1 2.5 1.3", "2.5 ", 2.5, 1.3, "1.6", "1.4"},
         {"2 3.1 2", "3.1 ", 3.1, 2, "2.5", "2.3"},
@@ -75,11 +69,7 @@ TEST(DataFiles, OddsLines) {
 }
 
 TEST(DataFiles, HorseLines) {
-    struct Case {
-        const char* line;
-        const char* name;
-        int code;
-    } cases[] = {
+    struct Case { const char* line; const char* name; int code; } cases[] = {
         {"ソラノハテ 2400", "ソラノハテ", 6}, {"カゼノウタ", "カゼノウタ", 0}, {"アオ abcdefg", "アオ", 0},
         {"two words dirt", "two", 1},        {"X DIRT", "X", 0},            {"Y 3200", "Y", 9},
         {"Z x1200", "Z", 2},                 {"", "", 0},

@@ -87,12 +87,7 @@ TEST(InformationMenus, OddsOfTheFavourites) {
 }
 
 TEST(InformationMenus, TipSheet) {
-    struct Case {
-        Money money;
-        int uses;
-        Money after;
-        int sheets;
-    } cases[] = {{300, 1, 0, 1}, {299, 1, 299, 0}, {15000, 2, 14400, 2}, {500, 2, 200, 1}};
+    struct Case { Money money; int uses; Money after; int sheets; } cases[] = {{300, 1, 0, 1}, {299, 1, 299, 0}, {15000, 2, 14400, 2}, {500, 2, 200, 1}};
     for (const auto& c : cases) {
         GameRecord rec;
         rec.yoso1 = 9, rec.yoso2 = 5, rec.yoso3 = 2;  // descending favourites

@@ -68,11 +68,7 @@ TEST(RaceCard, CourseTable) {
 }
 
 TEST(RaceCard, FavouritesByProfile) {
-    struct Case {
-        int line;
-        std::array<int, 18> codes;
-        int y1, y2, y3;
-    } cases[] = {
+    struct Case { int line; std::array<int, 18> codes; int y1, y2, y3; } cases[] = {
         // Dirt: codes 1, 2, 3 take ranks 1, 2, 3; code 4 does not.
         {1, {4, 3, 0, 2, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, 6, 4, 2},
         // Turf 2400: codes 6, 4, 5.

@@ -79,9 +79,7 @@ TEST(Voice, DispatchAndFallback) {
 }
 
 TEST(Voice, MenuCycle) {
-    struct Case {
-        int from, to;
-    } cases[] = {{1, 2}, {2, 3}, {3, 1}, {4, 1}, {255, 1}, {0, 1}};
+    struct Case { int from, to; } cases[] = {{1, 2}, {2, 3}, {3, 1}, {4, 1}, {255, 1}, {0, 1}};
     for (const auto& c : cases) {
         GameRecord rec;
         rec.voicemode = static_cast<std::uint8_t>(c.from);

@@ -7,10 +7,7 @@
 using namespace ozn::text;
 
 TEST(Text, LeadingNumber) {
-    struct Case {
-        const char* in;
-        double out;
-    } cases[] = {
+    struct Case { const char* in; double out; } cases[] = {
         {"12", 12},       {" 1 2 ", 12},   {"2.5 ", 2.5},   {"-3.5x", -3.5}, {"+7", 7},   {"1e3", 1000},
         {"1e", 1},        {"abc", 0},      {"", 0},         {".5", 0.5},     {"1.2.3", 1.2}, {"07", 7},
         {"12番", 12},     {"  15000 ", 15000}, {"3d2", 300}, {"-", 0},
@@ -19,10 +16,7 @@ TEST(Text, LeadingNumber) {
 }
 
 TEST(Text, NumericTextAndStrictConversion) {
-    struct Case {
-        const char* in;
-        bool numeric;
-    } cases[] = {
+    struct Case { const char* in; bool numeric; } cases[] = {
         {"500", true},  {" 500", true}, {"500 ", true}, {"150.00", true}, {"1e3", true}, {"-4", true},
         {"abc00", false}, {"", false},  {" ", false},   {"1 5", false},   {"12a", false}, {".", false},
         {"4\r", false},
@@ -35,11 +29,7 @@ TEST(Text, NumericTextAndStrictConversion) {
 }
 
 TEST(Text, OddsFormats) {
-    struct Case {
-        double v;
-        int decimals;
-        const char* out;
-    } cases[] = {
+    struct Case { double v; int decimals; const char* out; } cases[] = {
         {2.25, 1, "2.3"},   {1.625, 1, "1.6"}, {0.7 * 1.5, 1, "1.1"}, {12, 1, "12."},  {2.0, 2, "2."},
         {1.249, 2, "1.25"}, {1.25, 1, "1.3"},  {1.44, 1, "1.4"},      {0.04, 1, "0."}, {0.05, 1, "0.1"},
         {9.96, 1, "10."},   {99.95, 1, "100."}, {1234567.891, 2, "1234567.89"}, {-2.25, 1, "-2.3"},
@@ -52,11 +42,7 @@ TEST(Text, OddsFormats) {
 }
 
 TEST(Text, RoundHalfEven) {
-    struct Case {
-        double v;
-        long long lo, hi;
-        std::optional<long long> out;
-    } cases[] = {
+    struct Case { double v; long long lo, hi; std::optional<long long> out; } cases[] = {
         {2.5, 0, 255, 2},       {3.5, 0, 255, 4},     {-2.5, -10, 10, -2}, {255.4, 0, 255, 255},
         {255.5, 0, 255, std::nullopt}, {-0.6, 0, 255, std::nullopt}, {NAN, 0, 9, std::nullopt},
         {1e300, 0, 9223372036854775807LL, std::nullopt},
