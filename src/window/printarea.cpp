@@ -27,7 +27,10 @@ void PrintArea::changed() {
     setAccessibleDescription(all);
     QAccessibleEvent event(this, QAccessible::DescriptionChanged);
     QAccessible::updateAccessibility(&event);
-    update();
+    // Drawn at once: the race may go on to speak for a while before the
+    // window gets back to its event loop, and the result must show meanwhile.
+    if (isVisible()) repaint();
+    else update();
 }
 
 void PrintArea::paintEvent(QPaintEvent*) {
