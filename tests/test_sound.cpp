@@ -108,6 +108,22 @@ TEST(Audio, SilenceIsTrimmed) {
               (std::vector<std::string>{"単勝の選択、", "1番", "X", "2.4", "倍"}));
 }
 
+TEST(Audio, MadeSoundsAreKeptPerVoice) {
+    SpeechChannel channel;
+    int made[2] = {0, 0};
+    auto synth = [&](int voice) {
+        return [&made, voice](const std::string&) {
+            ++made[voice];
+            return std::optional<Pcm>(Pcm{8000, std::vector<std::int16_t>(400, 4000)});
+        };
+    };
+    if (!channel.say("1番", "a", synth(0), true)) GTEST_SKIP() << "no audio device";
+    channel.say("1番", "a", synth(0), true);  // again: from the cache
+    channel.say("1番", "b", synth(1), true);  // another engine makes its own
+    EXPECT_EQ(made[0], 1);
+    EXPECT_EQ(made[1], 1);
+}
+
 TEST(RealEngines, OpenJTalkSpeaksAListEntry) {
     SpeechChannel channel;
     OpenJTalkEngine jtalk(channel);

@@ -6,8 +6,9 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
-#include <mutex>
 #include <cstring>
+#include <list>
+#include <mutex>
 #include <thread>
 
 namespace ozn {
@@ -163,6 +164,7 @@ struct SpeechChannel::Shared {
     bool quit = false;
     std::uint64_t generation = 0;  // raised by every new text and stop()
     std::vector<std::string> pending;  // phrases still to be made and played
+    std::string voice;
     Synth synth;
     bool busy = false;  // the worker is handling a text
     struct Entry {
@@ -173,15 +175,18 @@ struct SpeechChannel::Shared {
     std::list<Entry> cache;  // most recent first
     static constexpr std::size_t kCacheSize = 128;
 
-    // A chunk for the phrase, from the cache or newly made; null on failure.
-    Mix_Chunk* chunkFor(const std::string& key, const Synth& make, std::unique_lock<std::mutex>& lock) {
+    // A chunk for the phrase in this voice, from the cache or newly made;
+    // null on failure.
+    Mix_Chunk* chunkFor(const std::string& phrase, const std::string& voice, const Synth& make,
+                        std::unique_lock<std::mutex>& lock) {
+        const std::string key = voice + '\n' + phrase;
         for (auto it = cache.begin(); it != cache.end(); ++it)
             if (it->key == key) {
                 cache.splice(cache.begin(), cache, it);
                 return cache.front().chunk;
             }
         lock.unlock();
-        auto pcm = make(key);
+        auto pcm = make(phrase);
         lock.lock();
         if (!pcm) return nullptr;
         trimSilence(*pcm);
@@ -216,11 +221,12 @@ SpeechChannel::SpeechChannel() : shared_(std::make_shared<Shared>()) {
             s->cv.wait(lock, [&] { return s->quit || !s->pending.empty(); });
             if (s->quit) return;
             std::uint64_t gen = s->generation;
+            std::string voice = s->voice;
             Synth synth = s->synth;
             while (!s->pending.empty() && s->generation == gen && !s->quit) {
                 std::string phrase = s->pending.front();
                 s->pending.erase(s->pending.begin());
-                Mix_Chunk* chunk = s->chunkFor(phrase, synth, lock);
+                Mix_Chunk* chunk = s->chunkFor(phrase, voice, synth, lock);
                 if (!chunk || s->generation != gen) continue;
                 if (!s->waitChannel(gen, lock)) break;
                 Mix_PlayChannel(kSpeechChannel, chunk, 0);
@@ -243,7 +249,7 @@ SpeechChannel::~SpeechChannel() {
     for (auto& e : shared_->cache) Mix_FreeChunk(e.chunk);
 }
 
-bool SpeechChannel::say(const std::string& text, const Synth& synth, bool wait) {
+bool SpeechChannel::say(const std::string& text, const std::string& voice, const Synth& synth, bool wait) {
     // Without a real sound device nobody would hear it: let the next engine
     // (or the clipboard, for a screen reader) take the text.
     AudioDevice& device = AudioDevice::instance();
@@ -255,12 +261,13 @@ bool SpeechChannel::say(const std::string& text, const Synth& synth, bool wait) 
     Mix_HaltChannel(kSpeechChannel);
     if (parts.empty()) return true;
     // The first phrase is made here, so a failing engine is known at once.
-    Mix_Chunk* first = shared_->chunkFor(parts.front(), synth, lock);
+    Mix_Chunk* first = shared_->chunkFor(parts.front(), voice, synth, lock);
     if (!first) return false;
     if (shared_->generation != gen) return true;
     Mix_HaltChannel(kSpeechChannel);
     Mix_PlayChannel(kSpeechChannel, first, 0);
     shared_->pending.assign(parts.begin() + 1, parts.end());
+    shared_->voice = voice;
     shared_->synth = synth;
     shared_->busy = !shared_->pending.empty();
     shared_->cv.notify_all();

@@ -2,16 +2,13 @@
 // Sound output through SDL2_mixer: the MP3 player and a speech channel.
 #include <cstdint>
 #include <functional>
-#include <list>
 #include <memory>
 #include <optional>
-#include <thread>
 #include <string>
-#include <utility>
+#include <thread>
 #include <vector>
 
 #include "core/interfaces.h"
-
 
 namespace ozn {
 
@@ -51,7 +48,8 @@ public:
 
     // false when nothing could be played (no audio, or the first phrase
     // could not be made). With wait, returns once everything was spoken.
-    bool say(const std::string& text, const Synth& synth, bool wait);
+    // `voice` names the engine: made sounds are kept per voice and phrase.
+    bool say(const std::string& text, const std::string& voice, const Synth& synth, bool wait);
     void stop();
 
 private:

@@ -111,7 +111,7 @@ bool OpenJTalkEngine::speak(const std::string& text, bool wait) {
         channel_.stop();
         return available();
     }
-    return channel_.say(t, [this](const std::string& phrase) { return synthesize(phrase); }, wait);
+    return channel_.say(t, "open_jtalk", [this](const std::string& phrase) { return synthesize(phrase); }, wait);
 }
 
 // ---- espeak-ng ------------------------------------------------------------
@@ -151,7 +151,7 @@ bool EspeakEngine::speak(const std::string& text, bool wait) {
         return true;
     }
     // espeak-ng is not thread-safe: each phrase is made under its own lock.
-    return channel_.say(t, [this](const std::string& phrase) {
+    return channel_.say(t, "espeak-ng", [this](const std::string& phrase) {
         std::lock_guard lock(synthLock_);
         return synthesize(phrase);
     }, wait);
