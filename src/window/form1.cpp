@@ -97,14 +97,9 @@ void Form1::buildControls() {
         place(label, kLabelPlace[kind - 1]);
         labels_[kind - 1] = label;
 
-        connect(button, &QPushButton::clicked, this, [this, kind] {
-            rec_.bakenkind = static_cast<std::int16_t>(kind);
-            registerFrom(kind, this->list(kind)->currentText().toStdString());
-        });
-        connect(list, &SelectionList::enterPressed, this, [this, kind] {
-            rec_.bakenkind = static_cast<std::int16_t>(kind);
-            registerFrom(kind, this->list(kind)->currentText().toStdString());
-        });
+        auto buySelected = [this, kind] { registerFrom(kind, this->list(kind)->currentText().toStdString()); };
+        connect(button, &QPushButton::clicked, this, buySelected);
+        connect(list, &SelectionList::enterPressed, this, buySelected);
         connect(list, &SelectionList::typedEntryRequested, this, [this, kind] { typedEntry(kind); });
         connect(list, &SelectionList::selectionSpoken, this,
                 [this](const QString& text) { speech_->reading(text.toStdString()); });
@@ -188,15 +183,13 @@ void Form1::controlon() {
 
 void Form1::registerFrom(int kind, const std::string& selection) {
     if (busy_) return;
+    rec_.bakenkind = static_cast<std::int16_t>(kind);
     if (registerTicket(rec_, *ui_, kind, selection)) list(kind)->setFocus(Qt::OtherFocusReason);
 }
 
 void Form1::typedEntry(int kind) {
     if (busy_) return;
-    if (auto selection = ozn::typedEntry(*ui_, kind)) {
-        rec_.bakenkind = static_cast<std::int16_t>(kind);
-        registerFrom(kind, *selection);
-    }
+    if (auto selection = ozn::typedEntry(*ui_, kind)) registerFrom(kind, *selection);
 }
 
 void Form1::mnuhasso() {

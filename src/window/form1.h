@@ -72,6 +72,7 @@ protected:
 private:
     void buildControls();
     void buildMenus();
+    // Sets bakenkind and runs the kind's registration routine.
     void registerFrom(int kind, const std::string& selection);
     void typedEntry(int kind);
     // Runs the close request; true when the program ends.
