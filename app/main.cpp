@@ -14,6 +14,7 @@
 #include "sound/engines.h"
 #include "sound/voice.h"
 #include "window/form1.h"
+#include "window/screenreader.h"
 
 namespace {
 
@@ -53,14 +54,15 @@ int main(int argc, char** argv) {
     ozn::SdlMp3Player mp3;
     ozn::SpeechChannel channel;
     ozn::OpenJTalkEngine jtalk(channel);
+    std::unique_ptr<ozn::SpeechLog> speechLog = ozn::SpeechLog::fromEnvironment();
 
     ozn::WindowServices services;
     services.rng = &rng;
     services.clock = &clock;
     services.mp3 = &mp3;
-    services.makeSpeaker = [&](ozn::GameRecord& rec, ozn::Ui& ui) -> std::unique_ptr<ozn::Speaker> {
+    services.makeSpeaker = [&](ozn::GameRecord& rec, ozn::Ui& ui) {
         return std::make_unique<ozn::VoiceDispatcher>(
-            rec, ui, &jtalk, [&channel] { return ozn::EspeakEngine::create(channel); });
+            rec, ui, &jtalk, [&channel] { return ozn::EspeakEngine::create(channel); }, speechLog.get());
     };
     services.createVoices = [&channel](ozn::GameRecord& rec) {
         rec.pctkvoice = ozn::EspeakEngine::create(channel);
@@ -78,6 +80,8 @@ int main(int argc, char** argv) {
     const char* temp = std::getenv("TEMP");
     env.temp = temp ? temp : "";
     env.dataHome = dataHome();
+    ozn::ScreenReaderWatch screenReader;
+    QObject::connect(&screenReader, &ozn::ScreenReaderWatch::changed, &window, &ozn::Form1::setScreenReaderRunning);
     if (!window.startUp(env)) return 1;
     window.showMaximized();
     return app.exec();

@@ -84,10 +84,25 @@ class FakeSpeaker : public Speaker {
 public:
     std::vector<std::string> said;
     std::vector<SpeakMode> modes;
-    void reading(const std::string& t, SpeakMode m) override {
+    void reading(const std::string& t, SpeakMode m, Topic) override {
         said.push_back(t);
         modes.push_back(m);
     }
+};
+
+// An engine that always works (or always fails) and keeps what it was given.
+class FakeEngine : public SpeechEngine {
+public:
+    explicit FakeEngine(bool works = true) : works_(works) {}
+    std::vector<std::string> said;
+    std::vector<bool> waited;
+    bool speak(const std::string& text, bool wait) override {
+        if (works_) said.push_back(text), waited.push_back(wait);
+        return works_;
+    }
+
+private:
+    bool works_;
 };
 
 class FakeMp3 : public Mp3Player {

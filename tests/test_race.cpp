@@ -215,7 +215,8 @@ struct Flow {
                         ++closes;
                         return closeEnds;
                     },
-                    [this](CardLists) { ++cards; }};
+                    [this](CardLists) { ++cards; },
+                    nullptr};
 
     Flow() {
         rec = raceRecord();
@@ -341,7 +342,7 @@ TEST(Flow, SeededGameSignature) {
     FakeMp3 mp3;
     Ports ports{ui, rng, clock, speech, mp3};
     CardLists card;
-    RaceHooks hooks{nullptr, [] { return true; }, [&](CardLists l) { card = std::move(l); }};
+    RaceHooks hooks{nullptr, [] { return true; }, [&](CardLists l) { card = std::move(l); }, nullptr};
     ASSERT_TRUE(startUp(rec, ui, {dir.path(), "20000", "", ""}, {[&] { card = readlist(rec, rng, ui); }, nullptr}));
     std::vector<Money> money;
     for (int race = 0; race < 8 && money.size() < 8; ++race) {

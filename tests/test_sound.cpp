@@ -15,19 +15,6 @@ using namespace ozn::test;
 
 namespace {
 
-class FakeEngine : public SpeechEngine {
-public:
-    explicit FakeEngine(bool works) : works_(works) {}
-    std::vector<std::string> said;
-    bool speak(const std::string& text, bool) override {
-        if (works_) said.push_back(text);
-        return works_;
-    }
-
-private:
-    bool works_;
-};
-
 double rms(const Pcm& pcm) {
     double sum = 0;
     for (auto s : pcm.samples) sum += static_cast<double>(s) * s;

@@ -102,7 +102,7 @@ void bakenbox(GameRecord& rec, Ui& ui) {
     }
 }
 
-bool registerTicket(GameRecord& rec, Ui& ui, int kind, const std::string& selection) {
+bool registerTicket(GameRecord& rec, Ui& ui, int kind, const std::string& selection, Purchase* bought) {
     if (rec.mochikin <= 99) {
         ui.msgBox("持ち金が100円以下です", "持ち金", kStyleNotice);
         return false;
@@ -137,6 +137,7 @@ bool registerTicket(GameRecord& rec, Ui& ui, int kind, const std::string& select
         ticketStake(rec, kind, held) += stake;
         rec.mochikin -= stake;
         setKindFlag(rec, kind);
+        if (bought) *bought = {kind, horses, stake};
         return true;
     }
 
@@ -155,7 +156,16 @@ bool registerTicket(GameRecord& rec, Ui& ui, int kind, const std::string& select
         setTicketCount(rec, kind, count);
     }
     setKindFlag(rec, kind);
+    if (bought) *bought = {kind, horses, stake};
     return true;
+}
+
+std::string purchaseSpeech(const Purchase& p) {
+    static const char* const kNames[kKinds] = {"単勝", "副賞", "馬連", "ワイド", "３連複", "３連単"};
+    if (p.kind < 1 || p.kind > kKinds) return "";
+    std::string horses;
+    for (int k = 0; k < horsesPerTicket(p.kind); ++k) horses += std::to_string(p.horses[k]) + "番";
+    return std::string(kNames[p.kind - 1]) + " " + horses + " " + text::plainNumber(p.stake) + "円 買いました";
 }
 
 bool tanshobox(GameRecord& rec, Ui& ui, const std::string& s) { return registerTicket(rec, ui, 1, s); }

@@ -12,10 +12,19 @@ namespace ozn {
 // On cancel the pending entry is withdrawn and bakenkind becomes 0.
 void bakenbox(GameRecord& rec, Ui& ui);
 
+struct Purchase {
+    int kind = 0;
+    Horses horses{};
+    Money stake = 0;
+};
+
 // The registration routine of a kind (1..6) with a selection text. The
 // caller has set bakenkind. true when a ticket was bought: the window then
-// moves the focus to the kind's list.
-bool registerTicket(GameRecord& rec, Ui& ui, int kind, const std::string& selection);
+// moves the focus to the kind's list. `bought` receives what was bought.
+bool registerTicket(GameRecord& rec, Ui& ui, int kind, const std::string& selection, Purchase* bought = nullptr);
+
+// The confirmation spoken after a purchase: "馬連 7番15番 500円 買いました".
+std::string purchaseSpeech(const Purchase& p);
 
 bool tanshobox(GameRecord& rec, Ui& ui, const std::string& tanmoji);
 bool fukushobox(GameRecord& rec, Ui& ui, const std::string& fukumoji);

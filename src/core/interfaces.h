@@ -56,13 +56,23 @@ public:
     virtual bool speak(const std::string& text, bool wait) = 0;
 };
 
+// Wait: the race's own texts, heard whole before the race goes on.
 enum class SpeakMode { Interrupt, Wait };
+
+// Where a text comes from, so that nothing a screen reader already reads is
+// spoken a second time.
+enum class Topic {
+    Entry,   // a list entry or a list's focus text: repeatable with F3
+    Screen,  // dialogs, menu items, button captions
+    Info,    // what only the game knows: menu answers, purchases, the race
+};
 
 // The game's `reading`: speaks a text through the chosen engine.
 class Speaker {
 public:
     virtual ~Speaker() = default;
-    virtual void reading(const std::string& text, SpeakMode mode = SpeakMode::Interrupt) = 0;
+    virtual void reading(const std::string& text, SpeakMode mode = SpeakMode::Interrupt,
+                         Topic topic = Topic::Info) = 0;
 };
 
 class Mp3Player {

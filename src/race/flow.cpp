@@ -37,6 +37,7 @@ HassoResult hasso(GameRecord& rec, Ports& p, const RaceHooks& hooks) {
     out.scratched = drawScratch(p.rng);
     if (out.scratched) p.speech.reading(std::to_string(out.scratched) + "番除外", SpeakMode::Wait);
     pause(p);
+    if (hooks.underway) hooks.underway();
     p.mp3.playAndWait(rec.apppath + "hasso.mp3", true, p.ui);
     out.fallen = drawFall(p.rng, p.ui, out.scratched);
     if (out.fallen) p.speech.reading(std::to_string(out.fallen) + "番落馬", SpeakMode::Wait);

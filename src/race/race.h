@@ -49,6 +49,8 @@ struct RaceHooks {
     std::function<bool()> closeWindow;
     // The next card is ready.
     std::function<void(CardLists)> showCard;
+    // The fanfare is over and the horses are off (the start music begins).
+    std::function<void()> underway;
 };
 
 enum class HassoResult { NextRace, GameOver, Ended, WriteFailed };

@@ -211,7 +211,9 @@ bool SpeechdEngine::speak(const std::string& text, bool wait) {
     spd_cancel(state_->conn);
     std::string t = speakableText(text);
     if (t.empty()) return true;
-    int id = spd_say(state_->conn, SPD_TEXT, t.c_str());
+    // The race's texts are "important": a screen reader's own messages wait
+    // for them. Everything else is "text", which a newer message may cut off.
+    int id = spd_say(state_->conn, wait ? SPD_IMPORTANT : SPD_TEXT, t.c_str());
     if (id < 0) return false;
     if (wait) {
         std::unique_lock lock(state_->m);

@@ -1,52 +1,118 @@
 #include "sound/voice.h"
 
+#include <cstdlib>
+
 namespace ozn {
 
-VoiceDispatcher::VoiceDispatcher(GameRecord& rec, Ui& ui, SpeechEngine* engine1, EngineFactory createSecond)
-    : rec_(rec), ui_(ui), engine1_(engine1), createSecond_(std::move(createSecond)) {}
-
-bool VoiceDispatcher::speak1(const std::string& text, bool wait) {
-    return engine1_ && engine1_->speak(text, wait);
+std::unique_ptr<SpeechLog> SpeechLog::fromEnvironment() {
+    const char* path = std::getenv("OZN_SPEECH_LOG");
+    if (!path || !*path) return nullptr;
+    std::FILE* f = std::fopen(path, "a");
+    return f ? std::make_unique<SpeechLog>(f) : nullptr;
 }
 
-void VoiceDispatcher::fromSecond(const std::string& text, bool wait) {
-    if (rec_.pctkvoice && rec_.pctkvoice->speak(text, wait)) return;
-    fromThird(text, wait);
+SpeechLog::SpeechLog(std::FILE* file) : file_(file), start_(std::chrono::steady_clock::now()) {}
+
+SpeechLog::~SpeechLog() {
+    if (file_) std::fclose(file_);
 }
 
-void VoiceDispatcher::fromThird(const std::string& text, bool wait) {
-    if (rec_.sapivoice && rec_.sapivoice->speak(text, wait)) return;
+void SpeechLog::write(const char* route, const std::string& text) {
+    std::string line;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r') {
+            if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
+            line += "\\n";
+        } else if (text[i] == '\n') {
+            line += "\\n";
+        } else {
+            line += text[i];
+        }
+    }
+    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start_);
+    std::lock_guard lock(m_);
+    std::fprintf(file_, "%lld\t%s\t%s\n", static_cast<long long>(ms.count()), route, line.c_str());
+    std::fflush(file_);  // a transcript is read while the game runs
+}
+
+VoiceDispatcher::VoiceDispatcher(GameRecord& rec, Ui& ui, SpeechEngine* engine1, EngineFactory createSecond,
+                                 SpeechLog* log)
+    : rec_(rec), ui_(ui), engine1_(engine1), createSecond_(std::move(createSecond)), log_(log) {}
+
+bool VoiceDispatcher::speak(int slot, const std::string& text, bool wait) {
+    static const char* const kRoutes[] = {"jtalk", "espeak", "speechd"};
+    SpeechEngine* engine = slot == 1 ? engine1_ : (slot == 2 ? rec_.pctkvoice : rec_.sapivoice).get();
+    if (!engine) return false;
+    if (log_) log_->write(kRoutes[slot - 1], text);
+    return engine->speak(text, wait);
+}
+
+void VoiceDispatcher::fromSecond(const std::string& text, bool wait, bool thirdTried) {
+    if (speak(2, text, wait)) return;
+    fromThird(text, wait, thirdTried);
+}
+
+void VoiceDispatcher::fromThird(const std::string& text, bool wait, bool thirdTried) {
+    if (!thirdTried && speak(3, text, wait)) return;
+    if (log_) log_->write("clipboard", text);
     ui_.setClipboard(text);
 }
 
-void VoiceDispatcher::reading(const std::string& text, SpeakMode mode) {
+void VoiceDispatcher::reading(const std::string& text, SpeakMode mode, Topic topic) {
     const bool wait = mode == SpeakMode::Wait;
+    // A screen reader already reads these; saying them too doubles every key.
+    if (screenReader_ && !wait && topic != Topic::Info) return;
+    if (wait || topic != Topic::Screen) last_ = text;
     switch (rec_.voicemode) {
         case 1:
-            if (!speak1(text, wait)) fromSecond(text, wait);
+            if (!speak(1, text, wait)) fromSecond(text, wait);
             return;
         case 2: fromSecond(text, wait); return;
         case 3: fromThird(text, wait); return;
-        default:
-            // First use: find an engine and remember it.
-            if (speak1(text, wait)) {
-                rec_.voicemode = 1;
-                return;
-            }
-            rec_.pctkvoice = createSecond_ ? createSecond_() : nullptr;
-            if (rec_.pctkvoice) {
-                rec_.voicemode = 2;
-                fromSecond(text, wait);
-            } else {
-                rec_.voicemode = 3;
-                fromThird(text, wait);
-            }
+        default: break;
     }
+    // First use: find an engine and remember it. With a screen reader, the
+    // engine it shares comes first, so both speak in one voice and queue.
+    bool thirdTried = false;
+    if (screenReader_) {
+        if (speak(3, text, wait)) {
+            rec_.voicemode = 3;
+            return;
+        }
+        thirdTried = true;
+    }
+    if (speak(1, text, wait)) {
+        rec_.voicemode = 1;
+        return;
+    }
+    rec_.pctkvoice = createSecond_ ? createSecond_() : nullptr;
+    if (rec_.pctkvoice) {
+        rec_.voicemode = 2;
+        fromSecond(text, wait, thirdTried);
+    } else {
+        rec_.voicemode = 3;
+        fromThird(text, wait, thirdTried);
+    }
+}
+
+void VoiceDispatcher::repeat() {
+    if (last_.empty()) return;
+    std::string text = last_;  // asked for: spoken in either mode
+    reading(text, SpeakMode::Interrupt, Topic::Info);
 }
 
 void switchVoice(GameRecord& rec) {
     ++rec.voicemode;
     if (rec.voicemode > 3 || rec.voicemode == 0) rec.voicemode = 1;
+}
+
+std::string voiceName(int voicemode) {
+    switch (voicemode) {
+        case 1: return "音声1 オープンJトーク";
+        case 2: return "音声2 イースピーク";
+        case 3: return "音声3 スピーチディスパッチャー";
+        default: return "";
+    }
 }
 
 std::string speakableText(const std::string& text) {
@@ -63,6 +129,39 @@ std::string speakableText(const std::string& text) {
     }
     if (pendingPause) out += "、";
     return out;
+}
+
+std::string dialogSpeech(const std::string& title, const std::string& prompt,
+                         const std::vector<std::string>& buttons, const std::string& defaultText) {
+    std::string out;
+    auto add = [&out](const std::string& part) {
+        if (part.empty()) return;
+        if (!out.empty()) out += "\r\n";
+        out += part;
+    };
+    bool bareNumber = !title.empty() && title.find_first_not_of("0123456789") == std::string::npos;
+    if (title != "ozn" && !bareNumber) add(title);
+    add(prompt);
+    std::string choices;
+    for (const std::string& b : buttons) choices += (choices.empty() ? "" : " ") + b;
+    add(choices);
+    add(defaultText);
+    return out;
+}
+
+std::string menuItemSpeech(const std::string& caption, const std::string& shortcut) {
+    std::string out = caption;
+    // "発送(&h)" is read as 発送; a lone "&" marks the access letter in place.
+    auto open = out.find("(&");
+    if (open != std::string::npos) {
+        auto close = out.find(')', open);
+        if (close != std::string::npos) out.erase(open, close - open + 1);
+    }
+    std::string plain;
+    for (std::size_t i = 0; i < out.size(); ++i)
+        if (out[i] != '&' || (i + 1 < out.size() && out[i + 1] == '&' && ++i)) plain += out[i];
+    if (!shortcut.empty()) plain += " " + shortcut;
+    return plain;
 }
 
 }  // namespace ozn

@@ -1,6 +1,7 @@
 #include "window/form1.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDialog>
@@ -9,11 +10,15 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QScreen>
+#include <QSettings>
+#include <QShortcut>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "betting/betting.h"
 #include "race/race.h"
 #include "sound/voice.h"
+#include "window/accessible.h"
 #include "window/menus.h"
 #include "window/printarea.h"
 #include "window/qtui.h"
@@ -34,6 +39,15 @@ constexpr Place kCommandPlace[6] = {{100, 350, 1000, 180},  {1200, 350, 1000, 18
                                     {3400, 350, 1000, 180}, {4500, 350, 1000, 180}, {5600, 350, 1000, 180}};
 constexpr Place kLabelPlace[6] = {{100, 600, 2100, 180},  {100, 3400, 2100, 180}, {2300, 600, 2100, 180},
                                   {2300, 3400, 2100, 180}, {4500, 600, 2100, 180}, {4500, 3400, 2100, 180}};
+// Below the lists, clear of the race results printed from the top.
+constexpr Place kStatusPlace = {100, 6100, 2100, 180};
+
+const QString kStatusStart = QStringLiteral("発走");
+const QString kStatusRunning = QStringLiteral("レース中");
+
+QSettings userSettings() { return QSettings(QStringLiteral("ozn"), QStringLiteral("ozn")); }
+const QString kScreenReaderKey = QStringLiteral("speech/screenReader");
+const char* const kScreenReaderValues[] = {"auto", "on", "off"};
 
 // RAII marker for the commands that must not overlap.
 class BusyScope {
@@ -50,10 +64,16 @@ private:
 Form1::Form1(WindowServices services, QWidget* parent) : QMainWindow(parent), services_(std::move(services)) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("ozn"));
+    installAccessibleFactories();
     area_ = new PrintArea(this);
     setCentralWidget(area_);
     ui_ = std::make_unique<QtUi>(this, area_);
     speech_ = services_.makeSpeaker(rec_, *ui_);
+    ui_->setSpeaker(speech_.get());
+    QString sr = userSettings().value(kScreenReaderKey).toString();
+    for (int i = 0; i < 3; ++i)
+        if (sr == QLatin1String(kScreenReaderValues[i])) srSetting_ = static_cast<ScreenReaderSetting>(i);
+    applySpeechMode();
     buildControls();
     buildMenus();
     // Maximised; also sized to the screen for desktops without a window manager.
@@ -102,11 +122,17 @@ void Form1::buildControls() {
         connect(list, &SelectionList::enterPressed, this, buySelected);
         connect(list, &SelectionList::typedEntryRequested, this, [this, kind] { typedEntry(kind); });
         connect(list, &SelectionList::selectionSpoken, this,
-                [this](const QString& text) { speech_->reading(text.toStdString()); });
+                [this](const QString& text) { say(text.toStdString(), Topic::Entry); });
         connect(list, &SelectionList::focused, this, [this, kind] {
-            speech_->reading(focusSpeech(kind, this->list(kind)->currentText().toStdString()));
+            say(focusSpeech(kind, this->list(kind)->currentText().toStdString()), Topic::Entry);
         });
     }
+    status_ = new QLabel(kStatusStart, area_);
+    status_->setObjectName(QStringLiteral("raceStatus"));
+    status_->setFont(small);
+    status_->setFocusPolicy(Qt::StrongFocus);
+    place(status_, kStatusPlace);
+    status_->hide();
     for (int kind = 1; kind <= 6; ++kind) {
         setTabOrder(lists_[kind - 1], commands_[kind - 1]);
         if (kind < 6) setTabOrder(commands_[kind - 1], lists_[kind]);
@@ -137,13 +163,80 @@ void Form1::buildMenus() {
     QMenu* other = menuBar()->addMenu(QStringLiteral("その他(&o)"));
     other->setObjectName(QStringLiteral("mnuother"));
     add(other, "mnuvoice", QStringLiteral("音声切り替え(&v)"), QKeySequence(Qt::Key_F9), &Form1::mnuvoice);
+    buildSpeechMenu(other);
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("ヘルプ(&h)"));
     help->setObjectName(QStringLiteral("mnuhelp"));
     add(help, "mnuman", QStringLiteral("オンラインマニュアル(&m)"), {}, &Form1::mnuman);
     add(help, "mnuver", QStringLiteral("バージョン情報(&v)"), {}, &Form1::mnuver);
     add(help, "mnuurl", QStringLiteral("ころもちのページへ(&u)"), {}, &Form1::mnuurl);
+
+    for (QMenu* menu : {file, other, help}) watchMenu(menu);
+    // F10 opens the first menu, as elsewhere on the desktop.
+    connect(new QShortcut(QKeySequence(Qt::Key_F10), this), &QShortcut::activated, this,
+            [this] { menuBar()->setActiveAction(menuBar()->actions().constFirst()); });
+    connect(new QShortcut(QKeySequence(Qt::Key_F3), this), &QShortcut::activated, this, &Form1::repeatSpeech);
 }
+
+void Form1::buildSpeechMenu(QMenu* other) {
+    QMenu* menu = other->addMenu(QStringLiteral("スクリーンリーダー連携(&s)"));
+    menu->setObjectName(QStringLiteral("mnuscreenreader"));
+    auto* group = new QActionGroup(menu);
+    const QString captions[] = {QStringLiteral("自動(&a)"), QStringLiteral("使う(&u)"), QStringLiteral("使わない(&n)")};
+    for (int i = 0; i < 3; ++i) {
+        QAction* a = menu->addAction(captions[i]);
+        a->setObjectName(QStringLiteral("mnuscreenreader_%1").arg(QLatin1String(kScreenReaderValues[i])));
+        a->setCheckable(true);
+        a->setChecked(static_cast<int>(srSetting_) == i);
+        group->addAction(a);
+        connect(a, &QAction::triggered, this, [this, i] { setScreenReaderSetting(static_cast<ScreenReaderSetting>(i)); });
+    }
+    watchMenu(menu);
+}
+
+void Form1::watchMenu(QMenu* menu) {
+    connect(menu, &QMenu::aboutToShow, this, [this, menu] {
+        openedMenu_ = menu->title();
+        // Opened by the mouse, no item is highlighted: say the title alone.
+        QTimer::singleShot(0, this, [this] {
+            if (openedMenu_.isEmpty()) return;
+            say(menuItemSpeech(openedMenu_.toStdString(), ""), Topic::Screen);
+            openedMenu_.clear();
+        });
+    });
+    connect(menu, &QMenu::hovered, this, [this](QAction* a) {
+        std::string item = menuItemSpeech(a->text().toStdString(),
+                                          a->shortcut().toString(QKeySequence::NativeText).toStdString());
+        if (a->isCheckable() && a->isChecked()) item += " 選択中";
+        if (!openedMenu_.isEmpty()) item = menuItemSpeech(openedMenu_.toStdString(), "") + "\r\n" + item;
+        openedMenu_.clear();
+        say(item, Topic::Screen);
+    });
+}
+
+void Form1::say(const std::string& text, Topic topic) { speech_->reading(text, SpeakMode::Interrupt, topic); }
+
+void Form1::setScreenReaderRunning(bool running) {
+    srRunning_ = running;
+    applySpeechMode();
+}
+
+void Form1::setScreenReaderSetting(ScreenReaderSetting setting) {
+    srSetting_ = setting;
+    userSettings().setValue(kScreenReaderKey, QLatin1String(kScreenReaderValues[static_cast<int>(setting)]));
+    if (auto* a = findChild<QAction*>(QStringLiteral("mnuscreenreader_%1")
+                                          .arg(QLatin1String(kScreenReaderValues[static_cast<int>(setting)]))))
+        a->setChecked(true);
+    applySpeechMode();
+}
+
+bool Form1::screenReaderMode() const {
+    return srSetting_ == ScreenReaderSetting::On || (srSetting_ == ScreenReaderSetting::Auto && srRunning_);
+}
+
+void Form1::applySpeechMode() { speech_->setScreenReader(screenReaderMode()); }
+
+void Form1::repeatSpeech() { speech_->repeat(); }
 
 bool Form1::startUp(const StartupEnv& env) {
     BusyScope busy(busy_);
@@ -184,7 +277,11 @@ void Form1::controlon() {
 void Form1::registerFrom(int kind, const std::string& selection) {
     if (busy_) return;
     rec_.bakenkind = static_cast<std::int16_t>(kind);
-    if (registerTicket(rec_, *ui_, kind, selection)) list(kind)->setFocus(Qt::OtherFocusReason);
+    Purchase bought;
+    if (registerTicket(rec_, *ui_, kind, selection, &bought)) {
+        list(kind)->setFocus(Qt::OtherFocusReason);
+        say(purchaseSpeech(bought), Topic::Info);
+    }
 }
 
 void Form1::typedEntry(int kind) {
@@ -197,8 +294,14 @@ void Form1::mnuhasso() {
     HassoResult result;
     {
         BusyScope busy(busy_);
+        // The focus waits on the race's status, never on a hidden control.
+        focusBeforeRace_ = focusWidget();
+        status_->setText(kStatusStart);
+        status_->show();
+        status_->setFocus(Qt::OtherFocusReason);
         controloff();
         RaceHooks hooks;
+        hooks.underway = [this] { status_->setText(kStatusRunning); };
         hooks.controlon = [this] { controlon(); };
         hooks.closeWindow = [this] { return runCloseRequest(false); };
         hooks.showCard = [this](CardLists lists) { showCard(lists); };
@@ -211,6 +314,10 @@ void Form1::mnuhasso() {
         case HassoResult::Ended: return;
         case HassoResult::NextRace: break;
     }
+    QWidget* back = focusBeforeRace_;
+    if (!back || !back->isVisibleTo(this) || back == status_) back = list(1);
+    back->setFocus(Qt::OtherFocusReason);
+    status_->hide();
     if (closePending_) {
         closePending_ = false;
         close();
@@ -232,7 +339,10 @@ void Form1::mnutanfuku() {
 void Form1::mnulook() {
     if (!busy_) ozn::mnulook(rec_, *ui_);
 }
-void Form1::mnuvoice() { switchVoice(rec_); }
+void Form1::mnuvoice() {
+    switchVoice(rec_);
+    say(voiceName(rec_.voicemode), Topic::Info);
+}
 void Form1::mnuver() { ozn::mnuver(*ui_); }
 
 void Form1::mnuman() {
@@ -287,6 +397,13 @@ void Form1::closeEvent(QCloseEvent* event) {
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    // A button says its caption when the player moves to it.
+    if (event->type() == QEvent::FocusIn) {
+        auto reason = static_cast<QFocusEvent*>(event)->reason();
+        if (auto* b = qobject_cast<QPushButton*>(watched);
+            b && reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
+            say(b->text().toStdString(), Topic::Screen);
+    }
     // Enter on a focused button buys, as a click does.
     if (event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);

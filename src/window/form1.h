@@ -1,6 +1,7 @@
 #pragma once
 #include <QLabel>
 #include <QMainWindow>
+#include <QPointer>
 #include <QPushButton>
 #include <array>
 #include <functional>
@@ -16,6 +17,7 @@ namespace ozn {
 class PrintArea;
 class QtUi;
 class SelectionList;
+class VoiceDispatcher;
 
 // What the window gets from outside: the generator, the clock, the MP3
 // player, the speech, and how to open documents and end the process.
@@ -24,7 +26,7 @@ struct WindowServices {
     Clock* clock = nullptr;
     Mp3Player* mp3 = nullptr;
     // Builds `reading` over the record once the window's Ui exists.
-    std::function<std::unique_ptr<Speaker>(GameRecord&, Ui&)> makeSpeaker;
+    std::function<std::unique_ptr<VoiceDispatcher>(GameRecord&, Ui&)> makeSpeaker;
     // Creates the speech objects (start-up, after the MP3 player is ready).
     std::function<void(GameRecord&)> createVoices;
     // Asks the desktop to open a local file; false when it cannot.
@@ -32,6 +34,9 @@ struct WindowServices {
     // Ends the process at once.
     std::function<void(int status)> exitNow;
 };
+
+// スクリーンリーダー連携: follow the desktop, or force either speech mode.
+enum class ScreenReaderSetting { Auto, On, Off };
 
 class Form1 : public QMainWindow {
     Q_OBJECT
@@ -47,7 +52,16 @@ public:
     QPushButton* command(int kind) const { return commands_[kind - 1]; }
     QLabel* label(int kind) const { return labels_[kind - 1]; }
     PrintArea* printArea() const { return area_; }
+    // Holds the focus while a race runs and says what is happening.
+    QLabel* raceStatus() const { return status_; }
     bool busy() const { return busy_; }
+
+    // Whether a screen reader runs on the desktop (from the accessibility bus).
+    void setScreenReaderRunning(bool running);
+    void setScreenReaderSetting(ScreenReaderSetting setting);
+    ScreenReaderSetting screenReaderSetting() const { return srSetting_; }
+    // The speech mode in force: true while a screen reader reads the window.
+    bool screenReaderMode() const;
 
     void controloff();
     void controlon();
@@ -64,6 +78,7 @@ public:
     void mnuman();
     void mnuver();
     void mnuurl();
+    void repeatSpeech();  // F3
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -72,6 +87,11 @@ protected:
 private:
     void buildControls();
     void buildMenus();
+    void buildSpeechMenu(QMenu* other);
+    void applySpeechMode();
+    // Self-voicing of the menus: the menu's title as it opens, then the item.
+    void watchMenu(QMenu* menu);
+    void say(const std::string& text, Topic topic);
     // Sets bakenkind and runs the kind's registration routine.
     void registerFrom(int kind, const std::string& selection);
     void typedEntry(int kind);
@@ -83,7 +103,12 @@ private:
     GameRecord rec_;
     PrintArea* area_ = nullptr;
     std::unique_ptr<QtUi> ui_;
-    std::unique_ptr<Speaker> speech_;
+    std::unique_ptr<VoiceDispatcher> speech_;
+    QLabel* status_ = nullptr;
+    QPointer<QWidget> focusBeforeRace_;
+    ScreenReaderSetting srSetting_ = ScreenReaderSetting::Auto;
+    bool srRunning_ = false;
+    QString openedMenu_;  // a menu title still to be said with its first item
     std::array<SelectionList*, 6> lists_{};
     std::array<QPushButton*, 6> commands_{};
     std::array<QLabel*, 6> labels_{};

@@ -12,21 +12,30 @@ PrintArea::PrintArea(QWidget* parent) : QWidget(parent) {
 }
 
 void PrintArea::print(const QString& text, bool newline) {
+    const int at = static_cast<int>(this->text().size());
     lines_.back() += text;
     if (newline) lines_.append(QString());
+    notifyInserted(at, newline ? text + QLatin1Char('\n') : text);
     changed();
 }
 
 void PrintArea::clear() {
+    const QString old = text();
     lines_ = QStringList{QString()};
+    if (!old.isEmpty() && QAccessible::isActive()) {
+        QAccessibleTextRemoveEvent event(this, 0, old);
+        QAccessible::updateAccessibility(&event);
+    }
     changed();
 }
 
-void PrintArea::changed() {
-    QString all = lines_.join(QLatin1Char('\n')).trimmed();
-    setAccessibleDescription(all);
-    QAccessibleEvent event(this, QAccessible::DescriptionChanged);
+void PrintArea::notifyInserted(int position, const QString& text) {
+    if (text.isEmpty() || !QAccessible::isActive()) return;
+    QAccessibleTextInsertEvent event(this, position, text);
     QAccessible::updateAccessibility(&event);
+}
+
+void PrintArea::changed() {
     // Drawn at once: the race may go on to speak for a while before the
     // window gets back to its event loop, and the result must show meanwhile.
     if (isVisible()) repaint();

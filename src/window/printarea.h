@@ -14,12 +14,16 @@ public:
     void clear();
     // Everything printed since the last clear, one entry per line.
     const QStringList& lines() const { return lines_; }
+    // The same as one text, lines separated by "\n".
+    QString text() const { return lines_.join(QLatin1Char('\n')); }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
     void changed();
+    // Tells assistive technology what was added or taken away.
+    void notifyInserted(int position, const QString& text);
     QStringList lines_{QString()};
 };
 

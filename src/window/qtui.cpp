@@ -3,9 +3,11 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QInputDialog>
+#include <QAbstractButton>
 #include <QMessageBox>
 #include <QPushButton>
 
+#include "sound/voice.h"
 #include "window/printarea.h"
 
 namespace ozn {
@@ -35,6 +37,9 @@ Answer QtUi::msgBox(const std::string& prompt, const std::string& title, int sty
     } else {
         box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
     }
+    std::vector<std::string> buttons;
+    for (QAbstractButton* b : box.buttons()) buttons.push_back(b->text().toStdString());
+    announce(dialogSpeech(titleOf(title).toStdString(), prompt, buttons));
     box.exec();
     if (!yes) return Answer::Other;
     return box.clickedButton() == yes ? Answer::Yes : Answer::No;
@@ -48,8 +53,13 @@ std::string QtUi::inputBox(const std::string& prompt, const std::string& title, 
     dialog.setInputMode(QInputDialog::TextInput);
     dialog.setOkButtonText(QStringLiteral("OK"));
     dialog.setCancelButtonText(QStringLiteral("キャンセル"));
+    announce(dialogSpeech(titleOf(title).toStdString(), prompt, {}, def));
     if (dialog.exec() != QDialog::Accepted) return "";
     return dialog.textValue().toStdString();
+}
+
+void QtUi::announce(const std::string& text) {
+    if (speaker_) speaker_->reading(text, SpeakMode::Interrupt, Topic::Screen);
 }
 
 void QtUi::print(const std::string& text) { area_->print(q(text), false); }

@@ -11,6 +11,8 @@ class PrintArea;
 class QtUi : public Ui {
 public:
     QtUi(QWidget* owner, PrintArea* area) : owner_(owner), area_(area) {}
+    // Each dialog is read out as it opens (unless a screen reader reads it).
+    void setSpeaker(Speaker* speaker) { speaker_ = speaker; }
     Answer msgBox(const std::string& prompt, const std::string& title, int style) override;
     std::string inputBox(const std::string& prompt, const std::string& title, const std::string& def) override;
     void print(const std::string& text) override;
@@ -20,8 +22,11 @@ public:
     void setClipboard(const std::string& text) override;
 
 private:
+    void announce(const std::string& text);
+
     QWidget* owner_;
     PrintArea* area_;
+    Speaker* speaker_ = nullptr;
 };
 
 }  // namespace ozn

@@ -1,8 +1,10 @@
 #include "window/selectionlist.h"
 
+#include <QAccessible>
 #include <QKeyEvent>
 
 #include "betting/betting.h"
+#include "window/accessible.h"
 
 namespace ozn {
 
@@ -24,12 +26,19 @@ void SelectionList::fill(const QStringList& items) {
     clear();
     addItems(items);
     quiet_ = false;
+    dropAccessibleRows();
 }
 
 void SelectionList::empty() {
     quiet_ = true;
     clear();
     quiet_ = false;
+    dropAccessibleRows();
+}
+
+void SelectionList::dropAccessibleRows() {
+    if (!QAccessible::isActive()) return;
+    if (auto* a = dynamic_cast<SelectionListAccessible*>(QAccessible::queryAccessibleInterface(this))) a->dropRows();
 }
 
 void SelectionList::keyPressEvent(QKeyEvent* event) {

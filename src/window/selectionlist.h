@@ -28,6 +28,7 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
 
 private:
+    void dropAccessibleRows();
     int kind_;
     bool quiet_ = false;
     bool awayToDialog_ = false;  // the focus left for another window (a dialog)
