@@ -28,12 +28,12 @@ void postMix(void*, Uint8* stream, int len) {
 }
 
 double secondsToFirstSample(ozn::OpenJTalkEngine& engine, const std::string& text) {
-    engine.speak("", false);  // silence, then listen
+    engine.speak("", false, ozn::Topic::Entry);  // silence, then listen
     std::this_thread::sleep_for(std::chrono::milliseconds(60));
     g_heard.store(0);
     g_armed.store(true);
     auto start = Clock::now();
-    engine.speak(text, false);
+    engine.speak(text, false, ozn::Topic::Entry);
     while (g_heard.load() == 0 && Clock::now() - start < std::chrono::seconds(5))
         std::this_thread::sleep_for(std::chrono::microseconds(200));
     g_armed.store(false);
@@ -59,7 +59,7 @@ void runLatency(benchmark::State& state, bool repeated) {
         state.SetIterationTime(secondsToFirstSample(engine, text));
     }
     Mix_SetPostMix(nullptr, nullptr);
-    engine.speak("", false);
+    engine.speak("", false, ozn::Topic::Entry);
 }
 
 void BM_JTalkNewEntry(benchmark::State& state) { runLatency(state, false); }

@@ -96,8 +96,9 @@ public:
     explicit FakeEngine(bool works = true) : works_(works) {}
     std::vector<std::string> said;
     std::vector<bool> waited;
-    bool speak(const std::string& text, bool wait) override {
-        if (works_) said.push_back(text), waited.push_back(wait);
+    std::vector<Topic> topics;
+    bool speak(const std::string& text, bool wait, Topic topic) override {
+        if (works_) said.push_back(text), waited.push_back(wait), topics.push_back(topic);
         return works_;
     }
 

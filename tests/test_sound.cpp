@@ -4,6 +4,10 @@
 #include <cmath>
 #include <cstdlib>
 
+#include <cstdio>
+#include <fstream>
+
+#include "betting/betting.h"
 #include "fakes.h"
 #include "sound/audio.h"
 #include "sound/engines.h"
@@ -65,6 +69,101 @@ TEST(Voice, DispatchAndFallback) {
     }
 }
 
+TEST(Voice, ScreenReaderModeSpeaksOnlyWhatTheGameAloneKnows) {
+    struct Case {
+        bool screenReader;
+        SpeakMode mode;
+        Topic topic;
+        bool spoken, repeatable;
+    } cases[] = {
+        {false, SpeakMode::Interrupt, Topic::Entry, true, true},
+        {false, SpeakMode::Interrupt, Topic::Screen, true, false},
+        {false, SpeakMode::Interrupt, Topic::Info, true, true},
+        {true, SpeakMode::Interrupt, Topic::Entry, false, false},   // the screen reader reads entries
+        {true, SpeakMode::Interrupt, Topic::Screen, false, false},  // and dialogs
+        {true, SpeakMode::Interrupt, Topic::Info, true, true},      // F4-F6, purchases
+        {true, SpeakMode::Wait, Topic::Info, true, true},           // the race, whole
+    };
+    for (const auto& c : cases) {
+        GameRecord rec;
+        rec.voicemode = 1;
+        FakeUi ui;
+        FakeEngine one;
+        VoiceDispatcher d(rec, ui, &one, nullptr);
+        d.setScreenReader(c.screenReader);
+        d.reading("前", SpeakMode::Interrupt, Topic::Info);
+        d.reading("1番2番 6.5倍", c.mode, c.topic);
+        d.repeat();  // F3
+        std::vector<std::string> expect{"前"};
+        if (c.spoken) expect.push_back("1番2番 6.5倍");
+        expect.push_back(c.repeatable ? "1番2番 6.5倍" : "前");
+        EXPECT_EQ(one.said, expect) << c.screenReader << " " << static_cast<int>(c.topic);
+        EXPECT_EQ(one.waited[1], c.spoken && c.mode == SpeakMode::Wait);
+    }
+}
+
+TEST(Voice, ScreenReaderFirstUseSharesItsEngineAndEveryHandOverIsLogged) {
+    TempDir dir;
+    struct Case {
+        bool screenReader, first, third;
+        int after;
+        const char* routes;
+    } cases[] = {
+        {true, true, true, 3, "speechd"},                  // the screen reader's engine first
+        {true, true, false, 1, "speechd jtalk"},           // not there: the usual search
+        {true, false, false, 3, "speechd jtalk clipboard"},  // engine 3 is not asked twice
+        {false, true, true, 1, "jtalk"},
+    };
+    for (const auto& c : cases) {
+        std::string path = dir.file("speech.log");
+        std::remove(path.c_str());
+        GameRecord rec;
+        rec.voicemode = 4;
+        FakeUi ui;
+        FakeEngine one(c.first);
+        auto three = std::make_shared<FakeEngine>(c.third);
+        rec.sapivoice = three;
+        SpeechLog log(std::fopen(path.c_str(), "a"));
+        VoiceDispatcher d(rec, ui, &one, nullptr, &log);
+        d.setScreenReader(c.screenReader);
+        d.reading("単勝 1番2.3倍\r\n残り持ち金は 11350円です", SpeakMode::Wait);
+        EXPECT_EQ(rec.voicemode, c.after) << c.routes;
+        std::string routes;
+        std::ifstream in(path);
+        for (std::string line; std::getline(in, line);) {
+            auto tab = line.find('\t');
+            ASSERT_NE(tab, std::string::npos);
+            EXPECT_GE(std::stol(line.substr(0, tab)), 0);
+            auto tab2 = line.find('\t', tab + 1);
+            routes += (routes.empty() ? "" : " ") + line.substr(tab + 1, tab2 - tab - 1);
+            EXPECT_EQ(line.substr(tab2 + 1), "単勝 1番2.3倍\\n残り持ち金は 11350円です");
+        }
+        EXPECT_EQ(routes, c.routes);
+        if (c.screenReader && c.third) {  // handed over whole, to be waited for
+            EXPECT_EQ(three->said, std::vector<std::string>{"単勝 1番2.3倍\r\n残り持ち金は 11350円です"});
+            EXPECT_EQ(three->waited, std::vector<bool>{true});
+        }
+    }
+}
+
+TEST(Voice, WhatDialogsMenusAndPurchasesSay) {
+    const std::vector<std::string> notice{"キャンセル", "再試行", "続行"};
+    EXPECT_EQ(dialogSpeech("入力エラー", "1から18の数字を入れて下さい", notice),
+              "入力エラー\r\n1から18の数字を入れて下さい\r\nキャンセル 再試行 続行");
+    EXPECT_EQ(dialogSpeech("6", "金額を入力して下さい。持ち金は 15000円です", {}),  // a bare number is no title
+              "金額を入力して下さい。持ち金は 15000円です");
+    EXPECT_EQ(dialogSpeech("ozn", "馬連の馬番を0715などのように四桁で入れて下さい", {}, "0715"),
+              "馬連の馬番を0715などのように四桁で入れて下さい\r\n0715");
+    EXPECT_EQ(dialogSpeech("予想紙", " 3番 7番\n\r", {"OK"}), "予想紙\r\n 3番 7番\n\r\r\nOK");
+    EXPECT_EQ(menuItemSpeech("発送(&h)", "F2"), "発送 F2");
+    EXPECT_EQ(menuItemSpeech("その他(&o)", ""), "その他");
+    EXPECT_EQ(menuItemSpeech("A&&B", ""), "A&B");
+    EXPECT_EQ(voiceName(3), "音声3 スピーチディスパッチャー");
+    EXPECT_EQ(purchaseSpeech({3, {7, 15, 0}, 500}), "馬連 7番15番 500円 買いました");
+    EXPECT_EQ(purchaseSpeech({6, {15, 7, 3}, 1200}), "３連単 15番7番3番 1200円 買いました");
+    EXPECT_EQ(purchaseSpeech({2, {18, 0, 0}, 100}), "副賞 18番 100円 買いました");
+}
+
 TEST(Voice, MenuCycle) {
     struct Case { int from, to; } cases[] = {{1, 2}, {2, 3}, {3, 1}, {4, 1}, {255, 1}, {0, 1}};
     for (const auto& c : cases) {
@@ -121,7 +220,7 @@ TEST(RealEngines, OpenJTalkSpeaksAListEntry) {
     EXPECT_GT(rms(*pcm), 300.0);                                               // and not silent
     OpenJTalkEngine missing(channel, {"open_jtalk", "/nonexistent", "/nonexistent.htsvoice"});
     EXPECT_FALSE(missing.synthesize("テスト"));
-    EXPECT_FALSE(missing.speak("テスト", false));
+    EXPECT_FALSE(missing.speak("テスト", false, Topic::Info));
 }
 
 TEST(RealEngines, EspeakSynthesises) {
@@ -163,6 +262,6 @@ TEST(RealEngines, SpeechDispatcherNeverHoldsUpStartUp) {
     auto engine = SpeechdEngine::connect(300);  // connected or absent, but quickly
     EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 1.0);
     if (engine) {
-        EXPECT_TRUE(engine->speak("", false));
+        EXPECT_TRUE(engine->speak("", false, Topic::Info));
     }
 }

@@ -8,6 +8,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSettings>
 #include <QTimer>
 #include <QtTest>
 #include <deque>
@@ -107,6 +108,7 @@ struct Game {
     std::unique_ptr<Form1> w;
 
     Game() {
+        QSettings(QStringLiteral("ozn"), QStringLiteral("ozn")).clear();
         dir.copyBundledData();
         WindowServices s;
         s.rng = &rng;
@@ -147,6 +149,10 @@ private slots:
     void closeRequest();
     void closeDuringARaceWaitsForTheSettlement();
     void manualWithoutADesktop();
+    void selfVoicingReadsDialogsMenusAndButtons();
+    void screenReaderModeLeavesListsAndDialogsToIt();
+    void raceParksTheFocusOnItsStatus();
+    void longListsExposeRowsOnDemand();
 };
 
 void WindowTest::controlTable() {
@@ -398,6 +404,141 @@ void WindowTest::manualWithoutADesktop() {
     QVERIFY(viewers[0]->hasFocus() || viewers[0]->window()->focusWidget() == viewers[0]);
     g.w->mnuurl();
     QCOMPARE(g.opened.back(), g.dir.file("ozn.html"));
+}
+
+void WindowTest::selfVoicingReadsDialogsMenusAndButtons() {
+    Game g;
+    DialogBot bot;
+    g.w->list(3)->setFocus();
+    QTRY_VERIFY(g.w->list(3)->hasFocus());
+    bot.answerInput(QStringLiteral("1507"));  // refused: the smaller number first
+    bot.press(QStringLiteral("続行"));
+    bot.answerInput(QStringLiteral("0715"));
+    bot.answerInput(QStringLiteral("500"));
+    g.said.clear();
+    QTest::keyClick(g.w->list(3), Qt::Key_0);
+    QTRY_COMPARE(g.w->record().mochikin, Money(14500));
+    const std::string prompt = "馬連の馬番を0715などのように四桁で入れて下さい";
+    QCOMPARE(g.said, (std::vector<std::string>{
+                         prompt, "入力エラー\r\n1から18の数字を入れて下さい\r\nキャンセル 再試行 続行", prompt,
+                         "金額を入力して下さい。持ち金は 15000円です", "馬連 7番15番 500円 買いました"}));
+
+    bot.press(QStringLiteral("続行"));
+    QApplication::setActiveWindow(g.w.get());
+    QTest::keyClick(g.w.get(), Qt::Key_F7);
+    QTRY_VERIFY(g.said.back().rfind("探副オッズ\r\n 1番人気", 0) == 0);
+    QVERIFY(g.said.back().find("キャンセル 再試行 続行") != std::string::npos);
+
+    QApplication::setActiveWindow(g.w.get());
+    g.w->record().voicemode = 3;
+    QTest::keyClick(g.w.get(), Qt::Key_F9);
+    QCOMPARE(g.said.back(), std::string("音声1 オープンJトーク"));  // in the new voice
+
+    g.w->list(2)->setFocus();
+    QTRY_VERIFY(g.w->list(2)->hasFocus());
+    QTest::keyClick(g.w->list(2), Qt::Key_Tab);
+    QCOMPARE(g.said.back(), std::string("副賞"));  // the button's caption
+
+    QTest::keyClick(g.w.get(), Qt::Key_F10);
+    QTRY_VERIFY(g.w->menuBar()->activeAction() == g.w->menuBar()->actions().constFirst());
+    QTRY_COMPARE(g.said.back(), std::string("file\r\n発送 F2"));
+    QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Down);
+    QTRY_COMPARE(g.said.back(), std::string("馬券 F4"));
+    QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Escape);
+    QTest::keyClick(QApplication::activePopupWidget() ? QApplication::activePopupWidget() : g.w.get(), Qt::Key_Escape);
+}
+
+void WindowTest::screenReaderModeLeavesListsAndDialogsToIt() {
+    Game g;
+    DialogBot bot;
+    g.w->setScreenReaderRunning(true);
+    QVERIFY(g.w->screenReaderMode());
+    g.said.clear();
+    g.w->list(3)->setFocus();
+    QTRY_VERIFY(g.w->list(3)->hasFocus());
+    QTest::keyClick(g.w->list(3), Qt::Key_Down);
+    QTest::keyClick(g.w->list(3), Qt::Key_PageDown);
+    bot.answerInput(QStringLiteral("0715"));
+    bot.answerInput(QStringLiteral("500"));
+    QTest::keyClick(g.w->list(3), Qt::Key_0);
+    QTRY_COMPARE(g.w->record().mochikin, Money(14500));
+    QApplication::setActiveWindow(g.w.get());
+    QTest::keyClick(g.w.get(), Qt::Key_F6);
+    // No entry, label or dialog: only what the screen reader cannot know.
+    QCOMPARE(g.said, (std::vector<std::string>{"馬連 7番15番 500円 買いました", "持ち金は 14500円です"}));
+    QTest::keyClick(g.w->list(3), Qt::Key_F3);
+    QCOMPARE(g.said.back(), std::string("持ち金は 14500円です"));
+
+    // The player's choice wins over the desktop, and is kept.
+    g.w->setScreenReaderSetting(ScreenReaderSetting::Off);
+    QVERIFY(!g.w->screenReaderMode());
+    QTest::keyClick(g.w->list(3), Qt::Key_Down);
+    QCOMPARE(g.said.back(), g.w->list(3)->currentText().toStdString());
+    g.w->setScreenReaderSetting(ScreenReaderSetting::On);
+    g.w.reset();
+    WindowServices s;
+    GameRandom rng(1);
+    FakeMp3 mp3;
+    FakeEngine voice;
+    s.rng = &rng, s.clock = &g.clock, s.mp3 = &mp3;
+    s.makeSpeaker = [&](GameRecord& rec, Ui& ui) { return std::make_unique<VoiceDispatcher>(rec, ui, &voice, nullptr); };
+    Form1 again(s);
+    QCOMPARE(again.screenReaderSetting(), ScreenReaderSetting::On);
+    QVERIFY(again.screenReaderMode());
+    QVERIFY(again.findChild<QAction*>(QStringLiteral("mnuscreenreader_on"))->isChecked());
+}
+
+void WindowTest::raceParksTheFocusOnItsStatus() {
+    Game g;
+    DialogBot bot;
+    g.w->list(4)->setFocus();
+    QTRY_VERIFY(g.w->list(4)->hasFocus());
+    bool checked = false;
+    bot.steps.push_back([&](QWidget* box) {
+        // While the result is shown, the window's focus waits on the status.
+        QCOMPARE(g.w->focusWidget(), static_cast<QWidget*>(g.w->raceStatus()));
+        QVERIFY(g.w->raceStatus()->isVisible());
+        QCOMPARE(g.w->raceStatus()->text(), QStringLiteral("レース中"));
+        QVERIFY(!g.w->command(6)->isVisible());
+        checked = true;
+        for (auto* b : box->findChildren<QAbstractButton*>())
+            if (b->text() == QStringLiteral("続行")) b->click();
+    });
+    QTest::keyClick(g.w.get(), Qt::Key_F2);
+    QTRY_COMPARE_WITH_TIMEOUT(int(g.w->record().raceno), 2, 10000);
+    QVERIFY(checked);
+    QTRY_COMPARE(g.w->focusWidget(), static_cast<QWidget*>(g.w->list(4)));
+    QVERIFY(!g.w->raceStatus()->isVisible());
+    QCOMPARE(g.said.back(), std::string("ワイドの選択\r\n"));  // read again on its return
+    QVERIFY(std::find(g.said.begin(), g.said.end(), "着順結果\r\n" + bot.seen[0].text.toStdString() +
+                                                      "\r\nキャンセル 再試行 続行") != g.said.end());
+    // The announcement was waited for, whole.
+    auto announced = std::find_if(g.said.begin(), g.said.end(),
+                                  [](const std::string& t) { return t.find("残り持ち金は 15000円です") != t.npos; });
+    QVERIFY(announced != g.said.end() && g.voice.waited[announced - g.said.begin()]);
+}
+
+void WindowTest::longListsExposeRowsOnDemand() {
+    Game g;
+    SelectionList* l = g.w->list(6);
+    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(l);
+    QCOMPARE(a->role(), QAccessible::List);
+    QCOMPARE(a->text(QAccessible::Name), QStringLiteral("３連単の選択"));
+    QCOMPARE(a->text(QAccessible::Description), QStringLiteral("4896件"));
+    QCOMPARE(a->childCount(), 0);  // nothing for a screen reader to count one by one
+    QAccessibleInterface* row = a->child(4000);
+    QVERIFY(row && row->isValid());
+    QCOMPARE(row->text(QAccessible::Name), l->item(4000)->text());
+    QCOMPARE(row->role(), QAccessible::ListItem);
+    QCOMPARE(a->indexOfChild(row), 4000);
+    QCOMPARE(row->parent(), a);
+    l->setFocus();
+    QTRY_VERIFY(l->hasFocus());
+    l->setCurrentRow(4000);
+    QCOMPARE(a->focusChild(), row);
+    QVERIFY(row->state().focused && row->state().selected);
+    g.w->controloff();  // the rows made before are gone with the entries
+    QCOMPARE(a->child(4000), nullptr);
 }
 
 QTEST_MAIN(WindowTest)

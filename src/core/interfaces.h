@@ -47,18 +47,6 @@ public:
     virtual void sleepMs(int ms) = 0;
 };
 
-// One speech engine. speak() returns false when the engine failed.
-class SpeechEngine {
-public:
-    virtual ~SpeechEngine() = default;
-    // wait: return only once the text has been spoken; otherwise cut off
-    // whatever is still being spoken and return at once.
-    virtual bool speak(const std::string& text, bool wait) = 0;
-};
-
-// Wait: the race's own texts, heard whole before the race goes on.
-enum class SpeakMode { Interrupt, Wait };
-
 // Where a text comes from, so that nothing a screen reader already reads is
 // spoken a second time.
 enum class Topic {
@@ -66,6 +54,20 @@ enum class Topic {
     Screen,  // dialogs, menu items, button captions
     Info,    // what only the game knows: menu answers, purchases, the race
 };
+
+// One speech engine. speak() returns false when the engine failed.
+class SpeechEngine {
+public:
+    virtual ~SpeechEngine() = default;
+    // wait: return only once the text has been spoken; otherwise cut off
+    // whatever is still being spoken and return at once.
+    // topic: an engine shared with a screen reader queues the game's own
+    // news beside the screen reader's instead of letting it be cut off.
+    virtual bool speak(const std::string& text, bool wait, Topic topic) = 0;
+};
+
+// Wait: the race's own texts, heard whole before the race goes on.
+enum class SpeakMode { Interrupt, Wait };
 
 // The game's `reading`: speaks a text through the chosen engine.
 class Speaker {

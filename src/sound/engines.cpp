@@ -105,7 +105,7 @@ std::optional<Pcm> OpenJTalkEngine::synthesize(const std::string& text) const {
     return pcm;
 }
 
-bool OpenJTalkEngine::speak(const std::string& text, bool wait) {
+bool OpenJTalkEngine::speak(const std::string& text, bool wait, Topic) {
     std::string t = speakableText(text);
     if (t.empty()) {
         channel_.stop();
@@ -144,7 +144,7 @@ std::optional<Pcm> EspeakEngine::synthesize(const std::string& text) {
     return pcm;
 }
 
-bool EspeakEngine::speak(const std::string& text, bool wait) {
+bool EspeakEngine::speak(const std::string& text, bool wait, Topic) {
     std::string t = speakableText(text);
     if (t.empty()) {
         channel_.stop();
@@ -207,13 +207,15 @@ SpeechdEngine::~SpeechdEngine() {
     if (state_->conn) spd_close(state_->conn);
 }
 
-bool SpeechdEngine::speak(const std::string& text, bool wait) {
+bool SpeechdEngine::speak(const std::string& text, bool wait, Topic topic) {
     spd_cancel(state_->conn);
     std::string t = speakableText(text);
     if (t.empty()) return true;
     // The race's texts are "important": a screen reader's own messages wait
-    // for them. Everything else is "text", which a newer message may cut off.
-    int id = spd_say(state_->conn, wait ? SPD_IMPORTANT : SPD_TEXT, t.c_str());
+    // for them. The game's news is a "message", queued beside the screen
+    // reader's; entries and dialogs are "text", which a newer message cuts off.
+    SPDPriority priority = wait ? SPD_IMPORTANT : (topic == Topic::Info ? SPD_MESSAGE : SPD_TEXT);
+    int id = spd_say(state_->conn, priority, t.c_str());
     if (id < 0) return false;
     if (wait) {
         std::unique_lock lock(state_->m);

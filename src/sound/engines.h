@@ -21,7 +21,7 @@ class OpenJTalkEngine : public SpeechEngine {
 public:
     using Paths = JTalkPaths;
     explicit OpenJTalkEngine(SpeechChannel& channel, Paths paths = Paths());
-    bool speak(const std::string& text, bool wait) override;
+    bool speak(const std::string& text, bool wait, Topic topic) override;
     // The synthesised audio; nullopt when the program, dictionary or voice is
     // missing or synthesis fails.
     std::optional<Pcm> synthesize(const std::string& text) const;
@@ -37,7 +37,7 @@ class EspeakEngine : public SpeechEngine {
 public:
     // nullptr when espeak-ng cannot be initialised.
     static std::shared_ptr<EspeakEngine> create(SpeechChannel& channel);
-    bool speak(const std::string& text, bool wait) override;
+    bool speak(const std::string& text, bool wait, Topic topic) override;
     std::optional<Pcm> synthesize(const std::string& text);
 
 private:
@@ -53,7 +53,7 @@ public:
     // nullptr when no connection can be made within `timeoutMs`.
     static std::shared_ptr<SpeechdEngine> connect(int timeoutMs);
     ~SpeechdEngine() override;
-    bool speak(const std::string& text, bool wait) override;
+    bool speak(const std::string& text, bool wait, Topic topic) override;
 
     struct State;
 

@@ -39,21 +39,21 @@ VoiceDispatcher::VoiceDispatcher(GameRecord& rec, Ui& ui, SpeechEngine* engine1,
                                  SpeechLog* log)
     : rec_(rec), ui_(ui), engine1_(engine1), createSecond_(std::move(createSecond)), log_(log) {}
 
-bool VoiceDispatcher::speak(int slot, const std::string& text, bool wait) {
+bool VoiceDispatcher::speak(int slot, const std::string& text) {
     static const char* const kRoutes[] = {"jtalk", "espeak", "speechd"};
     SpeechEngine* engine = slot == 1 ? engine1_ : (slot == 2 ? rec_.pctkvoice : rec_.sapivoice).get();
     if (!engine) return false;
     if (log_) log_->write(kRoutes[slot - 1], text);
-    return engine->speak(text, wait);
+    return engine->speak(text, wait_, topic_);
 }
 
-void VoiceDispatcher::fromSecond(const std::string& text, bool wait, bool thirdTried) {
-    if (speak(2, text, wait)) return;
-    fromThird(text, wait, thirdTried);
+void VoiceDispatcher::fromSecond(const std::string& text, bool thirdTried) {
+    if (speak(2, text)) return;
+    fromThird(text, thirdTried);
 }
 
-void VoiceDispatcher::fromThird(const std::string& text, bool wait, bool thirdTried) {
-    if (!thirdTried && speak(3, text, wait)) return;
+void VoiceDispatcher::fromThird(const std::string& text, bool thirdTried) {
+    if (!thirdTried && speak(3, text)) return;
     if (log_) log_->write("clipboard", text);
     ui_.setClipboard(text);
 }
@@ -63,35 +63,37 @@ void VoiceDispatcher::reading(const std::string& text, SpeakMode mode, Topic top
     // A screen reader already reads these; saying them too doubles every key.
     if (screenReader_ && !wait && topic != Topic::Info) return;
     if (wait || topic != Topic::Screen) last_ = text;
+    wait_ = wait;
+    topic_ = topic;
     switch (rec_.voicemode) {
         case 1:
-            if (!speak(1, text, wait)) fromSecond(text, wait);
+            if (!speak(1, text)) fromSecond(text);
             return;
-        case 2: fromSecond(text, wait); return;
-        case 3: fromThird(text, wait); return;
+        case 2: fromSecond(text); return;
+        case 3: fromThird(text); return;
         default: break;
     }
     // First use: find an engine and remember it. With a screen reader, the
     // engine it shares comes first, so both speak in one voice and queue.
     bool thirdTried = false;
     if (screenReader_) {
-        if (speak(3, text, wait)) {
+        if (speak(3, text)) {
             rec_.voicemode = 3;
             return;
         }
         thirdTried = true;
     }
-    if (speak(1, text, wait)) {
+    if (speak(1, text)) {
         rec_.voicemode = 1;
         return;
     }
     rec_.pctkvoice = createSecond_ ? createSecond_() : nullptr;
     if (rec_.pctkvoice) {
         rec_.voicemode = 2;
-        fromSecond(text, wait, thirdTried);
+        fromSecond(text, thirdTried);
     } else {
         rec_.voicemode = 3;
-        fromThird(text, wait, thirdTried);
+        fromThird(text, thirdTried);
     }
 }
 

@@ -50,9 +50,9 @@ public:
     const std::string& lastText() const { return last_; }
 
 private:
-    bool speak(int slot, const std::string& text, bool wait);
-    void fromSecond(const std::string& text, bool wait, bool thirdTried = false);
-    void fromThird(const std::string& text, bool wait, bool thirdTried = false);
+    bool speak(int slot, const std::string& text);
+    void fromSecond(const std::string& text, bool thirdTried = false);
+    void fromThird(const std::string& text, bool thirdTried = false);
 
     GameRecord& rec_;
     Ui& ui_;
@@ -61,6 +61,8 @@ private:
     SpeechLog* log_;
     bool screenReader_ = false;
     std::string last_;
+    bool wait_ = false;  // of the text being dispatched
+    Topic topic_ = Topic::Info;
 };
 
 // The voice menu: 1 -> 2 -> 3 -> 1; any other value -> 1.

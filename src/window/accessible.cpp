@@ -140,10 +140,7 @@ SelectionListAccessible::~SelectionListAccessible() { dropRows(); }
 
 SelectionList* SelectionListAccessible::list() const { return static_cast<SelectionList*>(widget()); }
 
-int SelectionListAccessible::childCount() const {
-    int n = list()->count();
-    return n <= kCountedRows ? n : 0;
-}
+int SelectionListAccessible::childCount() const { return 0; }
 
 QAccessibleInterface* SelectionListAccessible::child(int index) const {
     if (index < 0 || index >= list()->count()) return nullptr;

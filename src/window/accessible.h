@@ -40,14 +40,12 @@ private:
 };
 
 // A selection list whose rows are made only when asked for. A screen reader
-// that counts a list's children asks each one for its role over the bus, so
-// the long lists expose no children to count: Tab into the 4896 trifecta
-// entries is announced at once. Focus and selection still name their row.
+// that counts a list's children asks each one for its role over the bus
+// (seconds for the 4896 trifecta entries), so no list exposes children to
+// count: its description says how many entries it has instead. Focus and
+// selection still name their row.
 class SelectionListAccessible : public QAccessibleWidget {
 public:
-    // Lists with more entries than this expose no children to count.
-    static constexpr int kCountedRows = 200;
-
     explicit SelectionListAccessible(SelectionList* list);
     ~SelectionListAccessible() override;
     int childCount() const override;

@@ -173,8 +173,10 @@ void Form1::buildMenus() {
 
     for (QMenu* menu : {file, other, help}) watchMenu(menu);
     // F10 opens the first menu, as elsewhere on the desktop.
-    connect(new QShortcut(QKeySequence(Qt::Key_F10), this), &QShortcut::activated, this,
-            [this] { menuBar()->setActiveAction(menuBar()->actions().constFirst()); });
+    connect(new QShortcut(QKeySequence(Qt::Key_F10), this), &QShortcut::activated, this, [this, file] {
+        menuBar()->setActiveAction(file->menuAction());
+        file->setActiveAction(file->actions().constFirst());
+    });
     connect(new QShortcut(QKeySequence(Qt::Key_F3), this), &QShortcut::activated, this, &Form1::repeatSpeech);
 }
 

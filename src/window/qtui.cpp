@@ -41,6 +41,7 @@ Answer QtUi::msgBox(const std::string& prompt, const std::string& title, int sty
     for (QAbstractButton* b : box.buttons()) buttons.push_back(b->text().toStdString());
     announce(dialogSpeech(titleOf(title).toStdString(), prompt, buttons));
     box.exec();
+    comeBack();
     if (!yes) return Answer::Other;
     return box.clickedButton() == yes ? Answer::Yes : Answer::No;
 }
@@ -54,8 +55,16 @@ std::string QtUi::inputBox(const std::string& prompt, const std::string& title, 
     dialog.setOkButtonText(QStringLiteral("OK"));
     dialog.setCancelButtonText(QStringLiteral("キャンセル"));
     announce(dialogSpeech(titleOf(title).toStdString(), prompt, {}, def));
-    if (dialog.exec() != QDialog::Accepted) return "";
+    const bool accepted = dialog.exec() == QDialog::Accepted;
+    comeBack();
+    if (!accepted) return "";
     return dialog.textValue().toStdString();
+}
+
+void QtUi::comeBack() {
+    // Without a window manager nobody hands the keyboard back to the window
+    // when a dialog closes; the player would be left with a deaf game.
+    if (owner_ && owner_->isVisible()) owner_->activateWindow();
 }
 
 void QtUi::announce(const std::string& text) {

@@ -23,6 +23,7 @@ public:
 
 private:
     void announce(const std::string& text);
+    void comeBack();
 
     QWidget* owner_;
     PrintArea* area_;
