@@ -63,9 +63,17 @@ TEST(DataFiles, OddsLines) {
         EXPECT_EQ(rec.fukuodds1str[0], c.f1) << c.line;
         EXPECT_EQ(rec.fukuodds2str[0], c.f2) << c.line;
     }
-    GameRecord rec;
-    EXPECT_FALSE(parseOddsLine(rec, 0, "1 2.5"));  // exactly one blank
-    EXPECT_FALSE(parseOddsLine(rec, 0, "1 1e999 2"));
+    struct Bad { const char* line; bool ok; } bounds[] = {
+        {"1 2.5", false},  // exactly one blank
+        {"1 1e999 2", false}, {"1 2 1e999", false},
+        {"1 -3 2", false}, {"1 3 -0.1", false},
+        {"1 100000 2", false}, {"1 2 99999.95", false},
+        {"1 99999.9 99999.9", true}, {"1 0 0", true},
+    };
+    for (const auto& b : bounds) {
+        GameRecord rec;
+        EXPECT_EQ(parseOddsLine(rec, 0, b.line), b.ok) << b.line;
+    }
 }
 
 TEST(DataFiles, HorseLines) {
@@ -194,6 +202,16 @@ TEST(Startup, Money) {
         EXPECT_EQ(s->rec.mochikin, c.money) << c.cmd << "|" << c.save;
         EXPECT_EQ(s->rec.bakenpath.empty(), !c.fromSave);
     }
+}
+
+TEST(Startup, AStaleSaveTemporaryIsRemoved) {
+    TempDir d;
+    writeData(d);
+    d.write("baken.txt", " 4200 \r\n");
+    d.write("baken.txt.tmp", " 99");  // a save killed half-way
+    auto s = start(d);
+    EXPECT_EQ(s->rec.mochikin, 4200);
+    EXPECT_FALSE(d.exists("baken.txt.tmp"));
 }
 
 TEST(Startup, ReadOnlyFolderUsesTempOrDataHome) {

@@ -277,3 +277,20 @@ TEST(RaceCard, RaceNumberOutsideTheMeetingStartsANewOne) {
     EXPECT_NE(rec.racehist[0], 0);
     for (int k = 1; k < 12; ++k) EXPECT_EQ(rec.racehist[k], 0);
 }
+
+TEST(RaceCard, LargestAllowedOddsGiveExactTextsInEveryList) {
+    GameRecord rec = cardRecord(kAllCodes);
+    for (int k = 0; k < 18; ++k) ASSERT_TRUE(parseOddsLine(rec, k, std::to_string(k + 1) + " 99999.9 99999.9"));
+    ScriptedRandom rng;
+    FakeUi ui;
+    CardLists lists = readlist(rec, rng, ui);
+    // Every entry of a list has the same odds; only the popularity differs.
+    const char* const odds[6] = {"99999.9 倍", "99999.9倍から124999.9倍", "9999980000.0倍",
+                                 "3999992000.0倍から8999982000.0倍", "999997000003000.0倍",
+                                 "1499995500004500.0倍"};
+    for (int kind = 0; kind < 6; ++kind)
+        for (const std::string& entry : lists[kind]) {
+            ASSERT_NE(entry.find(odds[kind]), std::string::npos) << entry;
+            ASSERT_EQ(entry.find('-'), std::string::npos) << entry;
+        }
+}

@@ -140,8 +140,10 @@ bool parseOddsLine(GameRecord& rec, int k, const std::string& line) {
     rec.tanodds[k] = text::leadingNumber(rec.tanoddsstr[k]);
     rec.fukuoddsstr[k] = text::charMid(line, b2 + 1);
     rec.fukuodds[k] = text::leadingNumber(rec.fukuoddsstr[k]);
-    // An odds value too large for a number would turn every payout absurd.
-    if (!std::isfinite(rec.tanodds[k]) || !std::isfinite(rec.fukuodds[k])) return false;
+    // Beyond these the combination odds no longer fit their texts, and a
+    // negative multiplier would take money for a win.
+    auto sane = [](double v) { return std::isfinite(v) && v >= 0 && v <= kMaxOdds; };
+    if (!sane(rec.tanodds[k]) || !sane(rec.fukuodds[k])) return false;
     rec.fukuodds1str[k] = text::oneDecimal(text::formatOdds(rec.fukuodds[k] * 1.25, 1));
     rec.fukuodds1[k] = text::leadingNumber(rec.fukuodds1str[k]);
     rec.fukuodds2str[k] = text::oneDecimal(text::formatOdds(rec.fukuodds1[k] * 0.9, 1));
@@ -177,7 +179,18 @@ bool writeSaveFile(const std::string& path, Money money) {
         ::unlink(tmp.c_str());
         return false;
     }
+    // The rename itself must reach the disk, or a crash could bring back the old save.
+    std::string dir = std::filesystem::path(path).parent_path().string();
+    int fd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
     return true;
+}
+
+void removeStaleSaveTemp(const std::string& path) {
+    if (!path.empty()) deleteFile(path + ".tmp");
 }
 
 bool fileExists(const std::string& path) {

@@ -9,6 +9,8 @@
 namespace ozn {
 
 inline constexpr int kMaxDataLines = 18;
+// The largest win or place odds a data file may give.
+inline constexpr double kMaxOdds = 99999.9;
 
 // The lines of a text file, decoded from UTF-8 (BOM optional) or, when the
 // bytes are not valid UTF-8, from Shift-JIS; CR LF, LF and CR all end a line.
@@ -17,7 +19,7 @@ std::optional<std::vector<std::string>> readTextLines(const std::string& path);
 
 // Each returns false on a missing or unreadable file or one of more than 18
 // lines (and, for the odds, a line with exactly one blank or an odds value
-// out of any number's range).
+// that is negative, not finite or above kMaxOdds).
 bool loadRaceNames(GameRecord& rec, const std::string& path);
 bool loadHorses(GameRecord& rec, const std::string& path);
 bool loadOdds(GameRecord& rec, const std::string& path);
@@ -31,6 +33,8 @@ bool parseOddsLine(GameRecord& rec, int index, const std::string& line);
 std::optional<Money> readSaveFile(const std::string& path);
 // Replaces the save file without ever leaving a truncated one behind.
 bool writeSaveFile(const std::string& path, Money money);
+// A save cut off by a kill leaves its temporary file: nothing will read it.
+void removeStaleSaveTemp(const std::string& path);
 bool fileExists(const std::string& path);
 void deleteFile(const std::string& path);
 

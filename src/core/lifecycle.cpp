@@ -48,6 +48,7 @@ bool decideMoney(GameRecord& rec, Ui& ui, const StartupEnv& env) {
         return true;
     }
     rec.bakenpath = folderWritable(rec.apppath) ? rec.apppath + "baken.txt" : fallbackSavePath(env);
+    removeStaleSaveTemp(rec.bakenpath);
     rec.mochikin = readSaveFile(rec.bakenpath).value_or(kStartingMoney);
     return true;
 }
