@@ -74,6 +74,7 @@ int main(int argc, char** argv) {
     services.exitNow = [](int status) { std::_Exit(status); };
 
     ozn::Form1 window(services);
+    window.watchStopSignals();
     ozn::StartupEnv env;
     env.exeDir = QCoreApplication::applicationDirPath().toStdString();
     env.commandLine = commandLine;

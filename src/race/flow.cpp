@@ -3,6 +3,7 @@
 #include "betting/store.h"
 #include "core/datafiles.h"
 #include "core/lifecycle.h"
+#include "core/stopsignal.h"
 #include "core/text.h"
 #include "race/race.h"
 
@@ -15,7 +16,7 @@ void pause(Ports& p) {
     double now = p.clock.secondsOfDay();
     double wait = std::nearbyint(now) + 1.0 - now;
     double start = p.clock.monotonicSeconds();
-    while (p.clock.monotonicSeconds() - start < wait) {
+    while (p.clock.monotonicSeconds() - start < wait && !stopRequested()) {
         p.ui.processEvents();
         p.clock.sleepMs(10);
     }

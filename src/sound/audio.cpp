@@ -11,6 +11,8 @@
 #include <mutex>
 #include <thread>
 
+#include "core/stopsignal.h"
+
 namespace ozn {
 namespace {
 
@@ -19,6 +21,9 @@ constexpr int kSpeechChannel = 0;
 void sleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
 bool openMixer() {
+    // SDL would take SIGINT and SIGTERM for itself and turn them into events
+    // nobody reads: the game could then only be killed.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
     if (Mix_OpenAudio(44100, AUDIO_S16SYS, 2, 1024) != 0) {
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
@@ -272,8 +277,9 @@ bool SpeechChannel::say(const std::string& text, const std::string& voice, const
     shared_->busy = !shared_->pending.empty();
     shared_->cv.notify_all();
     if (wait) {
-        shared_->cv.wait(lock, [&] { return !shared_->busy || shared_->generation != gen; });
-        while (shared_->generation == gen && Mix_Playing(kSpeechChannel))
+        while (shared_->busy && shared_->generation == gen && !stopRequested())
+            shared_->cv.wait_for(lock, std::chrono::milliseconds(20));
+        while (shared_->generation == gen && Mix_Playing(kSpeechChannel) && !stopRequested())
             shared_->cv.wait_for(lock, std::chrono::milliseconds(5));
     }
     return true;
@@ -297,14 +303,15 @@ void SdlMp3Player::free() {
 }
 
 void SdlMp3Player::playAndWait(const std::string& path, bool serviceEvents, Ui& ui) {
-    if (released_ || !AudioDevice::instance().isOpen()) return;
+    if (released_ || !AudioDevice::instance().isOpen() || stopRequested()) return;
     Mix_Music* music = Mix_LoadMUS(path.c_str());
     if (!music) return;
     if (Mix_PlayMusic(music, 0) == 0) {
-        while (Mix_PlayingMusic()) {
+        while (Mix_PlayingMusic() && !stopRequested()) {
             if (serviceEvents) ui.processEvents();
             sleepMs(10);
         }
+        Mix_HaltMusic();
     }
     Mix_FreeMusic(music);
 }

@@ -19,6 +19,7 @@
 #include <mutex>
 #include <thread>
 
+#include "core/stopsignal.h"
 #include "sound/voice.h"
 
 extern char** environ;
@@ -219,8 +220,9 @@ bool SpeechdEngine::speak(const std::string& text, bool wait, Topic topic) {
     if (id < 0) return false;
     if (wait) {
         std::unique_lock lock(state_->m);
-        auto limit = std::chrono::milliseconds(2000 + 400 * static_cast<int>(t.size()));
-        state_->cv.wait_for(lock, limit, [&] { return state_->lastDone >= id; });
+        auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(2000 + 400 * static_cast<int>(t.size()));
+        while (state_->lastDone < id && !stopRequested() && std::chrono::steady_clock::now() < until)
+            state_->cv.wait_for(lock, std::chrono::milliseconds(20));
     }
     return true;
 }

@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "core/stopsignal.h"
+
 namespace ozn {
 
 std::unique_ptr<SpeechLog> SpeechLog::fromEnvironment() {
@@ -59,7 +61,8 @@ void VoiceDispatcher::fromThird(const std::string& text, bool thirdTried) {
 }
 
 void VoiceDispatcher::reading(const std::string& text, SpeakMode mode, Topic topic) {
-    const bool wait = mode == SpeakMode::Wait;
+    // When the game is being ended from outside, nothing waits any more.
+    const bool wait = mode == SpeakMode::Wait && !stopRequested();
     // A screen reader already reads these; saying them too doubles every key.
     if (screenReader_ && !wait && topic != Topic::Info) return;
     if (wait || topic != Topic::Screen) last_ = text;

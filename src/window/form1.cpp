@@ -12,10 +12,13 @@
 #include <QScreen>
 #include <QSettings>
 #include <QShortcut>
+#include <QSocketNotifier>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <unistd.h>
 
 #include "betting/betting.h"
+#include "core/stopsignal.h"
 #include "race/race.h"
 #include "sound/voice.h"
 #include "window/accessible.h"
@@ -249,6 +252,42 @@ bool Form1::startUp(const StartupEnv& env) {
         if (services_.createVoices) services_.createVoices(rec_);
     };
     return ozn::startUp(rec_, *ui_, env, hooks);
+}
+
+void Form1::watchStopSignals() {
+    int fd = installStopSignals();
+    if (fd < 0) return;
+    auto* notifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+    connect(notifier, &QSocketNotifier::activated, this, [this, fd] {
+        char buf[16];
+        while (::read(fd, buf, sizeof buf) > 0) {
+        }
+        stopBySignal();
+    });
+    if (stopRequested()) QTimer::singleShot(0, this, &Form1::stopBySignal);
+}
+
+void Form1::stopBySignal() {
+    if (stopping_) return;  // a second signal while ending changes nothing
+    stopping_ = true;
+    // Whatever waits for the player gives up; the game answers for itself now.
+    if (QWidget* popup = QApplication::activePopupWidget()) popup->close();
+    if (QWidget* modal = QApplication::activeModalWidget()) modal->close();
+    QTimer::singleShot(0, this, &Form1::finishStop);
+}
+
+void Form1::finishStop() {
+    // Still inside a dialog's loop or a race: come back once they have ended.
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+        modal->close();
+        QTimer::singleShot(10, this, &Form1::finishStop);
+        return;
+    }
+    if (busy_) {
+        closePending_ = true;
+        return;
+    }
+    close();
 }
 
 void Form1::showCard(const CardLists& lists) {

@@ -46,6 +46,9 @@ public:
 
     // The start-up sequence; false when the program must end.
     bool startUp(const StartupEnv& env);
+    // SIGINT, SIGTERM and SIGHUP end the game as a confirmed close does; in
+    // a race, once the race is settled.
+    void watchStopSignals();
 
     GameRecord& record() { return rec_; }
     SelectionList* list(int kind) const { return lists_[kind - 1]; }
@@ -97,6 +100,8 @@ private:
     void typedEntry(int kind);
     // Runs the close request; true when the program ends.
     bool runCloseRequest(bool insideCloseEvent);
+    void stopBySignal();
+    void finishStop();
     Ports ports();
 
     WindowServices services_;
@@ -115,6 +120,7 @@ private:
     bool busy_ = false;          // a race runs or a card is being built
     bool closePending_ = false;  // a close asked for during a race
     bool closing_ = false;       // the close request has been confirmed
+    bool stopping_ = false;      // a signal asked the game to end
 };
 
 }  // namespace ozn

@@ -7,6 +7,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include "core/stopsignal.h"
 #include "sound/voice.h"
 #include "window/printarea.h"
 
@@ -17,6 +18,9 @@ QString titleOf(const std::string& t) { return t.empty() ? QStringLiteral("ozn")
 }  // namespace
 
 Answer QtUi::msgBox(const std::string& prompt, const std::string& title, int style) {
+    // Ending from outside: nobody is there to answer, and a question's "yes"
+    // (a new meeting, the close) leads on to the save.
+    if (stopRequested()) return style == kStyleYesNo || style == kStyleYesNoQuestion ? Answer::Yes : Answer::Other;
     QMessageBox box(owner_);
     box.setWindowTitle(titleOf(title));
     box.setText(q(prompt));
@@ -47,6 +51,7 @@ Answer QtUi::msgBox(const std::string& prompt, const std::string& title, int sty
 }
 
 std::string QtUi::inputBox(const std::string& prompt, const std::string& title, const std::string& def) {
+    if (stopRequested()) return "";
     QInputDialog dialog(owner_);
     dialog.setWindowTitle(titleOf(title));
     dialog.setLabelText(q(prompt));

@@ -1,0 +1,57 @@
+// The game as a child process for the signal tests: the real window, music
+// player and signal handling over the program folder argv[1]. With "race"
+// it buys a win ticket and starts the race at once. It says "ready" when the
+// signal may come, and the race number and money when it ends.
+#include <QApplication>
+#include <QTimer>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "core/random.h"
+#include "fakes.h"
+#include "sound/audio.h"
+#include "sound/voice.h"
+#include "window/form1.h"
+
+using namespace ozn;
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    if (argc < 3) return 2;
+    GameRandom rng(5);
+    SystemClock clock;
+    SdlMp3Player mp3;
+    test::FakeEngine voice;
+    WindowServices s;
+    s.rng = &rng, s.clock = &clock, s.mp3 = &mp3;
+    s.makeSpeaker = [&](GameRecord& rec, Ui& ui) { return std::make_unique<VoiceDispatcher>(rec, ui, &voice, nullptr); };
+    Form1* window = nullptr;
+    auto report = [&] {
+        std::printf("raceno=%d mochikin=%lld\n", window->record().raceno,
+                    static_cast<long long>(window->record().mochikin));
+        std::fflush(stdout);
+    };
+    s.exitNow = [&](int status) {
+        report();
+        std::_Exit(status);
+    };
+    Form1 w(s);
+    window = &w;
+    w.watchStopSignals();
+    if (!w.startUp({argv[1], "", "", std::string(argv[1]) + "/home"})) return 1;
+    w.show();
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, report);
+    const bool race = std::strcmp(argv[2], "race") == 0;
+    QTimer::singleShot(0, &w, [&] {
+        if (race) {
+            GameRecord& rec = w.record();
+            rec.tancount = 1, rec.tanban[0] = rec.yoso1, rec.tankin[0] = 1000, rec.tanflag = kTrue;
+            rec.mochikin -= 1000;
+        }
+        std::puts("ready");
+        std::fflush(stdout);
+        if (race) w.mnuhasso();
+    });
+    return app.exec();
+}
