@@ -6,6 +6,7 @@
 #include <QFont>
 #include <QFontDatabase>
 #include <QUrl>
+#include <chrono>
 #include <cstdlib>
 #include <memory>
 
@@ -60,13 +61,21 @@ int main(int argc, char** argv) {
     services.rng = &rng;
     services.clock = &clock;
     services.mp3 = &mp3;
+    // Both voices are made aside: the window shows at once, and a text that
+    // needs one before it is ready waits for it up to the bound.
+    constexpr std::chrono::milliseconds kVoiceBound(1500);
+    std::shared_ptr<ozn::PendingEngine> espeak;
     services.makeSpeaker = [&](ozn::GameRecord& rec, ozn::Ui& ui) {
         return std::make_unique<ozn::VoiceDispatcher>(
-            rec, ui, &jtalk, [&channel] { return ozn::EspeakEngine::create(channel); }, speechLog.get());
+            rec, ui, &jtalk, [&espeak]() -> std::shared_ptr<ozn::SpeechEngine> {
+                return espeak ? espeak->resolve() : nullptr;
+            },
+            speechLog.get());
     };
-    services.createVoices = [&channel](ozn::GameRecord& rec) {
-        rec.pctkvoice = ozn::EspeakEngine::create(channel);
-        rec.sapivoice = ozn::SpeechdEngine::connect(1500);
+    services.createVoices = [&](ozn::GameRecord& rec) {
+        espeak = ozn::PendingEngine::start([&channel] { return ozn::EspeakEngine::create(channel); }, kVoiceBound);
+        rec.pctkvoice = espeak;
+        rec.sapivoice = ozn::PendingEngine::start([] { return ozn::SpeechdEngine::connect(1500); }, kVoiceBound);
     };
     services.openDocument = [](const std::string& path) {
         return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));

@@ -6,6 +6,8 @@
 
 #include <cstdio>
 #include <fstream>
+#include <future>
+#include <thread>
 
 #include "betting/betting.h"
 #include "fakes.h"
@@ -162,6 +164,35 @@ TEST(Voice, WhatDialogsMenusAndPurchasesSay) {
     EXPECT_EQ(purchaseSpeech({3, {7, 15, 0}, 500}), "馬連 7番15番 500円 買いました");
     EXPECT_EQ(purchaseSpeech({6, {15, 7, 3}, 1200}), "３連単 15番7番3番 1200円 買いました");
     EXPECT_EQ(purchaseSpeech({2, {18, 0, 0}, 100}), "副賞 18番 100円 買いました");
+}
+
+TEST(Voice, AnEngineMadeAsideIsWaitedForUpToItsBound) {
+    using namespace std::chrono;
+    struct Case {
+        int readyAfterMs;  // -1: never answers
+        int boundMs;
+        bool spoken;
+    } cases[] = {{0, 500, true}, {60, 1500, true}, {-1, 80, false}, {400, 80, false}};
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    for (const auto& c : cases) {
+        auto engine = std::make_shared<FakeEngine>();
+        auto pending = PendingEngine::start([&, c]() -> std::shared_ptr<SpeechEngine> {
+            if (c.readyAfterMs < 0) released.wait();
+            else std::this_thread::sleep_for(milliseconds(c.readyAfterMs));
+            return engine;
+        }, milliseconds(c.boundMs));
+        // As engine 3 of the dispatch: a failure ends on the clipboard.
+        GameRecord rec;
+        rec.voicemode = 3;
+        rec.sapivoice = pending;
+        FakeUi ui;
+        VoiceDispatcher d(rec, ui, nullptr, nullptr);
+        d.reading("持ち金は 15000円です");  // an engine that never answers would hang here
+        EXPECT_EQ(!engine->said.empty(), c.spoken) << c.readyAfterMs;
+        EXPECT_EQ(ui.clipboard.empty(), c.spoken) << c.readyAfterMs;
+    }
+    release.set_value();
 }
 
 TEST(Voice, MenuCycle) {

@@ -158,6 +158,27 @@ bool EspeakEngine::speak(const std::string& text, bool wait, Topic) {
     }, wait);
 }
 
+// ---- an engine still being made ------------------------------------------
+
+std::shared_ptr<PendingEngine> PendingEngine::start(Make make, std::chrono::milliseconds bound) {
+    auto promise = std::make_shared<std::promise<std::shared_ptr<SpeechEngine>>>();
+    auto pending = std::make_shared<PendingEngine>(promise->get_future().share(),
+                                                   std::chrono::steady_clock::now() + bound);
+    // Detached: a connection that hangs must not hold up the end of the game.
+    std::thread([promise, make = std::move(make)] { promise->set_value(make()); }).detach();
+    return pending;
+}
+
+std::shared_ptr<SpeechEngine> PendingEngine::resolve() const {
+    if (made_.wait_until(deadline_) != std::future_status::ready) return nullptr;
+    return made_.get();
+}
+
+bool PendingEngine::speak(const std::string& text, bool wait, Topic topic) {
+    auto engine = resolve();
+    return engine && engine->speak(text, wait, topic);
+}
+
 // ---- speech-dispatcher ----------------------------------------------------
 
 struct SpeechdEngine::State {

@@ -1,5 +1,8 @@
 #pragma once
 // The three real speech engines.
+#include <chrono>
+#include <functional>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -45,6 +48,25 @@ private:
     SpeechChannel& channel_;
     int rate_;
     std::mutex synthLock_;
+};
+
+// An engine still being made on a thread of its own, so that start-up never
+// waits for it. A text that comes before it is ready waits for it until the
+// bound; then, or if making it failed, the engine counts as failed.
+class PendingEngine : public SpeechEngine {
+public:
+    using Make = std::function<std::shared_ptr<SpeechEngine>()>;
+    static std::shared_ptr<PendingEngine> start(Make make, std::chrono::milliseconds bound);
+    PendingEngine(std::shared_future<std::shared_ptr<SpeechEngine>> made,
+                  std::chrono::steady_clock::time_point deadline)
+        : made_(std::move(made)), deadline_(deadline) {}
+    bool speak(const std::string& text, bool wait, Topic topic) override;
+    // The engine once made, waiting up to the bound; null when it failed.
+    std::shared_ptr<SpeechEngine> resolve() const;
+
+private:
+    std::shared_future<std::shared_ptr<SpeechEngine>> made_;
+    std::chrono::steady_clock::time_point deadline_;
 };
 
 // Engine 3: the speech-dispatcher daemon.
