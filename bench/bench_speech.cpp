@@ -3,16 +3,33 @@
 #include <SDL_mixer.h>
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <thread>
 
+#include "core/datafiles.h"
+#include "core/random.h"
+#include "fakes.h"
+#include "racecard/racecard.h"
 #include "sound/audio.h"
 #include "sound/engines.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+ozn::GameRecord cardRecord() {
+    ozn::GameRecord rec;
+    for (int k = 0; k < 18; ++k) {
+        rec.racelist[k] = "レース";
+        rec.horsename[k] = "ウマ";
+        ozn::parseOddsLine(rec, k, std::to_string(k + 1) + " " + std::to_string(2 + k * k / 2) + " " +
+                                       std::to_string(1 + k));
+    }
+    rec.mochikin = 15000;
+    return rec;
+}
 std::atomic<bool> g_armed{false};
 std::atomic<Clock::rep> g_heard{0};
 
@@ -27,9 +44,11 @@ void postMix(void*, Uint8* stream, int len) {
         }
 }
 
-double secondsToFirstSample(ozn::OpenJTalkEngine& engine, const std::string& text) {
-    engine.speak("", false, ozn::Topic::Entry);  // silence, then listen
-    std::this_thread::sleep_for(std::chrono::milliseconds(60));
+double secondsToFirstSample(ozn::OpenJTalkEngine& engine, const std::string& text, bool silenceFirst = true) {
+    if (silenceFirst) {
+        engine.speak("", false, ozn::Topic::Entry);  // silence, then listen
+        std::this_thread::sleep_for(std::chrono::milliseconds(60));
+    }
     g_heard.store(0);
     g_armed.store(true);
     auto start = Clock::now();
@@ -61,6 +80,52 @@ void runLatency(benchmark::State& state, bool repeated) {
     Mix_SetPostMix(nullptr, nullptr);
     engine.speak("", false, ozn::Topic::Entry);
 }
+
+// A player moving through a list: each entry is said and its neighbours are
+// made ahead, as the window does; after listening a while the player moves
+// by `step`. Reports the median and 95th percentile from key to sound.
+void runListMoves(benchmark::State& state, int step) {
+    ozn::SpeechChannel channel;
+    ozn::OpenJTalkEngine engine(channel);
+    if (!engine.available() || !ozn::AudioDevice::instance().open()) {
+        state.SkipWithError("Open JTalk or audio not available");
+        return;
+    }
+    Mix_SetPostMix(postMix, nullptr);
+    ozn::GameRecord rec = cardRecord();
+    ozn::GameRandom rng(7);
+    ozn::test::FakeUi ui;
+    const std::vector<std::string> entries = ozn::readlist(rec, rng, ui)[4];  // the 816 trios
+    auto neighbours = [&](std::size_t i) {
+        std::vector<std::string> out;
+        if (i + 1 < entries.size()) out.push_back(entries[i + 1]);
+        if (i > 0) out.push_back(entries[i - 1]);
+        return out;
+    };
+    std::size_t at = 0;
+    engine.speak(entries[at], false, ozn::Topic::Entry);
+    engine.prefetch(neighbours(at));
+    std::vector<double> samples;
+    for (auto _ : state) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(600));  // listening
+        at = (at + step) % entries.size();
+        double t = secondsToFirstSample(engine, entries[at], false);
+        engine.prefetch(neighbours(at));
+        samples.push_back(t);
+        state.SetIterationTime(t);
+    }
+    Mix_SetPostMix(nullptr, nullptr);
+    engine.speak("", false, ozn::Topic::Entry);
+    std::sort(samples.begin(), samples.end());
+    auto pct = [&](double p) { return samples[static_cast<std::size_t>(p * (samples.size() - 1) + 0.5)] * 1000; };
+    state.counters["p50_ms"] = pct(0.5);
+    state.counters["p95_ms"] = pct(0.95);
+}
+
+void BM_ListMoveAdjacent(benchmark::State& state) { runListMoves(state, 1); }
+void BM_ListMoveJump100(benchmark::State& state) { runListMoves(state, 100); }
+BENCHMARK(BM_ListMoveAdjacent)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(40);
+BENCHMARK(BM_ListMoveJump100)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(40);
 
 void BM_JTalkNewEntry(benchmark::State& state) { runLatency(state, false); }
 void BM_JTalkRepeatedEntry(benchmark::State& state) { runLatency(state, true); }

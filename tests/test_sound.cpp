@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
@@ -239,6 +240,18 @@ TEST(Audio, MadeSoundsAreKeptPerVoice) {
     channel.say("1番", "b", synth(1), true);  // another engine makes its own
     EXPECT_EQ(made[0], 1);
     EXPECT_EQ(made[1], 1);
+    // Made ahead: saying them later makes nothing more.
+    std::atomic<int> ahead{0};
+    auto counted = [&](const std::string&) {
+        ++ahead;
+        return std::optional<Pcm>(Pcm{8000, std::vector<std::int16_t>(400, 4000)});
+    };
+    channel.prefetch({"2番 ミナモ", "3番 カガミ"}, "a", counted);
+    for (int i = 0; i < 400 && ahead < 4; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_EQ(ahead, 4);
+    channel.say("3番 カガミ", "a", counted, true);
+    channel.say("2番 ミナモ", "a", counted, true);
+    EXPECT_EQ(ahead, 4);
 }
 
 TEST(RealEngines, OpenJTalkSpeaksAListEntry) {

@@ -2,6 +2,7 @@
 // The small interfaces through which everything outside the game logic comes in.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace ozn {
 
@@ -64,6 +65,8 @@ public:
     // topic: an engine shared with a screen reader queues the game's own
     // news beside the screen reader's instead of letting it be cut off.
     virtual bool speak(const std::string& text, bool wait, Topic topic) = 0;
+    // Texts likely to be asked for next: an engine may make them ahead.
+    virtual void prefetch(const std::vector<std::string>& texts) { (void)texts; }
 };
 
 // Wait: the race's own texts, heard whole before the race goes on.

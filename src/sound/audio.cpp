@@ -7,7 +7,9 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
+#include <deque>
 #include <list>
+#include <map>
 #include <mutex>
 #include <thread>
 
@@ -168,76 +170,121 @@ struct SpeechChannel::Shared {
     std::condition_variable cv;
     bool quit = false;
     std::uint64_t generation = 0;  // raised by every new text and stop()
-    std::vector<std::string> pending;  // phrases still to be made and played
+    std::deque<std::string> pending;  // phrases of the text still to be made and played
     std::string voice;
     Synth synth;
-    bool busy = false;  // the worker is handling a text
+    bool busy = false;  // the text being spoken still has phrases to play
+    Mix_Chunk* ready = nullptr;  // its next phrase, made and waiting for the channel
+
+    struct Ahead {
+        std::string phrase, voice;
+        Synth synth;
+    };
+    std::deque<Ahead> ahead;  // phrases a player is likely to want next
+    std::string inFlight;     // the key the worker is making ahead right now
+
     struct Entry {
-        std::string key;
+        std::string phrase;
         Mix_Chunk* chunk;
         std::vector<std::uint8_t> wav;
     };
-    std::list<Entry> cache;  // most recent first
-    static constexpr std::size_t kCacheSize = 128;
+    std::map<std::string, std::list<Entry>> caches;  // per voice, most recent first
+    static constexpr std::size_t kCacheSize = 160;
+
+    Mix_Chunk* cached(const std::string& phrase, const std::string& voice) {
+        auto& cache = caches[voice];
+        for (auto it = cache.begin(); it != cache.end(); ++it)
+            if (it->phrase == phrase) {
+                cache.splice(cache.begin(), cache, it);
+                return cache.front().chunk;
+            }
+        return nullptr;
+    }
+
+    // Keeps newly made audio in the voice's cache; if the other side made the
+    // same phrase meanwhile, that one is kept. Null when nothing was made.
+    Mix_Chunk* store(const std::string& phrase, const std::string& voice, std::optional<Pcm> pcm) {
+        if (!pcm) return nullptr;
+        if (Mix_Chunk* c = cached(phrase, voice)) return c;
+        trimSilence(*pcm);
+        Entry e{phrase, nullptr, makeWav(*pcm)};
+        e.chunk = Mix_LoadWAV_RW(SDL_RWFromConstMem(e.wav.data(), static_cast<int>(e.wav.size())), 1);
+        if (!e.chunk) return nullptr;
+        auto& cache = caches[voice];
+        cache.push_front(std::move(e));
+        if (cache.size() > kCacheSize) {
+            Mix_Chunk* playing = Mix_Playing(kSpeechChannel) ? Mix_GetChunk(kSpeechChannel) : nullptr;
+            for (auto victim = std::prev(cache.end()); victim != cache.begin(); --victim)
+                if (victim->chunk != playing && victim->chunk != ready) {
+                    Mix_FreeChunk(victim->chunk);
+                    cache.erase(victim);
+                    break;
+                }
+        }
+        return cache.front().chunk;
+    }
 
     // A chunk for the phrase in this voice, from the cache or newly made;
     // null on failure.
     Mix_Chunk* chunkFor(const std::string& phrase, const std::string& voice, const Synth& make,
                         std::unique_lock<std::mutex>& lock) {
-        const std::string key = voice + '\n' + phrase;
-        for (auto it = cache.begin(); it != cache.end(); ++it)
-            if (it->key == key) {
-                cache.splice(cache.begin(), cache, it);
-                return cache.front().chunk;
-            }
+        // Being made ahead already: waiting for it beats making it twice.
+        while (inFlight == voice + '\n' + phrase) cv.wait(lock);
+        if (Mix_Chunk* c = cached(phrase, voice)) return c;
         lock.unlock();
         auto pcm = make(phrase);
         lock.lock();
-        if (!pcm) return nullptr;
-        trimSilence(*pcm);
-        Entry e{key, nullptr, makeWav(*pcm)};
-        e.chunk = Mix_LoadWAV_RW(SDL_RWFromConstMem(e.wav.data(), static_cast<int>(e.wav.size())), 1);
-        if (!e.chunk) return nullptr;
-        cache.push_front(std::move(e));
-        if (cache.size() > kCacheSize) {
-            Mix_Chunk* playing = Mix_Playing(kSpeechChannel) ? Mix_GetChunk(kSpeechChannel) : nullptr;
-            auto victim = std::prev(cache.end());
-            if (victim->chunk == playing) --victim;
-            Mix_FreeChunk(victim->chunk);
-            cache.erase(victim);
-        }
-        return cache.front().chunk;
+        return store(phrase, voice, std::move(pcm));
     }
 
-    // Waits until the channel is free; false when the text was replaced.
-    bool waitChannel(std::uint64_t gen, std::unique_lock<std::mutex>& lock) {
-        while (Mix_Playing(kSpeechChannel)) {
-            if (generation != gen || quit) return false;
-            cv.wait_for(lock, std::chrono::milliseconds(5));
-        }
-        return generation == gen && !quit;
+    void makeAhead(std::unique_lock<std::mutex>& lock) {
+        Ahead a = std::move(ahead.front());
+        ahead.pop_front();
+        if (cached(a.phrase, a.voice)) return;
+        inFlight = a.voice + '\n' + a.phrase;
+        lock.unlock();
+        auto pcm = a.synth(a.phrase);
+        lock.lock();
+        inFlight.clear();
+        store(a.phrase, a.voice, std::move(pcm));
+        cv.notify_all();
     }
 };
 
 SpeechChannel::SpeechChannel() : shared_(std::make_shared<Shared>()) {
     worker_ = std::thread([s = shared_] {
         std::unique_lock lock(s->m);
+        std::uint64_t readyGen = 0;
         for (;;) {
-            s->cv.wait(lock, [&] { return s->quit || !s->pending.empty(); });
             if (s->quit) return;
-            std::uint64_t gen = s->generation;
-            std::string voice = s->voice;
-            Synth synth = s->synth;
-            while (!s->pending.empty() && s->generation == gen && !s->quit) {
+            if (s->ready && s->generation != readyGen) s->ready = nullptr;
+            // The next phrase of the text being spoken is made first, while
+            // the current one plays, and handed over as soon as it ends.
+            if (!s->ready && !s->pending.empty()) {
+                std::uint64_t gen = s->generation;
                 std::string phrase = s->pending.front();
-                s->pending.erase(s->pending.begin());
-                Mix_Chunk* chunk = s->chunkFor(phrase, voice, synth, lock);
-                if (!chunk || s->generation != gen) continue;
-                if (!s->waitChannel(gen, lock)) break;
-                Mix_PlayChannel(kSpeechChannel, chunk, 0);
+                s->pending.pop_front();
+                Synth synth = s->synth;
+                Mix_Chunk* c = s->chunkFor(phrase, s->voice, synth, lock);
+                if (s->generation != gen) continue;
+                if (c) s->ready = c, readyGen = gen;
+                else if (s->pending.empty()) s->busy = false, s->cv.notify_all();
+                continue;
             }
-            if (s->generation == gen) s->busy = false;
-            s->cv.notify_all();
+            if (s->ready && !Mix_Playing(kSpeechChannel)) {
+                Mix_PlayChannel(kSpeechChannel, s->ready, 0);
+                s->ready = nullptr;
+                if (s->pending.empty()) s->busy = false;
+                s->cv.notify_all();
+                continue;
+            }
+            // Meanwhile, what the player is likely to hear next.
+            if (!s->ahead.empty()) {
+                s->makeAhead(lock);
+                continue;
+            }
+            if (s->ready) s->cv.wait_for(lock, std::chrono::milliseconds(5));
+            else s->cv.wait(lock, [&] { return s->quit || !s->pending.empty() || !s->ahead.empty(); });
         }
     });
 }
@@ -251,7 +298,8 @@ SpeechChannel::~SpeechChannel() {
     shared_->cv.notify_all();
     worker_.join();
     if (AudioDevice::instance().isOpen()) Mix_HaltChannel(kSpeechChannel);
-    for (auto& e : shared_->cache) Mix_FreeChunk(e.chunk);
+    for (auto& [voice, cache] : shared_->caches)
+        for (auto& e : cache) Mix_FreeChunk(e.chunk);
 }
 
 bool SpeechChannel::say(const std::string& text, const std::string& voice, const Synth& synth, bool wait) {
@@ -263,6 +311,7 @@ bool SpeechChannel::say(const std::string& text, const std::string& voice, const
     std::unique_lock lock(shared_->m);
     std::uint64_t gen = ++shared_->generation;
     shared_->pending.clear();
+    shared_->ready = nullptr;
     Mix_HaltChannel(kSpeechChannel);
     if (parts.empty()) return true;
     // The first phrase is made here, so a failing engine is known at once.
@@ -285,10 +334,27 @@ bool SpeechChannel::say(const std::string& text, const std::string& voice, const
     return true;
 }
 
+void SpeechChannel::prefetch(const std::vector<std::string>& texts, const std::string& voice, const Synth& synth) {
+    AudioDevice& device = AudioDevice::instance();
+    if (!device.isOpen() || device.usingDummy()) return;
+    std::vector<std::vector<std::string>> parts;
+    for (const std::string& t : texts) parts.push_back(phrases(t));
+    std::lock_guard lock(shared_->m);
+    // Only the latest wishes count: the player has moved on from the others.
+    shared_->ahead.clear();
+    // The first phrase of each text decides how soon it is heard; the rest
+    // can follow while that one plays.
+    for (std::size_t round = 0; round < 8; ++round)
+        for (const auto& p : parts)
+            if (round < p.size()) shared_->ahead.push_back({p[round], voice, synth});
+    shared_->cv.notify_all();
+}
+
 void SpeechChannel::stop() {
     std::lock_guard lock(shared_->m);
     ++shared_->generation;
     shared_->pending.clear();
+    shared_->ready = nullptr;
     if (AudioDevice::instance().isOpen()) Mix_HaltChannel(kSpeechChannel);
 }
 

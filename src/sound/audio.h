@@ -51,6 +51,10 @@ public:
     // `voice` names the engine: made sounds are kept per voice and phrase.
     bool say(const std::string& text, const std::string& voice, const Synth& synth, bool wait);
     void stop();
+    // Makes these texts' phrases ahead, while the channel has nothing better
+    // to do, so that they start at once when said: first phrases first.
+    // Replaces what an earlier call asked for.
+    void prefetch(const std::vector<std::string>& texts, const std::string& voice, const Synth& synth);
 
 private:
     struct Shared;

@@ -115,6 +115,18 @@ bool OpenJTalkEngine::speak(const std::string& text, bool wait, Topic) {
     return channel_.say(t, "open_jtalk", [this](const std::string& phrase) { return synthesize(phrase); }, wait);
 }
 
+namespace {
+std::vector<std::string> speakable(const std::vector<std::string>& texts) {
+    std::vector<std::string> out;
+    for (const std::string& t : texts) out.push_back(speakableText(t));
+    return out;
+}
+}  // namespace
+
+void OpenJTalkEngine::prefetch(const std::vector<std::string>& texts) {
+    channel_.prefetch(speakable(texts), "open_jtalk", [this](const std::string& phrase) { return synthesize(phrase); });
+}
+
 // ---- espeak-ng ------------------------------------------------------------
 
 namespace {
@@ -158,6 +170,13 @@ bool EspeakEngine::speak(const std::string& text, bool wait, Topic) {
     }, wait);
 }
 
+void EspeakEngine::prefetch(const std::vector<std::string>& texts) {
+    channel_.prefetch(speakable(texts), "espeak-ng", [this](const std::string& phrase) {
+        std::lock_guard lock(synthLock_);
+        return synthesize(phrase);
+    });
+}
+
 // ---- an engine still being made ------------------------------------------
 
 std::shared_ptr<PendingEngine> PendingEngine::start(Make make, std::chrono::milliseconds bound) {
@@ -172,6 +191,11 @@ std::shared_ptr<PendingEngine> PendingEngine::start(Make make, std::chrono::mill
 std::shared_ptr<SpeechEngine> PendingEngine::resolve() const {
     if (made_.wait_until(deadline_) != std::future_status::ready) return nullptr;
     return made_.get();
+}
+
+void PendingEngine::prefetch(const std::vector<std::string>& texts) {
+    if (made_.wait_for(std::chrono::seconds(0)) == std::future_status::ready)
+        if (auto engine = made_.get()) engine->prefetch(texts);
 }
 
 bool PendingEngine::speak(const std::string& text, bool wait, Topic topic) {

@@ -25,6 +25,7 @@ public:
     using Paths = JTalkPaths;
     explicit OpenJTalkEngine(SpeechChannel& channel, Paths paths = Paths());
     bool speak(const std::string& text, bool wait, Topic topic) override;
+    void prefetch(const std::vector<std::string>& texts) override;
     // The synthesised audio; nullopt when the program, dictionary or voice is
     // missing or synthesis fails.
     std::optional<Pcm> synthesize(const std::string& text) const;
@@ -41,6 +42,7 @@ public:
     // nullptr when espeak-ng cannot be initialised.
     static std::shared_ptr<EspeakEngine> create(SpeechChannel& channel);
     bool speak(const std::string& text, bool wait, Topic topic) override;
+    void prefetch(const std::vector<std::string>& texts) override;
     std::optional<Pcm> synthesize(const std::string& text);
 
 private:
@@ -61,6 +63,8 @@ public:
                   std::chrono::steady_clock::time_point deadline)
         : made_(std::move(made)), deadline_(deadline) {}
     bool speak(const std::string& text, bool wait, Topic topic) override;
+    // Passed on only once the engine is there: making ahead never waits.
+    void prefetch(const std::vector<std::string>& texts) override;
     // The engine once made, waiting up to the bound; null when it failed.
     std::shared_ptr<SpeechEngine> resolve() const;
 

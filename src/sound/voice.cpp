@@ -100,6 +100,12 @@ void VoiceDispatcher::reading(const std::string& text, SpeakMode mode, Topic top
     }
 }
 
+void VoiceDispatcher::prefetch(const std::vector<std::string>& texts) {
+    if (screenReader_) return;  // entries are the screen reader's to say
+    SpeechEngine* engine = rec_.voicemode == 2 ? rec_.pctkvoice.get() : rec_.voicemode == 3 ? nullptr : engine1_;
+    if (engine) engine->prefetch(texts);
+}
+
 void VoiceDispatcher::repeat() {
     if (last_.empty()) return;
     std::string text = last_;  // asked for: spoken in either mode

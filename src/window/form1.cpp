@@ -124,10 +124,13 @@ void Form1::buildControls() {
         connect(button, &QPushButton::clicked, this, buySelected);
         connect(list, &SelectionList::enterPressed, this, buySelected);
         connect(list, &SelectionList::typedEntryRequested, this, [this, kind] { typedEntry(kind); });
-        connect(list, &SelectionList::selectionSpoken, this,
-                [this](const QString& text) { say(text.toStdString(), Topic::Entry); });
+        connect(list, &SelectionList::selectionSpoken, this, [this, kind](const QString& text) {
+            say(text.toStdString(), Topic::Entry);
+            prefetchAround(kind);
+        });
         connect(list, &SelectionList::focused, this, [this, kind] {
             say(focusSpeech(kind, this->list(kind)->currentText().toStdString()), Topic::Entry);
+            prefetchAround(kind);
         });
     }
     status_ = new QLabel(kStatusStart, area_);
@@ -221,6 +224,8 @@ void Form1::watchMenu(QMenu* menu) {
 
 void Form1::say(const std::string& text, Topic topic) { speech_->reading(text, SpeakMode::Interrupt, topic); }
 
+void Form1::prefetchAround(int kind) { speech_->prefetch(list(kind)->neighbourTexts()); }
+
 void Form1::setScreenReaderRunning(bool running) {
     srRunning_ = running;
     applySpeechMode();
@@ -251,7 +256,12 @@ bool Form1::startUp(const StartupEnv& env) {
         services_.mp3->init();
         if (services_.createVoices) services_.createVoices(rec_);
     };
-    return ozn::startUp(rec_, *ui_, env, hooks);
+    if (!ozn::startUp(rec_, *ui_, env, hooks)) return false;
+    // What Tab into a list says first: ready before the player presses it.
+    std::vector<std::string> labels;
+    for (int kind = 1; kind <= 6; ++kind) labels.push_back(focusSpeech(kind, ""));
+    speech_->prefetch(labels);
+    return true;
 }
 
 void Form1::watchStopSignals() {

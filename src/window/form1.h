@@ -95,6 +95,8 @@ private:
     // Self-voicing of the menus: the menu's title as it opens, then the item.
     void watchMenu(QMenu* menu);
     void say(const std::string& text, Topic topic);
+    // Lets the speech make the list's neighbouring entries ahead.
+    void prefetchAround(int kind);
     // Sets bakenkind and runs the kind's registration routine.
     void registerFrom(int kind, const std::string& selection);
     void typedEntry(int kind);

@@ -21,6 +21,14 @@ QString SelectionList::currentText() const {
     return item && currentRow() >= 0 ? item->text() : QString();
 }
 
+std::vector<std::string> SelectionList::neighbourTexts() const {
+    std::vector<std::string> out;
+    const int row = currentRow();
+    for (int r : {row + 1, row - 1})
+        if (r >= 0 && r < count()) out.push_back(item(r)->text().toStdString());
+    return out;
+}
+
 void SelectionList::fill(const QStringList& items) {
     quiet_ = true;
     clear();

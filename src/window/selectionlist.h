@@ -11,6 +11,8 @@ public:
     SelectionList(int kind, QWidget* parent);
     int kind() const { return kind_; }
     QString currentText() const;
+    // The entries a move of one would reach: below first, then above.
+    std::vector<std::string> neighbourTexts() const;
     // Replaces the entries without speaking.
     void fill(const QStringList& items);
     void empty();
