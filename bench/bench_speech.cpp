@@ -95,7 +95,9 @@ void runListMoves(benchmark::State& state, int step) {
     ozn::GameRecord rec = cardRecord();
     ozn::GameRandom rng(7);
     ozn::test::FakeUi ui;
-    const std::vector<std::string> entries = ozn::readlist(rec, rng, ui)[4];  // the 816 trios
+    const ozn::TextList trios = ozn::readlist(rec, rng, ui)[4];
+    std::vector<std::string> entries;
+    for (std::string t : trios) entries.push_back(t);
     auto neighbours = [&](std::size_t i) {
         std::vector<std::string> out;
         if (i + 1 < entries.size()) out.push_back(entries[i + 1]);

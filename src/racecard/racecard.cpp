@@ -1,6 +1,7 @@
 #include "racecard/racecard.h"
 
 #include <algorithm>
+#include <charconv>
 
 #include "core/text.h"
 
@@ -144,6 +145,9 @@ void combinationOdds(GameRecord& rec, CardLists& lists) {
         values.push_back(static_cast<double>(u) / (decimals == 1 ? 10.0 : 100.0));
     };
     pairs.reserve(kPairs), trios.reserve(kTrios), trifectas.reserve(kTrifectas);
+    for (auto* v : {&uma, &wideLo, &wideHi}) v->reserve(kPairs);
+    for (auto* v : {&umaUnits, &wideLoUnits, &wideHiUnits}) v->reserve(kPairs);
+    trio.reserve(kTrios), trioUnits.reserve(kTrios), tan.reserve(kTrifectas), tanUnits.reserve(kTrifectas);
     for (int a = 1; a <= 17; ++a)
         for (int b = a + 1; b <= 18; ++b) {
             double base = pairBase(a, b);
@@ -167,54 +171,64 @@ void combinationOdds(GameRecord& rec, CardLists& lists) {
             }
 
     // Sorted tables; pop[k] = popularity number of combination k (0-based).
-    auto rank = [](const std::vector<double>& keys, auto store) {
-        std::vector<int> order = exchangeSortOrder(keys);
-        std::vector<int> pop(keys.size());
+    // The units order exactly as the odds made from them, and sort faster.
+    auto rank = [](const std::vector<long long>& units, auto store) {
+        std::vector<int> order = exchangeSortOrder(std::vector<std::uint64_t>(units.begin(), units.end()));
+        std::vector<int> pop(units.size());
         for (std::size_t m = 0; m < order.size(); ++m) {
             pop[order[m]] = static_cast<int>(m) + 1;
             store(m, order[m]);
         }
         return pop;
     };
-    auto umaPop = rank(uma, [&](std::size_t m, int k) {
+    auto umaPop = rank(umaUnits, [&](std::size_t m, int k) {
         rec.umaodds[m] = uma[k];
         rec.umaidx[m] = static_cast<std::int16_t>(k + 1);
     });
-    auto widePop = rank(wideLo, [&](std::size_t m, int k) {
+    auto widePop = rank(wideLoUnits, [&](std::size_t m, int k) {
         rec.wideoddsmin[m] = wideLo[k];
         rec.wideoddsmax[m] = wideHi[k];
         rec.wideidx[m] = static_cast<std::int16_t>(k + 1);
     });
-    auto trioPop = rank(trio, [&](std::size_t m, int k) {
+    auto trioPop = rank(trioUnits, [&](std::size_t m, int k) {
         rec.sanrenpukuodds[m] = trio[k];
         rec.sanrenpukuidx[m] = static_cast<std::int16_t>(k + 1);
     });
-    auto tanPop = rank(tan, [&](std::size_t m, int k) {
+    auto tanPop = rank(tanUnits, [&](std::size_t m, int k) {
         rec.sanrentanodds[m] = tan[k];
         rec.sanrentanidx[m] = static_cast<std::int16_t>(k + 1);
     });
 
-    auto item = [](const std::array<int, 3>& t, int n, long long tenths, long long upperTenths, int m) {
-        std::string s;
-        s.reserve(48);
-        for (int i = 0; i < n; ++i) s += std::to_string(t[i]), s += "番";
-        s += ' ';
-        s += text::tenthsText(tenths);
-        if (upperTenths >= 0) s += "倍から", s += text::tenthsText(upperTenths);
-        s += "倍(";
-        s += std::to_string(m);
-        s += "番人気)";
-        return s;
+    // Written into one buffer and appended to the list's own.
+    auto item = [](TextList& list, const std::array<int, 3>& t, int n, long long tenths, long long upperTenths, int m) {
+        char buf[160];
+        char* p = buf;
+        auto put = [&p](const char* s, std::size_t len) { p = std::copy(s, s + len, p); };
+        auto number = [&p](long long v) { p = std::to_chars(p, p + 24, v).ptr; };
+        auto oneDecimal = [&](long long v) {
+            number(v / 10);
+            *p++ = '.';
+            *p++ = static_cast<char>('0' + v % 10);
+        };
+        static constexpr char kBan[] = "番", kFrom[] = "倍から", kPop[] = "倍(", kNinki[] = "番人気)";
+        for (int i = 0; i < n; ++i) number(t[i]), put(kBan, sizeof kBan - 1);
+        *p++ = ' ';
+        oneDecimal(tenths);
+        if (upperTenths >= 0) put(kFrom, sizeof kFrom - 1), oneDecimal(upperTenths);
+        put(kPop, sizeof kPop - 1);
+        number(m);
+        put(kNinki, sizeof kNinki - 1);
+        list.push_back(std::string_view(buf, static_cast<std::size_t>(p - buf)));
     };
-    for (auto& l : lists) l.reserve(l.size() + kTrifectas);
+    lists[2].reserve(kPairs, kPairs * 40), lists[3].reserve(kPairs, kPairs * 56);
+    lists[4].reserve(kTrios, kTrios * 44), lists[5].reserve(kTrifectas, kTrifectas * 44);
     for (std::size_t k = 0; k < pairs.size(); ++k) {
         // Stored to two decimals, shown to one, halves away from zero.
-        lists[2].push_back(item(pairs[k], 2, (umaUnits[k] + 5) / 10, -1, umaPop[k]));
-        lists[3].push_back(item(pairs[k], 2, wideLoUnits[k], wideHiUnits[k], widePop[k]));
+        item(lists[2], pairs[k], 2, (umaUnits[k] + 5) / 10, -1, umaPop[k]);
+        item(lists[3], pairs[k], 2, wideLoUnits[k], wideHiUnits[k], widePop[k]);
     }
-    for (std::size_t k = 0; k < trios.size(); ++k) lists[4].push_back(item(trios[k], 3, trioUnits[k], -1, trioPop[k]));
-    for (std::size_t k = 0; k < trifectas.size(); ++k)
-        lists[5].push_back(item(trifectas[k], 3, tanUnits[k], -1, tanPop[k]));
+    for (std::size_t k = 0; k < trios.size(); ++k) item(lists[4], trios[k], 3, trioUnits[k], -1, trioPop[k]);
+    for (std::size_t k = 0; k < trifectas.size(); ++k) item(lists[5], trifectas[k], 3, tanUnits[k], -1, tanPop[k]);
 }
 
 }  // namespace ozn

@@ -2,7 +2,9 @@
 // Race card generation: the race line, the field, the favourites, the odds
 // of every ticket and the texts of the six selection lists.
 #include <array>
+#include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/interfaces.h"
@@ -10,8 +12,49 @@
 
 namespace ozn {
 
-// Texts of list1..list6 (index 0..5), in display order.
-using CardLists = std::array<std::vector<std::string>, 6>;
+// The texts of one list, in display order, kept in one buffer: a card has
+// 6000 of them, and one allocation each would cost more than the card.
+class TextList {
+public:
+    void reserve(std::size_t items, std::size_t bytes) {
+        ends_.reserve(items);
+        buffer_.reserve(bytes);
+    }
+    void push_back(std::string_view text) {
+        buffer_.append(text);
+        ends_.push_back(buffer_.size());
+    }
+    std::size_t size() const { return ends_.size(); }
+    bool empty() const { return ends_.empty(); }
+    std::string_view view(std::size_t i) const {
+        std::size_t from = i ? ends_[i - 1] : 0;
+        return std::string_view(buffer_).substr(from, ends_[i] - from);
+    }
+    std::string operator[](std::size_t i) const { return std::string(view(i)); }
+    std::string front() const { return (*this)[0]; }
+    std::string back() const { return (*this)[size() - 1]; }
+
+    class Iterator {
+    public:
+        Iterator(const TextList* list, std::size_t i) : list_(list), i_(i) {}
+        std::string operator*() const { return (*list_)[i_]; }
+        Iterator& operator++() { return ++i_, *this; }
+        bool operator!=(const Iterator& o) const { return i_ != o.i_; }
+
+    private:
+        const TextList* list_;
+        std::size_t i_;
+    };
+    Iterator begin() const { return {this, 0}; }
+    Iterator end() const { return {this, size()}; }
+
+private:
+    std::string buffer_;
+    std::vector<std::size_t> ends_;
+};
+
+// Texts of list1..list6 (index 0..5).
+using CardLists = std::array<TextList, 6>;
 
 // Course profiles: each writes its three aptitude codes to yoso1..yoso3.
 void dirtrace(GameRecord& rec);
@@ -38,5 +81,7 @@ void combinationOdds(GameRecord& rec, CardLists& lists);
 // gives: element k of the result is the original index that ends at k.
 // Exact, ties included, without performing the quadratic sort.
 std::vector<int> exchangeSortOrder(const std::vector<double>& keys);
+// The same over whole-number keys (faster: fewer digits to sort by).
+std::vector<int> exchangeSortOrder(const std::vector<std::uint64_t>& keys);
 
 }  // namespace ozn

@@ -12,6 +12,10 @@
 // elements follows from how many smaller elements stand after each of them
 // in the original order.
 #include <algorithm>
+#include <bit>
+#include <cstdint>
+#include <cstring>
+#include <utility>
 
 #include "racecard/racecard.h"
 
@@ -36,12 +40,24 @@ private:
 
 }  // namespace
 
-std::vector<int> exchangeSortOrder(const std::vector<double>& keys) {
+std::vector<int> exchangeSortOrder(const std::vector<std::uint64_t>& keys) {
     const int n = static_cast<int>(keys.size());
-    // Positions grouped by key, ascending; within a key, ascending.
-    std::vector<int> byKey(n);
+    // Positions grouped by key, ascending; within a key, ascending: a stable
+    // radix sort, with only as many digits as the largest key has.
+    std::vector<int> byKey(n), spare(n);
     for (int i = 0; i < n; ++i) byKey[i] = i;
-    std::sort(byKey.begin(), byKey.end(), [&](int a, int b) { return keys[a] < keys[b] || (keys[a] == keys[b] && a < b); });
+    const std::uint64_t largest = n ? *std::max_element(keys.begin(), keys.end()) : 0;
+    constexpr int kDigit = 11;
+    constexpr std::uint64_t kMask = (1 << kDigit) - 1;
+    std::vector<int> count(1 << kDigit);
+    for (int shift = 0; shift < 64 && (largest >> shift) != 0; shift += kDigit) {
+        std::fill(count.begin(), count.end(), 0);
+        for (int i = 0; i < n; ++i) ++count[(keys[i] >> shift) & kMask];
+        int sum = 0;
+        for (int& c : count) sum += std::exchange(c, sum);
+        for (int p : byKey) spare[count[(keys[p] >> shift) & kMask]++] = p;
+        byKey.swap(spare);
+    }
 
     std::vector<int> order;
     order.reserve(n);
@@ -50,6 +66,11 @@ std::vector<int> exchangeSortOrder(const std::vector<double>& keys) {
     for (int start = 0; start < n;) {
         int end = start;
         while (end < n && keys[byKey[end]] == keys[byKey[start]]) ++end;
+        if (end == start + 1) {  // a key of its own stays where the sort puts it
+            order.push_back(byKey[start]);
+            smaller.add(byKey[start++]);
+            continue;
+        }
         positions.assign(byKey.begin() + start, byKey.begin() + end);
         start = end;
         const int c = static_cast<int>(positions.size());
@@ -64,6 +85,18 @@ std::vector<int> exchangeSortOrder(const std::vector<double>& keys) {
         for (int p : positions) smaller.add(p);
     }
     return order;
+}
+
+std::vector<int> exchangeSortOrder(const std::vector<double>& keys) {
+    // The bit patterns, made to order as the values do (-0 as 0).
+    std::vector<std::uint64_t> bits(keys.size());
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        double k = keys[i] == 0 ? 0.0 : keys[i];
+        std::uint64_t b;
+        std::memcpy(&b, &k, sizeof b);
+        bits[i] = b >> 63 ? ~b : b | (std::uint64_t{1} << 63);
+    }
+    return exchangeSortOrder(bits);
 }
 
 }  // namespace ozn

@@ -304,7 +304,11 @@ void Form1::showCard(const CardLists& lists) {
     for (int kind = 1; kind <= 6; ++kind) {
         QStringList items;
         items.reserve(static_cast<int>(lists[kind - 1].size()));
-        for (const std::string& s : lists[kind - 1]) items.append(q(s));
+        const TextList& texts = lists[kind - 1];
+        for (std::size_t i = 0; i < texts.size(); ++i) {
+            std::string_view v = texts.view(i);
+            items.append(QString::fromUtf8(v.data(), static_cast<qsizetype>(v.size())));
+        }
         list(kind)->fill(items);
     }
 }
