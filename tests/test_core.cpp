@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "core/datafiles.h"
 #include "core/lifecycle.h"
@@ -214,22 +215,39 @@ TEST(Startup, AStaleSaveTemporaryIsRemoved) {
     EXPECT_FALSE(d.exists("baken.txt.tmp"));
 }
 
-TEST(Startup, ReadOnlyFolderUsesTempOrDataHome) {
-    TempDir d, temp, home;
-    writeData(d);
-    temp.write("baken.txt", " 4200 \r\n");
-    makeUnwritable(d);
-    auto s = start(d, "", temp.path(), home.file("ozn"));
-    ASSERT_TRUE(s->ok);
-    EXPECT_TRUE(s->ui.boxes.empty());
-    EXPECT_EQ(s->rec.bakenpath, temp.file("baken.txt"));
-    EXPECT_EQ(s->rec.mochikin, 4200);
-
-    auto t = start(d, "", "", home.file("ozn"));  // no TEMP: the data folder, created on demand
-    ASSERT_TRUE(t->ok);
-    EXPECT_EQ(t->rec.bakenpath, home.file("ozn/baken.txt"));
-    EXPECT_EQ(t->rec.mochikin, 15000);
-    EXPECT_TRUE(std::filesystem::is_directory(home.file("ozn")));
+TEST(Startup, SaveAndSettingsLeaveAClosedOrInstalledProgramFolder) {
+    enum Where { Program, Temp, Home };
+    struct Case {
+        bool readOnly, installed, withTemp;
+        Where where;
+    } cases[] = {
+        {false, false, true, Program},
+        {true, false, true, Temp},
+        {true, false, false, Home},  // no TEMP: the data folder, created on demand
+        {false, true, true, Home},   // installed: never beside the program, not even a probe
+    };
+    for (const auto& c : cases) {
+        TempDir d, temp, home;
+        writeData(d);
+        d.write("test.txt", "not a probe");
+        if (c.readOnly) {
+            std::filesystem::remove(d.file("test.txt"));
+            makeUnwritable(d);
+        }
+        const std::string folder[] = {d.path(), temp.path(), home.file("ozn")};
+        std::filesystem::create_directories(folder[c.where]);
+        std::ofstream(folder[c.where] + "/baken.txt") << " 4200 \r\n";
+        GameRecord rec;
+        FakeUi ui;
+        StartupEnv env{d.path(), "", c.withTemp ? temp.path() : "", home.file("ozn"), c.installed};
+        ASSERT_TRUE(startUp(rec, ui, env, {}));
+        EXPECT_EQ(rec.bakenpath, folder[c.where] + "/baken.txt");
+        EXPECT_EQ(settingsPath(rec), folder[c.where] + "/ozn.cfg");
+        EXPECT_EQ(rec.mochikin, 4200);
+        if (!c.readOnly) {
+            EXPECT_EQ(d.read("test.txt"), c.installed ? "not a probe" : "");
+        }
+    }
 }
 
 TEST(Settings, ReadAndWrite) {

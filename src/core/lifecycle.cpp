@@ -25,17 +25,22 @@ bool folderWritable(const std::string& apppath) {
     return true;
 }
 
-// The save file when the program folder cannot be written. $TEMP as the game
-// always did; without it a temporary folder would lose the money on restart,
-// so the user's data folder is used.
-std::string fallbackSavePath(const StartupEnv& env) {
-    if (!env.temp.empty()) return withSlash(env.temp) + "baken.txt";
+std::string dataHomeFolder(const StartupEnv& env) {
     std::error_code ec;
     std::filesystem::create_directories(env.dataHome, ec);
-    return withSlash(env.dataHome) + "baken.txt";
+    return withSlash(env.dataHome);
 }
 
-bool decideMoney(GameRecord& rec, Ui& ui, const StartupEnv& env) {
+// The folder of the save and settings when the program folder cannot be
+// written. $TEMP as the game always did; without it a temporary folder would
+// lose the money on restart, so the user's data folder is used.
+std::string fallbackFolder(const StartupEnv& env) {
+    if (env.installed) return dataHomeFolder(env);
+    if (!env.temp.empty()) return withSlash(env.temp);
+    return dataHomeFolder(env);
+}
+
+bool decideMoney(GameRecord& rec, Ui& ui, const StartupEnv& env, bool writable) {
     constexpr Money kStartingMoney = 15000;
     if (text::charCount(env.commandLine) >= 3) {
         double amount = text::leadingNumber(env.commandLine);
@@ -47,7 +52,7 @@ bool decideMoney(GameRecord& rec, Ui& ui, const StartupEnv& env) {
         rec.mochikin = *money;
         return true;
     }
-    rec.bakenpath = folderWritable(rec.apppath) ? rec.apppath + "baken.txt" : fallbackSavePath(env);
+    rec.bakenpath = (writable ? rec.apppath : fallbackFolder(env)) + "baken.txt";
     removeStaleSaveTemp(rec.bakenpath);
     rec.mochikin = readSaveFile(rec.bakenpath).value_or(kStartingMoney);
     return true;
@@ -55,7 +60,7 @@ bool decideMoney(GameRecord& rec, Ui& ui, const StartupEnv& env) {
 
 }  // namespace
 
-std::string settingsPath(const GameRecord& rec) { return rec.apppath + "ozn.cfg"; }
+std::string settingsPath(const GameRecord& rec) { return rec.cfgpath.empty() ? rec.apppath + "ozn.cfg" : rec.cfgpath; }
 
 bool startUp(GameRecord& rec, Ui& ui, const StartupEnv& env, const StartupHooks& hooks) {
     rec.apppath = withSlash(env.exeDir);
@@ -71,7 +76,11 @@ bool startUp(GameRecord& rec, Ui& ui, const StartupEnv& env, const StartupHooks&
         ui.msgBox("オッズデータ読みこみエラーです。", "error", kStyleNotice);
         return false;
     }
-    if (!decideMoney(rec, ui, env)) return false;
+    const bool writable = !env.installed && folderWritable(rec.apppath);
+    if (!decideMoney(rec, ui, env, writable)) return false;
+    // Settings that cannot be kept beside the program are kept beside the
+    // save, or the voice chosen would be forgotten at every start.
+    rec.cfgpath = writable ? "" : fallbackFolder(env) + "ozn.cfg";
     if (rec.raceno == 0) rec.raceno = 1;
     if (hooks.readlist) hooks.readlist();
     if (hooks.initOutside) hooks.initOutside();

@@ -13,6 +13,9 @@ struct StartupEnv {
     std::string commandLine;  // all arguments joined by one blank
     std::string temp;         // $TEMP, "" when unset
     std::string dataHome;     // where the save goes when neither the program folder nor $TEMP serve
+    // An installed game never writes beside its program (a system folder):
+    // save and settings go to dataHome, and the folder is not even probed.
+    bool installed = false;
 };
 
 struct StartupHooks {

@@ -21,6 +21,7 @@ struct GameRecord {
     // Program, files and settings.
     std::string apppath;    // program folder, always ending in "/"
     std::string bakenpath;  // save file; empty when the money came from the command line
+    std::string cfgpath;    // settings file: beside the program, or beside the save when that folder is closed
     std::uint8_t voicemode = 0;
     std::shared_ptr<SpeechEngine> pctkvoice;
     std::shared_ptr<SpeechEngine> sapivoice;
