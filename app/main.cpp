@@ -90,6 +90,8 @@ int main(int argc, char** argv) {
     const char* temp = std::getenv("TEMP");
     env.temp = temp ? temp : "";
     env.dataHome = dataHome();
+    // Installed from the package, the program's folder belongs to the system.
+    env.installed = QFileInfo::exists(QCoreApplication::applicationDirPath() + QStringLiteral("/INSTALLED"));
     ozn::ScreenReaderWatch screenReader;
     QObject::connect(&screenReader, &ozn::ScreenReaderWatch::changed, &window, &ozn::Form1::setScreenReaderRunning);
     if (!window.startUp(env)) return 1;

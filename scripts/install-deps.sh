@@ -13,6 +13,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-ipafont-gothic
   sox lame
+  dpkg-dev lintian desktop-file-utils appstream librsvg2-bin strace
 )
 
 missing=()
