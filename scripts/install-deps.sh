@@ -10,6 +10,7 @@ packages=(
   open-jtalk open-jtalk-mecab-naist-jdic hts-voice-nitech-jp-atr503-m001
   libespeak-ng-dev espeak-ng-data
   libspeechd-dev speech-dispatcher speech-dispatcher-espeak-ng
+  libsqlite3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-ipafont-gothic
   sox lame
