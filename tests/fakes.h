@@ -111,12 +111,21 @@ public:
     std::vector<std::string> played;
     std::vector<bool> serviced;
     int inits = 0, frees = 0;
+    int musicEvents = 0;  // how many rounds of events a serviced wait lasts
+    bool skipped = false;
     void init() override { ++inits; }
     void free() override { ++frees; }
-    void playAndWait(const std::string& path, bool serviceEvents, Ui&) override {
+    void playAndWait(const std::string& path, bool serviceEvents, Ui& ui) override {
         played.push_back(path);
         serviced.push_back(serviceEvents);
+        skip_ = false;
+        for (int i = 0; serviceEvents && i < musicEvents && !skip_; ++i) ui.processEvents();
+        skipped = skipped || skip_;
     }
+    void skip() override { skip_ = true; }
+
+private:
+    bool skip_ = false;
 };
 
 // Files a ticket straight into the store, as a registration would.

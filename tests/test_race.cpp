@@ -216,7 +216,7 @@ struct Flow {
                         return closeEnds;
                     },
                     [this](CardLists) { ++cards; },
-                    nullptr};
+                    nullptr, nullptr};
 
     Flow() {
         rec = raceRecord();
@@ -342,7 +342,7 @@ TEST(Flow, SeededGameSignature) {
     FakeMp3 mp3;
     Ports ports{ui, rng, clock, speech, mp3};
     CardLists card;
-    RaceHooks hooks{nullptr, [] { return true; }, [&](CardLists l) { card = std::move(l); }, nullptr};
+    RaceHooks hooks{nullptr, [] { return true; }, [&](CardLists l) { card = std::move(l); }, nullptr, nullptr};
     ASSERT_TRUE(startUp(rec, ui, {dir.path(), "20000", "", ""}, {[&] { card = readlist(rec, rng, ui); }, nullptr}));
     std::vector<Money> money;
     for (int race = 0; race < 8 && money.size() < 8; ++race) {

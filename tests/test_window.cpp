@@ -2,6 +2,7 @@
 #include <QAbstractButton>
 #include <QAccessible>
 #include <QApplication>
+#include <QDialog>
 #include <QInputDialog>
 #include <QLabel>
 #include <QMenuBar>
@@ -17,6 +18,7 @@
 
 #include "betting/store.h"
 #include "core/random.h"
+#include "history/history.h"
 #include "fakes.h"
 #include "tempdir.h"
 #include "sound/voice.h"
@@ -153,6 +155,7 @@ private slots:
     void screenReaderModeLeavesListsAndDialogsToIt();
     void raceParksTheFocusOnItsStatus();
     void longListsExposeRowsOnDemand();
+    void escapeSkipsTheMusicAndResultsAreKept();
 };
 
 void WindowTest::controlTable() {
@@ -189,7 +192,7 @@ void WindowTest::controlTable() {
         for (QAction* i : a->menu()->actions()) items << i->text() + "|" + i->shortcut().toString();
     QCOMPARE(items, QStringList({"発送(&h)|F2", "馬券(&b)|F4", "レース名(&r)|F5", "持ち金(&m)|F6",
                                  "単勝・副賞のオッズ(&t)|F7", "予想しを見る(&l)|F8", "終了(&x)|",
-                                 "音声切り替え(&v)|F9", "スクリーンリーダー連携(&s)|", "オンラインマニュアル(&m)|", "バージョン情報(&v)|",
+                                 "音声切り替え(&v)|F9", "スクリーンリーダー連携(&s)|", "成績(&k)|F12", "成績をCSVで保存(&c)|", "オンラインマニュアル(&m)|", "バージョン情報(&v)|",
                                  "ころもちのページへ(&u)|"}));
 }
 
@@ -539,6 +542,43 @@ void WindowTest::longListsExposeRowsOnDemand() {
     QVERIFY(row->state().focused && row->state().selected);
     g.w->controloff();  // the rows made before are gone with the entries
     QCOMPARE(a->child(4000), nullptr);
+}
+
+void WindowTest::escapeSkipsTheMusicAndResultsAreKept() {
+    Game g;
+    DialogBot bot;
+    g.mp3.musicEvents = 1000000;  // music that only Escape ends
+    bot.press(QStringLiteral("続行"));
+    QTimer::singleShot(300, g.w.get(), [&] {
+        QCOMPARE(g.w->raceStatus()->text(), QStringLiteral("レース中"));
+        QTest::keyClick(g.w->raceStatus(), Qt::Key_Escape);
+    });
+    QTest::keyClick(g.w.get(), Qt::Key_F2);
+    QTRY_COMPARE_WITH_TIMEOUT(int(g.w->record().raceno), 2, 10000);
+    QVERIFY(g.mp3.skipped);
+    QCOMPARE(bot.seen.front().title, QStringLiteral("着順結果"));  // the race went on
+
+    // The race is in the history, and F12 shows it line by line.
+    QVERIFY(g.w->history());
+    QCOMPARE(g.w->history()->meeting(g.w->meeting()).size(), std::size_t(1));
+    QApplication::setActiveWindow(g.w.get());
+    QTest::keyClick(g.w.get(), Qt::Key_F12);
+    auto* results = g.w->findChild<QDialog*>(QStringLiteral("results"));
+    QVERIFY(results && results->isVisible());
+    auto* text = results->findChild<QPlainTextEdit*>();
+    QVERIFY(text->isReadOnly() && results->focusWidget() == text);
+    QStringList lines = text->toPlainText().split('\n');
+    QCOMPARE(lines[0], QStringLiteral("■ 今開催の成績（第1開催）"));
+    QVERIFY(lines[1].startsWith(QStringLiteral("第 1レース ")));
+    QVERIFY(lines.contains(QStringLiteral("■ 券種別（通算）")));
+    QCOMPARE(g.said.back(), lines[0].toStdString());
+    QTest::keyClick(text, Qt::Key_Down);
+    QCOMPARE(g.said.back(), lines[1].toStdString());  // each line as the cursor reaches it
+    QTest::keyClick(text, Qt::Key_Escape);
+    QTRY_VERIFY(!g.w->findChild<QDialog*>(QStringLiteral("results")));
+
+    QVERIFY(g.w->exportCsv(g.dir.file("seiseki.csv")));
+    QVERIFY(g.dir.read("seiseki.csv").rfind("日時,開催,レース", 0) == 0);
 }
 
 QTEST_MAIN(WindowTest)

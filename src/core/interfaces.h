@@ -88,6 +88,8 @@ public:
     // Plays a file to its end. With serviceEvents the window's events are
     // processed while waiting; a missing or unreadable file ends at once.
     virtual void playAndWait(const std::string& path, bool serviceEvents, Ui& ui) = 0;
+    // The player has heard enough: the music being waited for ends now.
+    virtual void skip() {}
 };
 
 }  // namespace ozn

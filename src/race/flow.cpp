@@ -51,6 +51,7 @@ HassoResult hasso(GameRecord& rec, Ports& p, const RaceHooks& hooks) {
         if (piece.newline) p.ui.printLine(piece.text);
         else p.ui.print(piece.text);
     }
+    if (hooks.settled) hooks.settled(out, s);
 
     if (rec.mochikin < 100) {
         const std::string over = "持ち金が100円もなくなっちゃったので終了します";

@@ -32,9 +32,19 @@ struct PrintPiece {
     bool newline;  // print a line, or stay on the line
 };
 
+// What one ticket brought back.
+struct PaidTicket {
+    int kind;
+    std::array<int, 3> horses;
+    std::string multiplier;  // as printed; empty for a refund
+    Money amount;
+    bool refund;
+};
+
 struct Settlement {
     std::vector<PrintPiece> prints;
     std::string announcement;
+    std::vector<PaidTicket> paid;
 };
 
 // Pays and refunds every ticket; changes only mochikin.
@@ -51,6 +61,8 @@ struct RaceHooks {
     std::function<void(CardLists)> showCard;
     // The fanfare is over and the horses are off (the start music begins).
     std::function<void()> underway;
+    // The race is settled (money changed, tickets still held): keep it.
+    std::function<void(const RaceOutcome&, const Settlement&)> settled;
 };
 
 enum class HassoResult { NextRace, GameOver, Ended, WriteFailed };

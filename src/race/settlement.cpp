@@ -28,11 +28,18 @@ private:
     double F(int rank) const { return rec_.fukuodds[rank - 1]; }
     int rankOf(int horse) const { return rec_.ninki[horse - 1]; }
 
-    void pay(Money stake, double multiplier) {
+    void pay(int kind, Horses horses, Money stake, double multiplier, const std::string& printed) {
+        const Money before = rec_.mochikin;
         double total = static_cast<double>(stake) * multiplier + static_cast<double>(rec_.mochikin);
         rec_.mochikin = text::roundHalfEven(total, std::numeric_limits<Money>::min(),
                                             std::numeric_limits<Money>::max())
                             .value_or(std::numeric_limits<Money>::max());
+        result_.paid.push_back({kind, horses, printed, rec_.mochikin - before, false});
+    }
+
+    void refund(int kind, Horses horses, Money stake) {
+        rec_.mochikin += stake;
+        result_.paid.push_back({kind, horses, "", stake, true});
     }
 
     // Refunds every ticket of the kind that names the scratched horse.
@@ -40,7 +47,7 @@ private:
         if (!out_.scratched) return;
         for (int i = 0; i < ticketCount(rec_, kind); ++i) {
             Horses h = ticketHorses(rec_, kind, i);
-            if (std::find(h.begin(), h.end(), out_.scratched) != h.end()) rec_.mochikin += ticketStake(rec_, kind, i);
+            if (std::find(h.begin(), h.end(), out_.scratched) != h.end()) refund(kind, h, ticketStake(rec_, kind, i));
         }
     }
 
@@ -53,12 +60,12 @@ private:
         for (int i = 0; i < rec_.tancount; ++i) {
             int h = rec_.tanban[i];
             if (h == out_.first) {
-                pay(rec_.tankin[i], T(out_.p1));
+                pay(1, {h, 0, 0}, rec_.tankin[i], T(out_.p1), rec_.tanoddsstr[out_.p1 - 1]);
                 std::string l = "単勝 " + text::signedNumber(h) + "番" + rec_.tanoddsstr[out_.p1 - 1] + "倍";
                 line(l);
                 result_.announcement += l + "\r\n";
             }
-            if (h == out_.scratched) rec_.mochikin += rec_.tankin[i];
+            if (h == out_.scratched) refund(1, {h, 0, 0}, rec_.tankin[i]);
         }
     }
 
@@ -86,7 +93,7 @@ private:
         for (const Finish& f : finishes)
             for (int i = 0; i < rec_.fukucount; ++i)
                 if (rec_.fukuban[i] == f.horse) {
-                    pay(rec_.fukukin[i], f.odds[f.rank - 1]);
+                    pay(2, {f.horse, 0, 0}, rec_.fukukin[i], f.odds[f.rank - 1], f.text[f.rank - 1]);
                     indentedLine(firstLine, "副賞 ",
                                  text::signedNumber(f.horse) + "番" + f.text[f.rank - 1] + "倍");
                 }
@@ -99,7 +106,7 @@ private:
         std::string mult = text::formatOdds(F(hi) * T(lo), 1);
         for (int i = 0; i < rec_.umacount; ++i)
             if (rec_.umaban1[i] == a && rec_.umaban2[i] == b) {
-                pay(rec_.umakin[i], text::leadingNumber(mult));
+                pay(3, {a, b, 0}, rec_.umakin[i], text::leadingNumber(mult), fixed(mult));
                 std::string l = "馬連 " + text::signedNumber(a) + "番" + text::signedNumber(b) + "番" + fixed(mult) + "倍";
                 line(l);
                 result_.announcement += "\r\n" + l + "\r\n";
@@ -120,7 +127,7 @@ private:
             std::string mult = text::formatOdds((F(hi) * T(lo)) * f, 1);  // printed without the ".0" fix
             for (int i = 0; i < rec_.widecount; ++i)
                 if (rec_.wideban1[i] == a && rec_.wideban2[i] == b) {
-                    pay(rec_.widekin[i], text::leadingNumber(mult));
+                    pay(4, {a, b, 0}, rec_.widekin[i], text::leadingNumber(mult), mult);
                     indentedLine(firstLine, "ワイド ",
                                  text::signedNumber(a) + "番" + text::signedNumber(b) + "番" + mult + "倍");
                 }
@@ -141,7 +148,8 @@ private:
         for (int i = 0; i < rec_.sanrenpukucount; ++i)
             if (rec_.sanrenpukuban1[i] == f[0].first && rec_.sanrenpukuban2[i] == f[1].first &&
                 rec_.sanrenpukuban3[i] == f[2].first) {
-                pay(rec_.sanrenpukukin[i], text::leadingNumber(mult));
+                pay(5, {f[0].first, f[1].first, f[2].first}, rec_.sanrenpukukin[i], text::leadingNumber(mult),
+                    fixed(mult));
                 std::string l = "３連副 " + threeHorses(f[0].first, f[1].first, f[2].first) + fixed(mult) + "倍";
                 line(l);
                 result_.announcement += "\r\n" + l + "\r\n";
@@ -155,7 +163,8 @@ private:
         for (int i = 0; i < rec_.sanrentancount; ++i)
             if (rec_.sanrentanban1[i] == out_.first && rec_.sanrentanban2[i] == out_.second &&
                 rec_.sanrentanban3[i] == out_.third) {
-                pay(rec_.sanrentankin[i], text::leadingNumber(mult));
+                pay(6, {out_.first, out_.second, out_.third}, rec_.sanrentankin[i], text::leadingNumber(mult),
+                    fixed(mult));
                 std::string l = "３連探 " + threeHorses(out_.first, out_.second, out_.third) + fixed(mult) + "倍";
                 line(l);
                 result_.announcement += l;

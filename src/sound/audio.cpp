@@ -372,8 +372,9 @@ void SdlMp3Player::playAndWait(const std::string& path, bool serviceEvents, Ui& 
     if (released_ || !AudioDevice::instance().isOpen() || stopRequested()) return;
     Mix_Music* music = Mix_LoadMUS(path.c_str());
     if (!music) return;
+    skip_ = false;
     if (Mix_PlayMusic(music, 0) == 0) {
-        while (Mix_PlayingMusic() && !stopRequested()) {
+        while (Mix_PlayingMusic() && !stopRequested() && !skip_) {
             if (serviceEvents) ui.processEvents();
             sleepMs(10);
         }

@@ -74,9 +74,11 @@ public:
     void init() override;
     void free() override;
     void playAndWait(const std::string& path, bool serviceEvents, Ui& ui) override;
+    void skip() override { skip_ = true; }
 
 private:
     bool released_ = true;
+    bool skip_ = false;  // set from the window's events, read between them
 };
 
 // A RIFF WAVE file of 16-bit mono PCM.

@@ -2,6 +2,8 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QDateTime>
+#include <QFileDialog>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDialog>
@@ -9,6 +11,8 @@
 #include <QKeyEvent>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QTextBlock>
+#include <QDir>
 #include <QScreen>
 #include <QSettings>
 #include <QShortcut>
@@ -19,6 +23,7 @@
 
 #include "betting/betting.h"
 #include "core/stopsignal.h"
+#include "history/history.h"
 #include "race/race.h"
 #include "sound/voice.h"
 #include "window/accessible.h"
@@ -137,6 +142,7 @@ void Form1::buildControls() {
     status_->setObjectName(QStringLiteral("raceStatus"));
     status_->setFont(small);
     status_->setFocusPolicy(Qt::StrongFocus);
+    status_->installEventFilter(this);
     place(status_, kStatusPlace);
     status_->hide();
     for (int kind = 1; kind <= 6; ++kind) {
@@ -170,6 +176,8 @@ void Form1::buildMenus() {
     other->setObjectName(QStringLiteral("mnuother"));
     add(other, "mnuvoice", QStringLiteral("音声切り替え(&v)"), QKeySequence(Qt::Key_F9), &Form1::mnuvoice);
     buildSpeechMenu(other);
+    add(other, "mnuseiseki", QStringLiteral("成績(&k)"), QKeySequence(Qt::Key_F12), &Form1::mnuseiseki);
+    add(other, "mnucsv", QStringLiteral("成績をCSVで保存(&c)"), {}, &Form1::mnucsv);
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("ヘルプ(&h)"));
     help->setObjectName(QStringLiteral("mnuhelp"));
@@ -257,6 +265,7 @@ bool Form1::startUp(const StartupEnv& env) {
         if (services_.createVoices) services_.createVoices(rec_);
     };
     if (!ozn::startUp(rec_, *ui_, env, hooks)) return false;
+    openHistory(env.dataHome);
     // What Tab into a list says first: ready before the player presses it.
     std::vector<std::string> labels;
     for (int kind = 1; kind <= 6; ++kind) labels.push_back(focusSpeech(kind, ""));
@@ -356,7 +365,14 @@ void Form1::mnuhasso() {
         status_->setFocus(Qt::OtherFocusReason);
         controloff();
         RaceHooks hooks;
-        hooks.underway = [this] { status_->setText(kStatusRunning); };
+        hooks.underway = [this] {
+            status_->setText(kStatusRunning);
+            musicPlaying_ = true;
+        };
+        hooks.settled = [this](const RaceOutcome& out, const Settlement& s) {
+            musicPlaying_ = false;
+            recordRace(out, s);
+        };
         hooks.controlon = [this] { controlon(); };
         hooks.closeWindow = [this] { return runCloseRequest(false); };
         hooks.showCard = [this](CardLists lists) { showCard(lists); };
@@ -370,6 +386,7 @@ void Form1::mnuhasso() {
         case HassoResult::NextRace: break;
     }
     QWidget* back = focusBeforeRace_;
+    musicPlaying_ = false;
     if (!back || !back->isVisibleTo(this) || back == status_) back = list(1);
     back->setFocus(Qt::OtherFocusReason);
     status_->hide();
@@ -451,7 +468,76 @@ void Form1::closeEvent(QCloseEvent* event) {
     else event->ignore();
 }
 
+void Form1::openHistory(const std::string& folder) {
+    const std::string stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")).toStdString();
+    History::Opened opened = History::open(folder, stamp);
+    history_ = std::move(opened.history);
+    if (!opened.notice.empty()) ui_->msgBox(opened.notice, "成績", kStyleNotice);
+    meeting_ = history_ ? history_->lastMeeting() + 1 : 1;
+}
+
+void Form1::recordRace(const RaceOutcome& out, const Settlement& s) {
+    if (!history_) return;
+    // A new meeting of this run begins with its race 1.
+    if (rec_.raceno == 1 && recordedThisRun_) ++meeting_;
+    recordedThisRun_ = true;
+    const std::string now = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toStdString();
+    if (history_->record(raceRow(rec_, out, s, meeting_, now)) || historyFailureTold_) return;
+    historyFailureTold_ = true;
+    ui_->msgBox("成績を記録できませんでした", "成績", kStyleNotice);
+}
+
+void Form1::mnuseiseki() {
+    if (busy_) return;
+    auto* dialog = new QDialog(this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setObjectName(QStringLiteral("results"));
+    dialog->setWindowTitle(QStringLiteral("成績"));
+    auto* text = new QPlainTextEdit(dialog);
+    text->setReadOnly(true);
+    text->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
+    text->setAccessibleName(QStringLiteral("成績"));
+    std::vector<std::string> lines =
+        history_ ? reportLines(*history_, meeting_) : std::vector<std::string>{"成績は記録されていません"};
+    QStringList all;
+    for (const std::string& l : lines) all << q(l);
+    text->setPlainText(all.join(QLatin1Char('\n')));
+    // Self-voicing: each line is read as the cursor reaches it.
+    auto lastBlock = std::make_shared<int>(-1);
+    auto sayLine = [this, text, lastBlock] {
+        QTextBlock block = text->textCursor().block();
+        if (block.blockNumber() == *lastBlock) return;
+        *lastBlock = block.blockNumber();
+        say(block.text().isEmpty() ? std::string("空行") : block.text().toStdString(), Topic::Entry);
+    };
+    connect(text, &QPlainTextEdit::cursorPositionChanged, dialog, sayLine);
+    auto* layout = new QVBoxLayout(dialog);
+    layout->addWidget(text);
+    dialog->resize(720, 480);
+    dialog->show();
+    text->setFocus();
+    sayLine();
+}
+
+bool Form1::exportCsv(const std::string& path) { return history_ && writeCsv(*history_, path); }
+
+void Form1::mnucsv() {
+    if (busy_) return;
+    QString path = QFileDialog::getSaveFileName(this, QStringLiteral("成績をCSVで保存"),
+                                                QDir::homePath() + QStringLiteral("/ozn-seiseki.csv"),
+                                                QStringLiteral("CSV (*.csv)"));
+    if (path.isEmpty()) return;
+    if (exportCsv(path.toStdString())) say("保存しました", Topic::Info);
+    else ui_->msgBox("成績を保存できませんでした", "成績", kStyleNotice);
+}
+
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    // Escape during the start music: the player has heard it often enough.
+    if (event->type() == QEvent::KeyPress && watched == status_ && musicPlaying_ &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+        services_.mp3->skip();
+        return true;
+    }
     // A button says its caption when the player moves to it.
     if (event->type() == QEvent::FocusIn) {
         auto reason = static_cast<QFocusEvent*>(event)->reason();

@@ -10,10 +10,12 @@
 #include "core/interfaces.h"
 #include "core/lifecycle.h"
 #include "core/record.h"
+#include "race/race.h"
 #include "racecard/racecard.h"
 
 namespace ozn {
 
+class History;
 class PrintArea;
 class QtUi;
 class SelectionList;
@@ -82,6 +84,12 @@ public:
     void mnuver();
     void mnuurl();
     void repeatSpeech();  // F3
+    // 成績 (F12): the results window; 成績をCSVで保存: one row per ticket.
+    void mnuseiseki();
+    void mnucsv();
+    bool exportCsv(const std::string& path);
+    History* history() const { return history_.get(); }
+    int meeting() const { return meeting_; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -104,6 +112,8 @@ private:
     bool runCloseRequest(bool insideCloseEvent);
     void stopBySignal();
     void finishStop();
+    void openHistory(const std::string& folder);
+    void recordRace(const RaceOutcome& out, const Settlement& s);
     Ports ports();
 
     WindowServices services_;
@@ -123,6 +133,11 @@ private:
     bool closePending_ = false;  // a close asked for during a race
     bool closing_ = false;       // the close request has been confirmed
     bool stopping_ = false;      // a signal asked the game to end
+    bool musicPlaying_ = false;  // the start music runs: Escape skips it
+    std::unique_ptr<History> history_;
+    int meeting_ = 1;
+    bool recordedThisRun_ = false;
+    bool historyFailureTold_ = false;
 };
 
 }  // namespace ozn
