@@ -59,14 +59,27 @@ double secondsToFirstSample(ozn::OpenJTalkEngine& engine, const std::string& tex
     return std::chrono::duration<double>(Clock::duration(g_heard.load()) - start.time_since_epoch()).count();
 }
 
-void runLatency(benchmark::State& state, bool repeated) {
+// Open JTalk on a speech channel whose first sample is listened for.
+struct Listening {
     ozn::SpeechChannel channel;
-    ozn::OpenJTalkEngine engine(channel);
-    if (!engine.available() || !ozn::AudioDevice::instance().open()) {
-        state.SkipWithError("Open JTalk or audio not available");
-        return;
+    ozn::OpenJTalkEngine engine{channel};
+    bool ok = false;
+    explicit Listening(benchmark::State& state) {
+        ok = engine.available() && ozn::AudioDevice::instance().open();
+        if (!ok) state.SkipWithError("Open JTalk or audio not available");
+        else Mix_SetPostMix(postMix, nullptr);
     }
-    Mix_SetPostMix(postMix, nullptr);
+    ~Listening() {
+        if (!ok) return;
+        Mix_SetPostMix(nullptr, nullptr);
+        engine.speak("", false, ozn::Topic::Entry);
+    }
+};
+
+void runLatency(benchmark::State& state, bool repeated) {
+    Listening l(state);
+    if (!l.ok) return;
+    ozn::OpenJTalkEngine& engine = l.engine;
     const std::string names[] = {"サンダーダスト", "ハヤテノカゼ", "ミドリノマイル", "アサヒノツバサ", "ギンノオウカン"};
     int n = 0;
     if (repeated) secondsToFirstSample(engine, "12番 ミナモノカガミ 118.6 倍 17番人気)");
@@ -77,21 +90,15 @@ void runLatency(benchmark::State& state, bool repeated) {
                                           std::to_string(n) + ".5 倍 " + std::to_string(n % 18 + 1) + "番人気)";
         state.SetIterationTime(secondsToFirstSample(engine, text));
     }
-    Mix_SetPostMix(nullptr, nullptr);
-    engine.speak("", false, ozn::Topic::Entry);
 }
 
 // A player moving through a list: each entry is said and its neighbours are
 // made ahead, as the window does; after listening a while the player moves
 // by `step`. Reports the median and 95th percentile from key to sound.
 void runListMoves(benchmark::State& state, int step) {
-    ozn::SpeechChannel channel;
-    ozn::OpenJTalkEngine engine(channel);
-    if (!engine.available() || !ozn::AudioDevice::instance().open()) {
-        state.SkipWithError("Open JTalk or audio not available");
-        return;
-    }
-    Mix_SetPostMix(postMix, nullptr);
+    Listening l(state);
+    if (!l.ok) return;
+    ozn::OpenJTalkEngine& engine = l.engine;
     ozn::GameRecord rec = cardRecord();
     ozn::GameRandom rng(7);
     ozn::test::FakeUi ui;
@@ -116,8 +123,6 @@ void runListMoves(benchmark::State& state, int step) {
         samples.push_back(t);
         state.SetIterationTime(t);
     }
-    Mix_SetPostMix(nullptr, nullptr);
-    engine.speak("", false, ozn::Topic::Entry);
     std::sort(samples.begin(), samples.end());
     auto pct = [&](double p) { return samples[static_cast<std::size_t>(p * (samples.size() - 1) + 0.5)] * 1000; };
     state.counters["p50_ms"] = pct(0.5);
