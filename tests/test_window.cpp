@@ -109,8 +109,8 @@ struct Game {
     bool desktop = true;  // whether the desktop can open documents
     std::unique_ptr<Form1> w;
 
-    Game() {
-        QSettings(QStringLiteral("ozn"), QStringLiteral("ozn")).clear();
+    explicit Game(bool keepSettings = false) {
+        if (!keepSettings) QSettings(QStringLiteral("ozn"), QStringLiteral("ozn")).clear();
         dir.copyBundledData();
         WindowServices s;
         s.rng = &rng;
@@ -156,6 +156,7 @@ private slots:
     void raceParksTheFocusOnItsStatus();
     void longListsExposeRowsOnDemand();
     void escapeSkipsTheMusicAndResultsAreKept();
+    void zoomFocusWideListsAndContrast();
 };
 
 void WindowTest::controlTable() {
@@ -192,7 +193,7 @@ void WindowTest::controlTable() {
         for (QAction* i : a->menu()->actions()) items << i->text() + "|" + i->shortcut().toString();
     QCOMPARE(items, QStringList({"発送(&h)|F2", "馬券(&b)|F4", "レース名(&r)|F5", "持ち金(&m)|F6",
                                  "単勝・副賞のオッズ(&t)|F7", "予想しを見る(&l)|F8", "終了(&x)|",
-                                 "音声切り替え(&v)|F9", "スクリーンリーダー連携(&s)|", "成績(&k)|F12", "成績をCSVで保存(&c)|", "オンラインマニュアル(&m)|", "バージョン情報(&v)|",
+                                 "音声切り替え(&v)|F9", "スクリーンリーダー連携(&s)|", "表示(&d)|", "成績(&k)|F12", "成績をCSVで保存(&c)|", "オンラインマニュアル(&m)|", "バージョン情報(&v)|",
                                  "ころもちのページへ(&u)|"}));
 }
 
@@ -579,6 +580,75 @@ void WindowTest::escapeSkipsTheMusicAndResultsAreKept() {
 
     QVERIFY(g.w->exportCsv(g.dir.file("seiseki.csv")));
     QVERIFY(g.dir.read("seiseki.csv").rfind("日時,開催,レース", 0) == 0);
+}
+
+void WindowTest::zoomFocusWideListsAndContrast() {
+    QList<QWidget*> controls;
+    QList<QRect> at100;
+    {
+        Game g;
+        for (int k = 1; k <= 6; ++k) controls << g.w->list(k) << g.w->command(k) << g.w->label(k);
+        for (QWidget* c : controls) at100 << c->geometry();
+        const int buttonFont = g.w->command(1)->font().pixelSize();
+        g.said.clear();
+        QApplication::setActiveWindow(g.w.get());
+        QTest::keyClick(g.w.get(), Qt::Key_Equal, Qt::ControlModifier);
+        QCOMPARE(g.w->zoom(), 125);
+        QCOMPARE(g.said.back(), std::string("125%"));
+        QTest::keyClick(g.w.get(), Qt::Key_0, Qt::ControlModifier);
+        QCOMPARE(g.w->zoom(), 100);
+        for (int i = 0; i < controls.size(); ++i) QCOMPARE(controls[i]->geometry(), at100[i]);  // exactly as specified
+        g.w->setZoom(200);
+        for (int i = 0; i < controls.size(); ++i) {
+            const QRect& r = at100[i];
+            QCOMPARE(controls[i]->geometry(), QRect(r.x() * 2, r.y() * 2, r.width() * 2, r.height() * 2));
+        }
+        QVERIFY(g.w->command(1)->font().pixelSize() >= 2 * buttonFont);
+        QVERIFY(QFontMetrics(g.w->command(3)->font()).horizontalAdvance(g.w->command(3)->text()) < g.w->command(3)->width());
+
+        // The focused list: a ring in the highlight colour, its selection
+        // active; the other lists' selections in the inactive colour.
+        g.w->list(3)->setFocus();
+        QTRY_VERIFY(g.w->focusFrame()->isVisible());
+        QCOMPARE(g.w->focusFrame()->geometry(), g.w->list(3)->geometry());
+        const QColor highlight = QApplication::palette().color(QPalette::Highlight);
+        QImage shot = g.w->printArea()->grab().toImage();
+        const QRect l3 = g.w->list(3)->geometry();
+        for (int d : {0, 1})
+            QCOMPARE(shot.pixelColor(l3.x() + d, l3.center().y()), highlight);  // at least two pixels wide
+        QCOMPARE(g.w->list(3)->palette().color(QPalette::Highlight), highlight);
+        QCOMPARE(g.w->list(4)->palette().color(QPalette::Highlight), QApplication::palette().color(QPalette::Mid));
+        QVERIFY(QApplication::palette().color(QPalette::Mid) != highlight);
+
+        // Wide lists: nothing cut off, and the columns make room.
+        g.w->setWideLists(true);
+        for (int k = 1; k <= 6; ++k) {
+            SelectionList* l = g.w->list(k);
+            QFontMetrics fm(l->font());
+            int longest = 0;
+            for (int i = 0; i < l->count(); ++i) longest = std::max(longest, fm.horizontalAdvance(l->item(i)->text()));
+            QVERIFY2(longest <= l->viewport()->width() - 2 * l->style()->pixelMetric(QStyle::PM_FocusFrameHMargin),
+                     qPrintable(QStringLiteral("list%1: %2 > %3").arg(k).arg(longest).arg(l->viewport()->width())));
+        }
+        QVERIFY(g.w->list(3)->x() > g.w->list(1)->geometry().right());
+        QVERIFY(g.w->list(5)->x() > g.w->list(3)->geometry().right());
+        for (QWidget* c : controls) QVERIFY(g.w->printArea()->textLeft() > c->geometry().right());  // no line beneath one
+        g.w->setHighContrast(true);
+    }
+    // All three are kept for the next start.
+    Game again(true);
+    QCOMPARE(again.w->zoom(), 200);
+    QVERIFY(again.w->wideLists() && again.w->highContrast());
+    const QPalette p = QApplication::palette();
+    QCOMPARE(p.color(QPalette::Window), QColor(Qt::black));
+    QCOMPARE(p.color(QPalette::Base), QColor(Qt::black));
+    QVERIFY(p.color(QPalette::WindowText) == QColor(Qt::white) || p.color(QPalette::WindowText) == QColor(Qt::yellow));
+    QVERIFY(p.color(QPalette::ButtonText) == QColor(Qt::white) || p.color(QPalette::ButtonText) == QColor(Qt::yellow));
+    QVERIFY(p.color(QPalette::Highlight) != p.color(QPalette::Mid));  // focus and selection still apart
+    QCOMPARE(again.w->printArea()->palette().color(QPalette::WindowText), p.color(QPalette::WindowText));
+    again.w->setHighContrast(false);
+    again.w->setZoom(100);
+    again.w->setWideLists(false);
 }
 
 QTEST_MAIN(WindowTest)

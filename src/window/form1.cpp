@@ -14,6 +14,7 @@
 #include <QTextBlock>
 #include <QDir>
 #include <QScreen>
+#include <QScrollArea>
 #include <QSettings>
 #include <QShortcut>
 #include <QSocketNotifier>
@@ -27,6 +28,7 @@
 #include "race/race.h"
 #include "sound/voice.h"
 #include "window/accessible.h"
+#include "window/layout.h"
 #include "window/menus.h"
 #include "window/printarea.h"
 #include "window/qtui.h"
@@ -36,19 +38,6 @@ namespace ozn {
 namespace {
 
 QString q(const std::string& s) { return QString::fromStdString(s); }
-
-struct Place {
-    int left, top, width, height;
-};
-// Positions in twips (15 to a pixel at 96 dpi).
-constexpr Place kListPlace[6] = {{100, 800, 2100, 2400},  {100, 3600, 2100, 2400}, {2300, 800, 2100, 2400},
-                                 {2300, 3600, 2100, 2400}, {4500, 800, 2100, 2400}, {4500, 3600, 2100, 2400}};
-constexpr Place kCommandPlace[6] = {{100, 350, 1000, 180},  {1200, 350, 1000, 180}, {2300, 350, 1000, 180},
-                                    {3400, 350, 1000, 180}, {4500, 350, 1000, 180}, {5600, 350, 1000, 180}};
-constexpr Place kLabelPlace[6] = {{100, 600, 2100, 180},  {100, 3400, 2100, 180}, {2300, 600, 2100, 180},
-                                  {2300, 3400, 2100, 180}, {4500, 600, 2100, 180}, {4500, 3400, 2100, 180}};
-// Below the lists, clear of the race results printed from the top.
-constexpr Place kStatusPlace = {100, 6100, 2100, 180};
 
 const QString kStatusStart = QStringLiteral("発走");
 const QString kStatusRunning = QStringLiteral("レース中");
@@ -74,7 +63,12 @@ Form1::Form1(WindowServices services, QWidget* parent) : QMainWindow(parent), se
     setWindowTitle(QStringLiteral("ozn"));
     installAccessibleFactories();
     area_ = new PrintArea(this);
-    setCentralWidget(area_);
+    // At a large zoom the form outgrows the screen: it scrolls to the focus.
+    scroll_ = new QScrollArea(this);
+    scroll_->setFrameShape(QFrame::NoFrame);
+    scroll_->setWidgetResizable(true);
+    scroll_->setWidget(area_);
+    setCentralWidget(scroll_);
     ui_ = std::make_unique<QtUi>(this, area_);
     speech_ = services_.makeSpeaker(rec_, *ui_);
     ui_->setSpeaker(speech_.get());
@@ -83,6 +77,7 @@ Form1::Form1(WindowServices services, QWidget* parent) : QMainWindow(parent), se
         if (sr == QLatin1String(kScreenReaderValues[i])) srSetting_ = static_cast<ScreenReaderSetting>(i);
     applySpeechMode();
     buildControls();
+    buildView();
     buildMenus();
     // Maximised; also sized to the screen for desktops without a window manager.
     if (QScreen* s = QGuiApplication::primaryScreen()) resize(s->availableGeometry().size());
@@ -93,36 +88,24 @@ Form1::~Form1() = default;
 
 Ports Form1::ports() { return Ports{*ui_, *services_.rng, *services_.clock, *speech_, *services_.mp3}; }
 
+// Places and fonts come from layoutControls(), at the zoom in force.
 void Form1::buildControls() {
-    const double scale = logicalDpiX() / 96.0 / 15.0;
-    auto place = [&](QWidget* w, const Place& p) {
-        w->setGeometry(qRound(p.left * scale), qRound(p.top * scale), qRound(p.width * scale),
-                       qRound(p.height * scale));
-    };
-    // The buttons and labels are only 180 twips high: a font that fits them.
-    QFont small = font();
-    small.setPixelSize(std::max(8, qRound(180 * scale) - 2));
     for (int kind = 1; kind <= 6; ++kind) {
         auto* list = new SelectionList(kind, area_);
         list->setObjectName(QStringLiteral("list%1").arg(kind));
         list->setAccessibleName(q(labelCaption(kind)));
-        place(list, kListPlace[kind - 1]);
         lists_[kind - 1] = list;
 
         auto* button = new QPushButton(q(buttonCaption(kind)), area_);
         button->setObjectName(QStringLiteral("Command%1").arg(kind));
         button->setAccessibleName(q(buttonCaption(kind)));
-        button->setFont(small);
         button->setStyleSheet(QStringLiteral("padding: 0px; margin: 0px;"));
         button->installEventFilter(this);
-        place(button, kCommandPlace[kind - 1]);
         commands_[kind - 1] = button;
 
         auto* label = new QLabel(q(labelCaption(kind)), area_);
         label->setObjectName(QStringLiteral("Label%1").arg(kind));
-        label->setFont(small);
         label->setFocusPolicy(Qt::NoFocus);
-        place(label, kLabelPlace[kind - 1]);
         labels_[kind - 1] = label;
 
         auto buySelected = [this, kind] { registerFrom(kind, this->list(kind)->currentText().toStdString()); };
@@ -140,10 +123,8 @@ void Form1::buildControls() {
     }
     status_ = new QLabel(kStatusStart, area_);
     status_->setObjectName(QStringLiteral("raceStatus"));
-    status_->setFont(small);
     status_->setFocusPolicy(Qt::StrongFocus);
     status_->installEventFilter(this);
-    place(status_, kStatusPlace);
     status_->hide();
     for (int kind = 1; kind <= 6; ++kind) {
         setTabOrder(lists_[kind - 1], commands_[kind - 1]);
@@ -176,6 +157,7 @@ void Form1::buildMenus() {
     other->setObjectName(QStringLiteral("mnuother"));
     add(other, "mnuvoice", QStringLiteral("音声切り替え(&v)"), QKeySequence(Qt::Key_F9), &Form1::mnuvoice);
     buildSpeechMenu(other);
+    buildViewMenu(other);
     add(other, "mnuseiseki", QStringLiteral("成績(&k)"), QKeySequence(Qt::Key_F12), &Form1::mnuseiseki);
     add(other, "mnucsv", QStringLiteral("成績をCSVで保存(&c)"), {}, &Form1::mnucsv);
 
@@ -320,6 +302,7 @@ void Form1::showCard(const CardLists& lists) {
         }
         list(kind)->fill(items);
     }
+    if (wideLists_) layoutControls();  // the new entries may need more room
 }
 
 void Form1::controloff() {
@@ -330,12 +313,14 @@ void Form1::controloff() {
     }
     for (QPushButton* b : commands_) b->hide(), b->setEnabled(false);
     for (QLabel* l : labels_) l->hide(), l->setEnabled(false);
+    area_->setTextLeft(0);
 }
 
 void Form1::controlon() {
     for (SelectionList* l : lists_) l->show(), l->setEnabled(true);
     for (QPushButton* b : commands_) b->show(), b->setEnabled(true);
     for (QLabel* l : labels_) l->show(), l->setEnabled(true);
+    area_->setTextLeft(textLeftBesideControls_);
 }
 
 void Form1::registerFrom(int kind, const std::string& selection) {

@@ -2,6 +2,7 @@
 #include <QLabel>
 #include <QMainWindow>
 #include <QPointer>
+#include <QScrollArea>
 #include <QPushButton>
 #include <array>
 #include <functional>
@@ -68,6 +69,17 @@ public:
     // The speech mode in force: true while a screen reader reads the window.
     bool screenReaderMode() const;
 
+    // The view (kept in the user's settings): zoom 100..300 %, lists as wide
+    // as their entries, white and yellow on black.
+    int zoom() const { return zoom_; }
+    void setZoom(int percent);
+    void stepZoom(int direction);
+    bool wideLists() const { return wideLists_; }
+    void setWideLists(bool on);
+    bool highContrast() const { return highContrast_; }
+    void setHighContrast(bool on);
+    QWidget* focusFrame() const;
+
     void controloff();
     void controlon();
     void showCard(const CardLists& lists);
@@ -99,6 +111,10 @@ private:
     void buildControls();
     void buildMenus();
     void buildSpeechMenu(QMenu* other);
+    void buildView();
+    void buildViewMenu(QMenu* other);
+    void layoutControls();
+    void followFocus(QWidget* now);
     void applySpeechMode();
     // Self-voicing of the menus: the menu's title as it opens, then the item.
     void watchMenu(QMenu* menu);
@@ -122,6 +138,14 @@ private:
     std::unique_ptr<QtUi> ui_;
     std::unique_ptr<VoiceDispatcher> speech_;
     QLabel* status_ = nullptr;
+    QScrollArea* scroll_ = nullptr;
+    QWidget* focusRing_ = nullptr;
+    SelectionList* lastFocusedList_ = nullptr;
+    int zoom_ = 100;
+    bool wideLists_ = false, highContrast_ = false;
+    int textLeftBesideControls_ = 0;
+    QPalette normalPalette_;
+    QFont baseFont_;
     QPointer<QWidget> focusBeforeRace_;
     ScreenReaderSetting srSetting_ = ScreenReaderSetting::Auto;
     bool srRunning_ = false;

@@ -19,6 +19,12 @@ void PrintArea::print(const QString& text, bool newline) {
     changed();
 }
 
+void PrintArea::setTextLeft(int x) {
+    if (x == textLeft_) return;
+    textLeft_ = x;
+    update();
+}
+
 void PrintArea::clear() {
     const QString old = text();
     lines_ = QStringList{QString()};
@@ -49,7 +55,7 @@ void PrintArea::paintEvent(QPaintEvent*) {
     int y = fm.ascent();
     for (const QString& line : lines_) {
         if (y - fm.ascent() > height()) break;
-        p.drawText(0, y, line);
+        p.drawText(textLeft_, y, line);
         y += fm.lineSpacing();
     }
 }

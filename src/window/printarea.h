@@ -11,6 +11,9 @@ class PrintArea : public QWidget {
 public:
     explicit PrintArea(QWidget* parent = nullptr);
     void print(const QString& text, bool newline);
+    // Where lines start, so that none needs to hide under a control.
+    void setTextLeft(int x);
+    int textLeft() const { return textLeft_; }
     void clear();
     // Everything printed since the last clear, one entry per line.
     const QStringList& lines() const { return lines_; }
@@ -25,6 +28,7 @@ private:
     // Tells assistive technology what was added or taken away.
     void notifyInserted(int position, const QString& text);
     QStringList lines_{QString()};
+    int textLeft_ = 0;
 };
 
 }  // namespace ozn
