@@ -276,6 +276,28 @@ TEST(RealEngines, EspeakSynthesises) {
     EXPECT_GT(rms(*pcm), 100.0);
 }
 
+TEST(RealEngines, AnEmptyTextWithoutASoundDeviceStillReachesTheClipboard) {
+    AudioDevice::instance().close();
+    const char* before = std::getenv("SDL_AUDIODRIVER");
+    std::string saved = before ? before : "";
+    setenv("SDL_AUDIODRIVER", "no-such-driver", 1);  // no device: only the silent stand-in
+    SpeechChannel channel;
+    OpenJTalkEngine jtalk(channel);
+    for (int voicemode : {1, 2, 3, 4}) {
+        GameRecord rec;
+        rec.voicemode = static_cast<std::uint8_t>(voicemode);
+        rec.pctkvoice = EspeakEngine::create(channel);
+        FakeUi ui;
+        ui.clipboard = "前の文";
+        VoiceDispatcher d(rec, ui, &jtalk, [&] { return EspeakEngine::create(channel); });
+        d.reading("");
+        EXPECT_EQ(ui.clipboard, "") << "voice setting " << voicemode;
+    }
+    AudioDevice::instance().close();
+    if (before) setenv("SDL_AUDIODRIVER", saved.c_str(), 1);
+    else unsetenv("SDL_AUDIODRIVER");
+}
+
 TEST(RealEngines, Mp3WaitsForItsLength) {
     TempDir d;
     std::string cmd = "sox -q -n -r 44100 -c 1 -t wav - synth 1.2 sine 440 2>/dev/null | lame --quiet - " +

@@ -71,6 +71,11 @@ bool AudioDevice::open() {
     return open_;
 }
 
+bool audible() {
+    AudioDevice& device = AudioDevice::instance();
+    return device.open() && !device.usingDummy();
+}
+
 void AudioDevice::close() {
     if (!open_) return;
     Mix_CloseAudio();
@@ -305,8 +310,7 @@ SpeechChannel::~SpeechChannel() {
 bool SpeechChannel::say(const std::string& text, const std::string& voice, const Synth& synth, bool wait) {
     // Without a real sound device nobody would hear it: let the next engine
     // (or the clipboard, for a screen reader) take the text.
-    AudioDevice& device = AudioDevice::instance();
-    if (!device.open() || device.usingDummy()) return false;
+    if (!audible()) return false;
     std::vector<std::string> parts = phrases(text);
     std::unique_lock lock(shared_->m);
     std::uint64_t gen = ++shared_->generation;

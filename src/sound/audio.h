@@ -29,6 +29,9 @@ private:
     bool dummy_ = false;
 };
 
+// True when speech would be heard: a sound device, not the silent stand-in.
+bool audible();
+
 // 16-bit mono PCM.
 struct Pcm {
     int rate = 0;

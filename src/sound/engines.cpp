@@ -109,8 +109,10 @@ std::optional<Pcm> OpenJTalkEngine::synthesize(const std::string& text) const {
 bool OpenJTalkEngine::speak(const std::string& text, bool wait, Topic) {
     std::string t = speakableText(text);
     if (t.empty()) {
+        // Silence is "said" only where it would be heard; otherwise the empty
+        // text goes on down the chain and clears the clipboard.
         channel_.stop();
-        return available();
+        return available() && audible();
     }
     return channel_.say(t, "open_jtalk", [this](const std::string& phrase) { return synthesize(phrase); }, wait);
 }
@@ -161,7 +163,7 @@ bool EspeakEngine::speak(const std::string& text, bool wait, Topic) {
     std::string t = speakableText(text);
     if (t.empty()) {
         channel_.stop();
-        return true;
+        return audible();
     }
     // espeak-ng is not thread-safe: each phrase is made under its own lock.
     return channel_.say(t, "espeak-ng", [this](const std::string& phrase) {
