@@ -36,20 +36,6 @@ bool openMixer() {
     return true;
 }
 
-void putTag(std::vector<std::uint8_t>& v, const char* tag) {
-    for (int i = 0; i < 4; ++i) v.push_back(static_cast<std::uint8_t>(tag[i]));
-}
-void put16(std::vector<std::uint8_t>& v, std::uint16_t x) {
-    v.push_back(x & 0xFF);
-    v.push_back(x >> 8);
-}
-void put32(std::vector<std::uint8_t>& v, std::uint32_t x) {
-    put16(v, x & 0xFFFF);
-    put16(v, x >> 16);
-}
-std::uint32_t get32(const std::uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | std::uint32_t(p[3]) << 24; }
-std::uint16_t get16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
-
 }  // namespace
 
 AudioDevice& AudioDevice::instance() {
@@ -84,52 +70,29 @@ void AudioDevice::close() {
     tried_ = false;
 }
 
-std::vector<std::uint8_t> makeWav(const Pcm& pcm) {
-    std::vector<std::uint8_t> v;
-    std::uint32_t data = static_cast<std::uint32_t>(pcm.samples.size() * 2);
-    v.reserve(44 + data);
-    putTag(v, "RIFF");
-    put32(v, 36 + data);
-    putTag(v, "WAVE");
-    putTag(v, "fmt ");
-    put32(v, 16);
-    put16(v, 1);
-    put16(v, 1);
-    put32(v, static_cast<std::uint32_t>(pcm.rate));
-    put32(v, static_cast<std::uint32_t>(pcm.rate * 2));
-    put16(v, 2);
-    put16(v, 16);
-    putTag(v, "data");
-    put32(v, data);
-    for (std::int16_t s : pcm.samples) put16(v, static_cast<std::uint16_t>(s));
-    return v;
-}
-
-bool readWav(const std::vector<std::uint8_t>& b, Pcm& out) {
-    if (b.size() < 12 || std::memcmp(b.data(), "RIFF", 4) != 0 || std::memcmp(b.data() + 8, "WAVE", 4) != 0)
-        return false;
-    int channels = 0, bits = 0;
-    std::size_t at = 12;
-    while (at + 8 <= b.size()) {
-        std::uint32_t size = get32(&b[at + 4]);
-        const std::uint8_t* body = &b[at + 8];
-        std::size_t avail = b.size() - at - 8;
-        if (std::memcmp(&b[at], "fmt ", 4) == 0 && size >= 16 && avail >= 16) {
-            if (get16(body) != 1) return false;
-            channels = get16(body + 2);
-            out.rate = static_cast<int>(get32(body + 4));
-            bits = get16(body + 14);
-        } else if (std::memcmp(&b[at], "data", 4) == 0) {
-            if (channels < 1 || bits != 16) return false;
-            std::size_t n = std::min<std::size_t>(size, avail) / (2 * channels);
-            out.samples.resize(n);
-            for (std::size_t i = 0; i < n; ++i)
-                out.samples[i] = static_cast<std::int16_t>(get16(body + i * 2 * channels));
-            return true;
-        }
-        at += 8 + size + (size & 1);
+std::optional<Pcm> loadWav(const std::string& path) {
+    SDL_AudioSpec spec{};
+    Uint8* raw = nullptr;
+    Uint32 len = 0;
+    if (!SDL_LoadWAV(path.c_str(), &spec, &raw, &len)) return std::nullopt;
+    SDL_AudioCVT cvt;
+    int need = SDL_BuildAudioCVT(&cvt, spec.format, spec.channels, spec.freq, AUDIO_S16SYS, 1, spec.freq);
+    std::vector<Uint8> data(need < 0 ? 0 : static_cast<std::size_t>(len) * cvt.len_mult);
+    if (need >= 0) std::memcpy(data.data(), raw, len);
+    SDL_FreeWAV(raw);
+    if (need < 0) return std::nullopt;
+    std::size_t bytes = len;
+    if (need > 0) {
+        cvt.buf = data.data();
+        cvt.len = static_cast<int>(len);
+        if (SDL_ConvertAudio(&cvt) != 0) return std::nullopt;
+        bytes = static_cast<std::size_t>(cvt.len_cvt);
     }
-    return false;
+    Pcm pcm;
+    pcm.rate = spec.freq;
+    pcm.samples.resize(bytes / 2);
+    std::memcpy(pcm.samples.data(), data.data(), pcm.samples.size() * 2);
+    return pcm;
 }
 
 void trimSilence(Pcm& pcm) {
@@ -169,6 +132,28 @@ std::vector<std::string> phrases(const std::string& text) {
     return out;
 }
 
+// The audio converted by SDL to what the mixer plays, kept in `audio`.
+Mix_Chunk* deviceChunk(const Pcm& pcm, std::vector<Uint8>& audio) {
+    int freq = 0, channels = 0;
+    Uint16 format = 0;
+    if (!Mix_QuerySpec(&freq, &format, &channels)) return nullptr;
+    SDL_AudioCVT cvt;
+    int need = SDL_BuildAudioCVT(&cvt, AUDIO_S16SYS, 1, pcm.rate, format, static_cast<Uint8>(channels), freq);
+    if (need < 0) return nullptr;
+    const std::size_t len = pcm.samples.size() * 2;
+    audio.resize(len * static_cast<std::size_t>(cvt.len_mult));
+    std::memcpy(audio.data(), pcm.samples.data(), len);
+    std::size_t bytes = len;
+    if (need > 0) {
+        cvt.buf = audio.data();
+        cvt.len = static_cast<int>(len);
+        if (SDL_ConvertAudio(&cvt) != 0) return nullptr;
+        bytes = static_cast<std::size_t>(cvt.len_cvt);
+    }
+    audio.resize(bytes);  // never shrinks the buffer, so the chunk's pointer stays good
+    return Mix_QuickLoad_RAW(audio.data(), static_cast<Uint32>(bytes));
+}
+
 // What the caller and the worker share. Every field is guarded by `m`.
 struct SpeechChannel::Shared {
     std::mutex m;
@@ -191,7 +176,7 @@ struct SpeechChannel::Shared {
     struct Entry {
         std::string phrase;
         Mix_Chunk* chunk;
-        std::vector<std::uint8_t> wav;
+        std::vector<Uint8> audio;  // in the device's format; the chunk only points into it
     };
     std::map<std::string, std::list<Entry>> caches;  // per voice, most recent first
     static constexpr std::size_t kCacheSize = 160;
@@ -212,8 +197,8 @@ struct SpeechChannel::Shared {
         if (!pcm) return nullptr;
         if (Mix_Chunk* c = cached(phrase, voice)) return c;
         trimSilence(*pcm);
-        Entry e{phrase, nullptr, makeWav(*pcm)};
-        e.chunk = Mix_LoadWAV_RW(SDL_RWFromConstMem(e.wav.data(), static_cast<int>(e.wav.size())), 1);
+        Entry e{phrase, nullptr, {}};
+        e.chunk = deviceChunk(*pcm, e.audio);
         if (!e.chunk) return nullptr;
         auto& cache = caches[voice];
         cache.push_front(std::move(e));

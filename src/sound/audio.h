@@ -84,9 +84,7 @@ private:
     bool skip_ = false;  // set from the window's events, read between them
 };
 
-// A RIFF WAVE file of 16-bit mono PCM.
-std::vector<std::uint8_t> makeWav(const Pcm& pcm);
-// Parses a 16-bit PCM WAVE file (mono or the first channel); nullopt on error.
-bool readWav(const std::vector<std::uint8_t>& bytes, Pcm& out);
+// A WAVE file's sound as 16-bit mono, read and converted by SDL; nullopt on error.
+std::optional<Pcm> loadWav(const std::string& path);
 
 }  // namespace ozn

@@ -99,10 +99,8 @@ std::optional<Pcm> OpenJTalkEngine::synthesize(const std::string& text) const {
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return std::nullopt;
-    std::ifstream f(out, std::ios::binary);
-    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-    Pcm pcm;
-    if (!readWav(bytes, pcm) || pcm.samples.empty()) return std::nullopt;
+    auto pcm = loadWav(out);
+    if (!pcm || pcm->samples.empty()) return std::nullopt;
     return pcm;
 }
 
