@@ -161,6 +161,7 @@ private slots:
 
 void WindowTest::controlTable() {
     Game g;
+    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(g.w->list(1)));  // where play begins
     const double s = g.w->logicalDpiX() / 96.0 / 15.0;
     auto rect = [&](int l, int t, int w, int h) {
         return QRect(qRound(l * s), qRound(t * s), qRound(w * s), qRound(h * s));

@@ -67,6 +67,7 @@ Form1::Form1(WindowServices services, QWidget* parent) : QMainWindow(parent), se
     scroll_ = new QScrollArea(this);
     scroll_->setFrameShape(QFrame::NoFrame);
     scroll_->setWidgetResizable(true);
+    scroll_->setFocusPolicy(Qt::NoFocus);  // the first list takes the focus at start, as always
     scroll_->setWidget(area_);
     setCentralWidget(scroll_);
     ui_ = std::make_unique<QtUi>(this, area_);
