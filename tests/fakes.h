@@ -23,9 +23,11 @@ public:
     std::string printed;              // print area, lines ended by "\n"
     std::string clipboard;
     int events = 0;
+    std::vector<std::string>* journal = nullptr;  // what happened, in order, with the fakes below
 
     Answer msgBox(const std::string& p, const std::string& t, int style) override {
         boxes.push_back({p, t, style});
+        if (journal) journal->push_back("box " + t);
         if (answers.empty()) return style == kStyleYesNo || style == kStyleYesNoQuestion ? Answer::Yes : Answer::Other;
         Answer a = answers.front();
         answers.pop_front();
@@ -41,7 +43,10 @@ public:
     void print(const std::string& t) override { printed += t; }
     void printLine(const std::string& t) override { printed += t + "\n"; }
     void clearPrint() override { printed.clear(); }
-    void processEvents() override { ++events; }
+    void processEvents() override {
+        ++events;
+        if (journal && (journal->empty() || journal->back() != "events")) journal->push_back("events");
+    }
     void setClipboard(const std::string& t) override { clipboard = t; }
 };
 
@@ -84,9 +89,11 @@ class FakeSpeaker : public Speaker {
 public:
     std::vector<std::string> said;
     std::vector<SpeakMode> modes;
+    std::vector<std::string>* journal = nullptr;
     void reading(const std::string& t, SpeakMode m, Topic) override {
         said.push_back(t);
         modes.push_back(m);
+        if (journal) journal->push_back("say " + t);
     }
 };
 
@@ -113,11 +120,13 @@ public:
     int inits = 0, frees = 0;
     int musicEvents = 0;  // how many rounds of events a serviced wait lasts
     bool skipped = false;
+    std::vector<std::string>* journal = nullptr;
     void init() override { ++inits; }
     void free() override { ++frees; }
     void playAndWait(const std::string& path, bool serviceEvents, Ui& ui) override {
         played.push_back(path);
         serviced.push_back(serviceEvents);
+        if (journal) journal->push_back("play " + path.substr(path.rfind('/') + 1));
         skip_ = false;
         for (int i = 0; serviceEvents && i < musicEvents && !skip_; ++i) ui.processEvents();
         skipped = skipped || skip_;

@@ -121,11 +121,15 @@ TEST(DataFiles, FailuresEndTheProgram) {
         {"horsename.txt", "", true, "馬名ファイル読みこみエラーです", "エラー"},
         {"odds.txt", "1 2.0 1.1\r\n2 3.0\r\n", false, "オッズデータ読みこみエラーです。", "error"},
         {"odds.txt", "", true, "オッズデータ読みこみエラーです。", "error"},
+        {"horsename.txt", "", false, "馬名ファイル読みこみエラーです", "エラー"},     // 19 lines
+        {"odds.txt", "", false, "オッズデータ読みこみエラーです。", "error"},         // 19 lines
+        {"horsename.txt", "", false, "馬名ファイル読みこみエラーです", "エラー"},     // 18 and an empty one
     };
-    // 19 lines of race names: too many.
+    // 19 lines: one too many, in each of the three files.
     std::string nineteen;
-    for (int i = 0; i < 19; ++i) nineteen += "R\r\n";
-    cases[1].content = nineteen;
+    for (int i = 0; i < 19; ++i) nineteen += "1 2.0 1.1\r\n";
+    cases[1].content = cases[5].content = cases[6].content = nineteen;
+    cases[7].content = nineteen.substr(0, nineteen.size() - 11) + "\r\n";  // read line by line, it is a 19th
     for (const auto& c : cases) {
         TempDir d;
         writeData(d);

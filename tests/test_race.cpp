@@ -7,6 +7,7 @@
 #include "core/datafiles.h"
 #include "core/lifecycle.h"
 #include "core/random.h"
+#include "core/text.h"
 #include "fakes.h"
 #include "race/race.h"
 #include "tempdir.h"
@@ -75,6 +76,7 @@ TEST(Simulation, FirstThreePlaces) {
         // R3 equal to the second's number passes the favourite over; windows do not cascade.
         {0, 0, {{75, 120}, {7, 18}, {75, 120}, {8, 18}, {8, 120}, {9, 18}}, 7, 8, 9},
         {0, 3, {{75, 120}, {7, 18}, {75, 120}, {8, 18}, {20, 120}, {3, 18}, {10, 18}}, 7, 8, 10},
+        {5, 3, {{75, 120}, {7, 18}, {75, 120}, {8, 18}, {20, 120}, {3, 18}, {10, 18}}, 7, 8, 10},  // 16 run
     };
     GameRecord rec = raceRecord();
     for (const auto& c : cases) {
@@ -158,6 +160,43 @@ TEST(Settlement, EveryKind) {
         EXPECT_EQ(rec.mochikin, 10000 + c.gain) << c.name;
         EXPECT_EQ(printed(s), c.printedText) << c.name;
         EXPECT_EQ(s.announcement, c.announced) << c.name;
+    }
+}
+
+TEST(Settlement, RanksApartFromHorseNumbersAndRealHalves) {
+    struct Case {
+        const char* name;
+        bool reversedRanks;  // horse h is rank 19 - h: 18 is the favourite
+        double winOdds;      // of rank 1, when not 0
+        std::array<int, 3> order;
+        int kind;
+        Horses horses;
+        Money gain;
+        const char* printedText;
+    } cases[] = {
+        // The trio's win factor goes to its lowest number (rank 17), not to the favourite.
+        {"trio", true, 0, {16, 2, 18}, 5, {2, 16, 18}, 10200, "３連副 2番16番18番 102.0倍\n"},
+        // The more popular of a pair takes the win factor, whatever its number.
+        {"quinella", true, 0, {3, 17, 9}, 3, {3, 17}, 3400, "馬連  3番 17番34.0倍\n"},
+        {"wide, the higher number first", true, 0, {17, 5, 9}, 4, {5, 17}, 2400, "ワイド  5番 17番24.倍\n"},
+        // Whole yen from a half: to the even one.
+        {"212.5 yen", false, 2.125, {1, 2, 3}, 1, {1}, 212, "単勝  1番2.125 倍\n"},
+        {"237.5 yen", false, 2.375, {1, 2, 3}, 1, {1}, 238, "単勝  1番2.375 倍\n"},
+    };
+    for (const auto& c : cases) {
+        GameRecord rec = raceRecord();
+        if (c.reversedRanks)
+            for (int h = 1; h <= 18; ++h) rec.ninki[h - 1] = static_cast<std::uint8_t>(19 - h);
+        if (c.winOdds) {
+            rec.tanodds[0] = c.winOdds;
+            rec.tanoddsstr[0] = text::formatOdds(c.winOdds, 3) + " ";
+        }
+        RaceOutcome out = finish(c.order[0], c.order[1], c.order[2]);
+        out.p1 = rec.ninki[out.first - 1], out.p2 = rec.ninki[out.second - 1], out.p3 = rec.ninki[out.third - 1];
+        addTicket(rec, c.kind, c.horses, 100);
+        Settlement s = settle(rec, out);
+        EXPECT_EQ(rec.mochikin, 10000 + c.gain) << c.name;
+        EXPECT_EQ(printed(s), c.printedText) << c.name;
     }
 }
 
@@ -259,6 +298,28 @@ TEST(Flow, OrdinaryRace) {
     EXPECT_GT(f.ui.events, 0);  // the pause let the window breathe, across midnight
 }
 
+TEST(Flow, OrderOfEventsFanfareAndSave) {
+    for (int fanfare : {1, 2}) {
+        Flow f;
+        std::vector<std::string> journal;
+        f.ui.journal = f.speech.journal = f.mp3.journal = &journal;
+        f.rec.fanfare = static_cast<std::uint8_t>(fanfare);
+        f.rng.want(7, 15), f.rng.want(3, 18);                     // scratch 3
+        f.rng.want(8, 15), f.rng.want(4, 18);                     // fall 4
+        f.rng.want(1, 120), f.rng.want(1, 120), f.rng.want(75, 120), f.rng.want(5, 18);
+        ASSERT_EQ(hasso(f.rec, f.ports, f.hooks), HassoResult::NextRace);
+        std::vector<std::string> seen;
+        for (const std::string& e : journal)
+            if (e != "events" || (!seen.empty() && seen.back() == "say 3番除外")) seen.push_back(e);  // the pause after the scratch
+        ASSERT_GE(seen.size(), 7u);
+        EXPECT_EQ(std::vector<std::string>(seen.begin(), seen.begin() + 6),
+                  (std::vector<std::string>{fanfare == 1 ? "play kanto.mp3" : "play kansai.mp3", "say 3番除外", "events",
+                                            "play hasso.mp3", "say 4番落馬", "box 着順結果"}));
+        EXPECT_EQ(f.dir.read("baken.txt"), " 10000 \r\n");  // a race saves nothing
+        EXPECT_FALSE(f.dir.exists("ozn.cfg"));
+    }
+}
+
 TEST(Flow, MoneyCheck) {
     for (Money left : {100, 99}) {
         Flow f;
@@ -274,11 +335,28 @@ TEST(Flow, MoneyCheck) {
         } else {
             EXPECT_EQ(r, HassoResult::GameOver);
             EXPECT_FALSE(f.dir.exists("baken.txt"));
+            EXPECT_FALSE(f.dir.exists("ozn.cfg"));
             EXPECT_EQ(f.ui.printed, "持ち金が100円もなくなっちゃったので終了します\n");
             EXPECT_EQ(f.speech.said.back(), "持ち金が100円もなくなっちゃったので終了します");
             EXPECT_EQ(f.controlons, 0);
         }
     }
+}
+
+TEST(Flow, GameOverPrintsThePayoutFirstAndTheNextGameStartsAfresh) {
+    Flow f;
+    addTicket(f.rec, 1, {1}, 10);
+    f.rec.mochikin = 50;  // 23.5 yen back is not enough
+    f.scriptPlainRace();
+    ASSERT_EQ(hasso(f.rec, f.ports, f.hooks), HassoResult::GameOver);
+    EXPECT_EQ(f.ui.printed, "単勝  1番2.35 倍\n持ち金が100円もなくなっちゃったので終了します\n");
+    EXPECT_EQ(f.rec.mochikin, 74);
+    EXPECT_FALSE(f.dir.exists("ozn.cfg"));
+    f.dir.copyBundledData();
+    GameRecord next;
+    FakeUi ui;
+    ASSERT_TRUE(startUp(next, ui, {f.dir.path(), "", "", ""}, {}));
+    EXPECT_EQ(next.mochikin, 15000);
 }
 
 TEST(Flow, ScratchAndFallAreAnnounced) {

@@ -551,8 +551,19 @@ void WindowTest::escapeSkipsTheMusicAndResultsAreKept() {
     DialogBot bot;
     g.mp3.musicEvents = 1000000;  // music that only Escape ends
     bot.press(QStringLiteral("続行"));
+    g.w->record().voicemode = 1;
+    const Money money = g.w->record().mochikin;
     QTimer::singleShot(300, g.w.get(), [&] {
         QCOMPARE(g.w->raceStatus()->text(), QStringLiteral("レース中"));
+        // While the race runs, the game's commands wait; the voice can change.
+        for (Qt::Key k : {Qt::Key_F2, Qt::Key_F4, Qt::Key_F5, Qt::Key_F6, Qt::Key_F7, Qt::Key_F8, Qt::Key_F9})
+            QTest::keyClick(g.w->raceStatus(), k);
+        for (const char* item : {"mnuhasso", "mnubaken", "mnuracename", "mnumochikin", "mnutanfuku", "mnulook"})
+            g.w->findChild<QAction*>(QString::fromLatin1(item))->trigger();
+        QCOMPARE(int(g.w->record().voicemode), 2);
+        QCOMPARE(g.printed(), QStringList({""}));
+        QVERIFY(bot.seen.empty());
+        QCOMPARE(g.w->record().mochikin, money);  // no tip sheet bought
         QTest::keyClick(g.w->raceStatus(), Qt::Key_Escape);
     });
     QTest::keyClick(g.w.get(), Qt::Key_F2);
@@ -563,6 +574,7 @@ void WindowTest::escapeSkipsTheMusicAndResultsAreKept() {
     // The race is in the history, and F12 shows it line by line.
     QVERIFY(g.w->history());
     QCOMPARE(g.w->history()->meeting(g.w->meeting()).size(), std::size_t(1));
+    g.w->record().voicemode = 1;  // back to the engine the test listens to
     QApplication::setActiveWindow(g.w.get());
     QTest::keyClick(g.w.get(), Qt::Key_F12);
     auto* results = g.w->findChild<QDialog*>(QStringLiteral("results"));

@@ -76,7 +76,9 @@ bool startUp(GameRecord& rec, Ui& ui, const StartupEnv& env, const StartupHooks&
         ui.msgBox("オッズデータ読みこみエラーです。", "error", kStyleNotice);
         return false;
     }
-    const bool writable = !env.installed && folderWritable(rec.apppath);
+    // The folder is probed only when the money comes from the save.
+    const bool fromSave = text::charCount(env.commandLine) < 3;
+    const bool writable = !env.installed && (!fromSave || folderWritable(rec.apppath));
     if (!decideMoney(rec, ui, env, writable)) return false;
     // Settings that cannot be kept beside the program are kept beside the
     // save, or the voice chosen would be forgotten at every start.
