@@ -85,7 +85,10 @@ Form1::Form1(WindowServices services, QWidget* parent) : QMainWindow(parent), se
     setWindowState(Qt::WindowMaximized);
 }
 
-Form1::~Form1() = default;
+Form1::~Form1() {
+    // Closing the window moves the focus; nothing of this window may answer then.
+    disconnect(focusWatch_);
+}
 
 Ports Form1::ports() { return Ports{*ui_, *services_.rng, *services_.clock, *speech_, *services_.mp3}; }
 

@@ -146,6 +146,7 @@ private:
     int textLeftBesideControls_ = 0;
     QPalette normalPalette_;
     QFont baseFont_;
+    QMetaObject::Connection focusWatch_;  // cut first when the window goes
     QPointer<QWidget> focusBeforeRace_;
     ScreenReaderSetting srSetting_ = ScreenReaderSetting::Auto;
     bool srRunning_ = false;

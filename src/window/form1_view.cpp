@@ -85,7 +85,8 @@ void Form1::buildView() {
     wideLists_ = s.value(QStringLiteral("view/wideLists"), false).toBool();
     highContrast_ = s.value(QStringLiteral("view/highContrast"), false).toBool();
     if (highContrast_) QApplication::setPalette(highContrastPalette());
-    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) { followFocus(now); });
+    focusWatch_ =
+        connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) { followFocus(now); });
     layoutControls();
 }
 
