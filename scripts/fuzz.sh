@@ -22,7 +22,7 @@ export ASAN_OPTIONS=detect_leaks=0
 status=0
 for target in datafiles savefiles commandline stake typed; do
   log=build-fuzz/fuzz_$target.log
-  if build-fuzz/fuzz/fuzz_$target -max_total_time="$seconds" -print_final_stats=1 \
+  if build-fuzz/fuzz_$target -max_total_time="$seconds" -print_final_stats=1 \
       -artifact_prefix=build-fuzz/ "$corpus/$target" >"$log" 2>&1; then
     echo "fuzz_$target: $(grep -o 'number_of_executed_units: [0-9]*' "$log" | grep -o '[0-9]*') runs in $seconds s"
   else

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <limits>
 #include <fstream>
 
 #include "core/datafiles.h"
@@ -321,4 +322,13 @@ TEST(Shutdown, FailedWriteKeepsTheOldSave) {
     EXPECT_EQ(s->ui.boxes[0].prompt, "ファイル書きこみエラーです");
     EXPECT_EQ(s->ui.boxes[0].title, "エラー");
     EXPECT_EQ(d.read("baken.txt"), " 999 \r\n");
+}
+
+TEST(DataFiles, TheSaveKeepsEveryYen) {
+    TempDir d;
+    // Past 2^53 a double would round them (found by fuzzing); saturated payouts reach the last one.
+    for (Money m : {Money(15000), Money(9007199254740993LL), std::numeric_limits<Money>::max(), Money(-42)}) {
+        ASSERT_TRUE(writeSaveFile(d.file("baken.txt"), m));
+        EXPECT_EQ(readSaveFile(d.file("baken.txt")), m);
+    }
 }

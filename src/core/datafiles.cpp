@@ -162,6 +162,8 @@ bool loadOdds(GameRecord& rec, const std::string& path) {
 std::optional<Money> readSaveFile(const std::string& path) {
     auto lines = readTextLines(path);
     if (!lines || lines->empty()) return std::nullopt;
+    // Whole yen are read exactly: money beyond 2^53 yen would come back changed.
+    if (auto exact = text::leadingWholeNumber(lines->front())) return *exact;
     auto money = text::roundHalfEven(text::leadingNumber(lines->front()), std::numeric_limits<Money>::min(),
                                      std::numeric_limits<Money>::max());
     if (!money) return std::nullopt;

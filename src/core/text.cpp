@@ -127,6 +127,20 @@ double leadingNumber(std::string_view s) {
     return len == 0 ? 0.0 : toDouble(std::string_view(compact).substr(0, len));
 }
 
+std::optional<std::int64_t> leadingWholeNumber(std::string_view s) {
+    std::string compact;
+    for (char c : s)
+        if (!isBlank(c)) compact += c;
+    std::size_t len = scanNumber(compact);
+    std::string_view number = std::string_view(compact).substr(0, len);
+    if (len == 0 || number.find_first_not_of("+-0123456789") != std::string_view::npos) return std::nullopt;
+    if (number.front() == '+') number.remove_prefix(1);
+    std::int64_t v = 0;
+    auto [end, ec] = std::from_chars(number.data(), number.data() + number.size(), v);
+    if (ec != std::errc() || end != number.data() + number.size()) return std::nullopt;
+    return v;
+}
+
 bool isNumericText(std::string_view s) { return strictNumber(s).has_value(); }
 
 std::optional<double> strictNumber(std::string_view s) {

@@ -21,6 +21,9 @@ std::string charRight(std::string_view s, std::size_t count);
 // The number at the start of a text: blanks anywhere are skipped, then an
 // optional sign, digits, a decimal point and an exponent; 0 when none.
 double leadingNumber(std::string_view s);
+// The same when it is a whole number, read exactly (a double keeps only 53
+// bits); nullopt for a fraction, an exponent or a number beyond 64 bits.
+std::optional<std::int64_t> leadingWholeNumber(std::string_view s);
 // The whole text (surrounding blanks allowed) is one number.
 bool isNumericText(std::string_view s);
 // The whole text must be a number; nullopt otherwise.
