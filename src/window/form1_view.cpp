@@ -7,6 +7,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSettings>
+#include <utility>
 
 #include "window/form1.h"
 #include "window/layout.h"
@@ -42,34 +43,20 @@ protected:
 };
 
 QPalette highContrastPalette() {
+    const QColor black(Qt::black), white(Qt::white), yellow(255, 255, 0), grey(96, 96, 96), dim(160, 160, 160);
+    const std::pair<QPalette::ColorRole, QColor> roles[] = {
+        {QPalette::Window, black},       {QPalette::WindowText, white},      {QPalette::Base, black},
+        {QPalette::AlternateBase, black}, {QPalette::Text, white},           {QPalette::Button, black},
+        {QPalette::ButtonText, yellow},  {QPalette::BrightText, yellow},     {QPalette::Highlight, yellow},
+        {QPalette::HighlightedText, black},
+        {QPalette::Mid, grey},  // a selection without the focus
+        {QPalette::Light, white},        {QPalette::Midlight, grey},         {QPalette::Dark, grey},
+        {QPalette::Shadow, white},       {QPalette::ToolTipBase, black},     {QPalette::ToolTipText, white},
+        {QPalette::PlaceholderText, QColor(192, 192, 192)}};
     QPalette p;
-    const QColor black(Qt::black), white(Qt::white), yellow(255, 255, 0), grey(96, 96, 96);
-    for (auto group : {QPalette::Active, QPalette::Inactive}) {
-        p.setColor(group, QPalette::Window, black);
-        p.setColor(group, QPalette::WindowText, white);
-        p.setColor(group, QPalette::Base, black);
-        p.setColor(group, QPalette::AlternateBase, black);
-        p.setColor(group, QPalette::Text, white);
-        p.setColor(group, QPalette::Button, black);
-        p.setColor(group, QPalette::ButtonText, yellow);
-        p.setColor(group, QPalette::BrightText, yellow);
-        p.setColor(group, QPalette::Highlight, yellow);
-        p.setColor(group, QPalette::HighlightedText, black);
-        p.setColor(group, QPalette::Mid, grey);  // a selection without the focus
-        p.setColor(group, QPalette::Light, white);
-        p.setColor(group, QPalette::Midlight, grey);
-        p.setColor(group, QPalette::Dark, grey);
-        p.setColor(group, QPalette::Shadow, white);
-        p.setColor(group, QPalette::ToolTipBase, black);
-        p.setColor(group, QPalette::ToolTipText, white);
-        p.setColor(group, QPalette::PlaceholderText, QColor(192, 192, 192));
-    }
-    p.setColor(QPalette::Disabled, QPalette::WindowText, QColor(160, 160, 160));
-    p.setColor(QPalette::Disabled, QPalette::Text, QColor(160, 160, 160));
-    p.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(160, 160, 160));
-    p.setColor(QPalette::Disabled, QPalette::Window, black);
-    p.setColor(QPalette::Disabled, QPalette::Base, black);
-    p.setColor(QPalette::Disabled, QPalette::Button, black);
+    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+        for (const auto& [role, colour] : roles) p.setColor(group, role, colour);
+    for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) p.setColor(QPalette::Disabled, role, dim);
     return p;
 }
 
