@@ -31,6 +31,9 @@ else
   export SPEECHD_ADDRESS=unix_socket:/nonexistent SPEECHD_CMD=/bin/false
 fi
 export OZN_SPEECH_LOG=$work/speech.log
+# A copy of the game, so that its settings and save stay out of the build.
+mkdir -p "$work/game"
+cp "$build"/ozn "$build"/*.txt "$build"/*.mp3 "$build"/ozn.html "$work/game/"
 keys=${OZN_KEYS:-"Tab Tab Tab Tab Tab Tab Tab Tab Tab Tab Down Down F6"}
 Xvfb :57 -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
 sleep 1
@@ -43,7 +46,7 @@ dbus-run-session -- bash -c '
     --method org.freedesktop.DBus.Properties.Set org.a11y.Status ScreenReaderEnabled "<${OZN_SCREEN_READER_FLAG:-true}>" >/dev/null
   orca --replace --debug-file="'"$work"'/orca.log" >/dev/null 2>&1 &
   sleep 6
-  QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 "'"$build"'/ozn" 20000 >/dev/null 2>&1 &
+  QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 "'"$work"'/game/ozn" 20000 >/dev/null 2>&1 &
   sleep 4
   # No window manager: the pointer over the window gives it the keyboard.
   xdotool mousemove 640 780 click 1
