@@ -610,7 +610,7 @@ void WindowTest::zoomFocusWideListsAndContrast() {
         QCOMPARE(g.said.back(), std::string("125%"));
         QTest::keyClick(g.w.get(), Qt::Key_0, Qt::ControlModifier);
         QCOMPARE(g.w->zoom(), 100);
-        for (int i = 0; i < controls.size(); ++i) QCOMPARE(controls[i]->geometry(), at100[i]);  // exactly as specified
+        for (int i = 0; i < controls.size(); ++i) QCOMPARE(controls[i]->geometry(), at100[i]);  // exactly the designed layout
         g.w->setZoom(200);
         for (int i = 0; i < controls.size(); ++i) {
             const QRect& r = at100[i];

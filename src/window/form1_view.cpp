@@ -1,5 +1,5 @@
 // How the window looks: zoom, the focus ring, wide lists and high contrast.
-// The specified geometry is the 100 % view; everything else scales from it.
+// The designed layout is the 100 % view; everything else scales from it.
 #include <QApplication>
 #include <QMenu>
 #include <QMenuBar>
