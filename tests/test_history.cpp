@@ -176,9 +176,12 @@ TEST(History, DamagedOrNewerFilesAreMovedAsideAndANewOneBegun) {
 TEST(History, AFolderThatCannotBeWrittenPlaysWithoutHistory) {
     TempDir dir;
     dir.write("ozn", "a file where the folder should be");
-    auto opened = History::open(dir.file("ozn"), "x");
-    EXPECT_FALSE(opened.history);
-    EXPECT_NE(opened.notice.find("記録しません"), std::string::npos);
+    for (const std::string& folder : {dir.file("ozn"), std::string()}) {
+        auto opened = History::open(folder, "x");
+        EXPECT_FALSE(opened.history);
+        EXPECT_NE(opened.notice.find("記録しません"), std::string::npos);
+    }
+    EXPECT_FALSE(std::filesystem::exists("/history.sqlite"));
 }
 
 TEST(History, AKillNeverLosesACommittedRaceNorLeavesHalfOfOne) {

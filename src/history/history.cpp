@@ -188,6 +188,10 @@ RaceRow raceRow(const GameRecord& rec, const RaceOutcome& out, const Settlement&
 
 History::Opened History::open(const std::string& folder, const std::string& stamp) {
     Opened result;
+    if (folder.empty()) {  // no data folder known: never fall back to the root
+        result.notice = "成績を記録する場所がないので、今回は成績を記録しません";
+        return result;
+    }
     std::error_code ec;
     fs::create_directories(folder, ec);
     const std::string path = folder + "/history.sqlite";
