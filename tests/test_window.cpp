@@ -222,6 +222,8 @@ void WindowTest::focusSpeechOnlyOnAChangeOfControl() {
     focus(QEvent::FocusIn, Qt::TabFocusReason);
     focus(QEvent::FocusOut, Qt::ActiveWindowFocusReason);  // a dialog opens
     focus(QEvent::FocusIn, Qt::ActiveWindowFocusReason);   // and closes again
+    focus(QEvent::FocusOut, Qt::MenuBarFocusReason);       // F10: a menu, and back
+    focus(QEvent::FocusIn, Qt::PopupFocusReason);
     focus(QEvent::FocusOut, Qt::TabFocusReason);
     focus(QEvent::FocusIn, Qt::ActiveWindowFocusReason);   // the window itself comes back
     QCOMPARE(g.said, (std::vector<std::string>{"副賞の選択\r\n", "副賞の選択\r\n"}));

@@ -89,13 +89,15 @@ void SelectionList::focusInEvent(QFocusEvent* event) {
     if (!hadCurrent) setCurrentIndex(QModelIndex());
     quiet_ = false;
     // Coming back from a dialog is no change of control: nothing to announce.
-    bool returning = awayToDialog_ && event->reason() == Qt::ActiveWindowFocusReason;
+    bool returning = awayToDialog_;
     awayToDialog_ = false;
     if (!returning) emit focused();
 }
 
 void SelectionList::focusOutEvent(QFocusEvent* event) {
-    awayToDialog_ = event->reason() == Qt::ActiveWindowFocusReason || event->reason() == Qt::PopupFocusReason;
+    // A dialog, a menu or another window: the player has not moved on.
+    const Qt::FocusReason r = event->reason();
+    awayToDialog_ = r == Qt::ActiveWindowFocusReason || r == Qt::PopupFocusReason || r == Qt::MenuBarFocusReason;
     QListWidget::focusOutEvent(event);
 }
 

@@ -33,7 +33,7 @@ private:
     void dropAccessibleRows();
     int kind_;
     bool quiet_ = false;
-    bool awayToDialog_ = false;  // the focus left for another window (a dialog)
+    bool awayToDialog_ = false;  // the focus left for a dialog, a menu or another window
 };
 
 }  // namespace ozn
