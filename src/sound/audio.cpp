@@ -70,28 +70,41 @@ void AudioDevice::close() {
     tried_ = false;
 }
 
-std::optional<Pcm> loadWav(const std::string& path) {
-    SDL_AudioSpec spec{};
-    Uint8* raw = nullptr;
-    Uint32 len = 0;
-    if (!SDL_LoadWAV(path.c_str(), &spec, &raw, &len)) return std::nullopt;
+namespace {
+// SDL converts sound between formats, rates and channel counts; nullopt when
+// it cannot.
+std::optional<std::vector<Uint8>> convert(const Uint8* data, std::size_t len, SDL_AudioFormat fromFormat,
+                                          int fromChannels, int fromRate, SDL_AudioFormat toFormat, int toChannels,
+                                          int toRate) {
     SDL_AudioCVT cvt;
-    int need = SDL_BuildAudioCVT(&cvt, spec.format, spec.channels, spec.freq, AUDIO_S16SYS, 1, spec.freq);
-    std::vector<Uint8> data(need < 0 ? 0 : static_cast<std::size_t>(len) * cvt.len_mult);
-    if (need >= 0) std::memcpy(data.data(), raw, len);
-    SDL_FreeWAV(raw);
+    int need = SDL_BuildAudioCVT(&cvt, fromFormat, static_cast<Uint8>(fromChannels), fromRate, toFormat,
+                                 static_cast<Uint8>(toChannels), toRate);
     if (need < 0) return std::nullopt;
-    std::size_t bytes = len;
+    std::vector<Uint8> out(len * static_cast<std::size_t>(cvt.len_mult));
+    std::memcpy(out.data(), data, len);
     if (need > 0) {
-        cvt.buf = data.data();
+        cvt.buf = out.data();
         cvt.len = static_cast<int>(len);
         if (SDL_ConvertAudio(&cvt) != 0) return std::nullopt;
-        bytes = static_cast<std::size_t>(cvt.len_cvt);
+        len = static_cast<std::size_t>(cvt.len_cvt);
     }
+    out.resize(len);  // never shrinks the buffer's capacity
+    return out;
+}
+}  // namespace
+
+std::optional<Pcm> loadWav(const std::string& path) {
+    SDL_AudioSpec wave{};
+    Uint8* raw = nullptr;
+    Uint32 len = 0;
+    if (!SDL_LoadWAV(path.c_str(), &wave, &raw, &len)) return std::nullopt;
+    auto mono = convert(raw, len, wave.format, wave.channels, wave.freq, AUDIO_S16SYS, 1, wave.freq);
+    SDL_FreeWAV(raw);
+    if (!mono) return std::nullopt;
     Pcm pcm;
-    pcm.rate = spec.freq;
-    pcm.samples.resize(bytes / 2);
-    std::memcpy(pcm.samples.data(), data.data(), pcm.samples.size() * 2);
+    pcm.rate = wave.freq;
+    pcm.samples.resize(mono->size() / 2);
+    std::memcpy(pcm.samples.data(), mono->data(), pcm.samples.size() * 2);
     return pcm;
 }
 
@@ -132,26 +145,17 @@ std::vector<std::string> phrases(const std::string& text) {
     return out;
 }
 
-// The audio converted by SDL to what the mixer plays, kept in `audio`.
+// The audio converted to what the mixer plays, kept in `audio`: the chunk
+// only points into it.
 Mix_Chunk* deviceChunk(const Pcm& pcm, std::vector<Uint8>& audio) {
     int freq = 0, channels = 0;
     Uint16 format = 0;
     if (!Mix_QuerySpec(&freq, &format, &channels)) return nullptr;
-    SDL_AudioCVT cvt;
-    int need = SDL_BuildAudioCVT(&cvt, AUDIO_S16SYS, 1, pcm.rate, format, static_cast<Uint8>(channels), freq);
-    if (need < 0) return nullptr;
-    const std::size_t len = pcm.samples.size() * 2;
-    audio.resize(len * static_cast<std::size_t>(cvt.len_mult));
-    std::memcpy(audio.data(), pcm.samples.data(), len);
-    std::size_t bytes = len;
-    if (need > 0) {
-        cvt.buf = audio.data();
-        cvt.len = static_cast<int>(len);
-        if (SDL_ConvertAudio(&cvt) != 0) return nullptr;
-        bytes = static_cast<std::size_t>(cvt.len_cvt);
-    }
-    audio.resize(bytes);  // never shrinks the buffer, so the chunk's pointer stays good
-    return Mix_QuickLoad_RAW(audio.data(), static_cast<Uint32>(bytes));
+    auto converted = convert(reinterpret_cast<const Uint8*>(pcm.samples.data()), pcm.samples.size() * 2, AUDIO_S16SYS,
+                             1, pcm.rate, format, channels, freq);
+    if (!converted) return nullptr;
+    audio = std::move(*converted);
+    return Mix_QuickLoad_RAW(audio.data(), static_cast<Uint32>(audio.size()));
 }
 
 // What the caller and the worker share. Every field is guarded by `m`.
@@ -324,8 +328,7 @@ bool SpeechChannel::say(const std::string& text, const std::string& voice, const
 }
 
 void SpeechChannel::prefetch(const std::vector<std::string>& texts, const std::string& voice, const Synth& synth) {
-    AudioDevice& device = AudioDevice::instance();
-    if (!device.isOpen() || device.usingDummy()) return;
+    if (!audible()) return;
     std::vector<std::vector<std::string>> parts;
     for (const std::string& t : texts) parts.push_back(phrases(t));
     std::lock_guard lock(shared_->m);
