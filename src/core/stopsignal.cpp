@@ -25,8 +25,6 @@ extern "C" void onStopSignal(int) {
 
 bool stopRequested() { return g_stop.load(std::memory_order_relaxed); }
 
-void requestStop() { onStopSignal(0); }
-
 int installStopSignals() {
     if (g_pipe[0] >= 0) return g_pipe[0];
     if (::pipe2(g_pipe, O_CLOEXEC | O_NONBLOCK) != 0) {

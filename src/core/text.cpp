@@ -119,21 +119,27 @@ std::string charRight(std::string_view s, std::size_t count) {
     return charMid(s, n - count + 1);
 }
 
-double leadingNumber(std::string_view s) {
+namespace {
+// The characters the leading-number reader takes: blanks dropped, then as
+// much as reads as one number ("" when none).
+std::string leadingNumberText(std::string_view s) {
     std::string compact;
     for (char c : s)
         if (!isBlank(c)) compact += c;
-    std::size_t len = scanNumber(compact);
-    return len == 0 ? 0.0 : toDouble(std::string_view(compact).substr(0, len));
+    compact.resize(scanNumber(compact));
+    return compact;
+}
+}  // namespace
+
+double leadingNumber(std::string_view s) {
+    std::string number = leadingNumberText(s);
+    return number.empty() ? 0.0 : toDouble(number);
 }
 
 std::optional<std::int64_t> leadingWholeNumber(std::string_view s) {
-    std::string compact;
-    for (char c : s)
-        if (!isBlank(c)) compact += c;
-    std::size_t len = scanNumber(compact);
-    std::string_view number = std::string_view(compact).substr(0, len);
-    if (len == 0 || number.find_first_not_of("+-0123456789") != std::string_view::npos) return std::nullopt;
+    const std::string text = leadingNumberText(s);
+    std::string_view number = text;
+    if (number.empty() || number.find_first_not_of("+-0123456789") != std::string_view::npos) return std::nullopt;
     if (number.front() == '+') number.remove_prefix(1);
     std::int64_t v = 0;
     auto [end, ec] = std::from_chars(number.data(), number.data() + number.size(), v);

@@ -59,7 +59,6 @@ public:
     ~Statement() { sqlite3_finalize(s_); }
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
-    bool ok() const { return s_ != nullptr; }
     Statement& bind(int i, long long v) {
         sqlite3_bind_int64(s_, i, v);
         return *this;

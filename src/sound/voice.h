@@ -44,13 +44,11 @@ public:
     // While a screen reader runs, it reads list entries, focus and dialogs
     // itself, and the first use starts at the engine it shares (engine 3).
     void setScreenReader(bool on) { screenReader_ = on; }
-    bool screenReader() const { return screenReader_; }
     // Texts the player is likely to hear next (the neighbours of a list's
     // entry): the chosen engine may make them ahead.
     void prefetch(const std::vector<std::string>& texts);
     // Says the last text again: the race, a menu answer, a purchase or an entry.
     void repeat();
-    const std::string& lastText() const { return last_; }
 
 private:
     bool speak(int slot, const std::string& text);
