@@ -160,12 +160,16 @@ bool registerTicket(GameRecord& rec, Ui& ui, int kind, const std::string& select
     return true;
 }
 
+const std::string& kindName(int kind) {
+    static const std::string k[kKinds] = {"単勝", "副賞", "馬連", "ワイド", "３連複", "３連単"};
+    return k[kind - 1];
+}
+
 std::string purchaseSpeech(const Purchase& p) {
-    static const char* const kNames[kKinds] = {"単勝", "副賞", "馬連", "ワイド", "３連複", "３連単"};
     if (p.kind < 1 || p.kind > kKinds) return "";
     std::string horses;
     for (int k = 0; k < horsesPerTicket(p.kind); ++k) horses += std::to_string(p.horses[k]) + "番";
-    return std::string(kNames[p.kind - 1]) + " " + horses + " " + text::plainNumber(p.stake) + "円 買いました";
+    return kindName(p.kind) + " " + horses + " " + text::plainNumber(p.stake) + "円 買いました";
 }
 
 bool tanshobox(GameRecord& rec, Ui& ui, const std::string& s) { return registerTicket(rec, ui, 1, s); }

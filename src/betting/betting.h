@@ -37,6 +37,9 @@ bool sanrentanbox(GameRecord& rec, Ui& ui, const std::string& umamoji);
 // player gives up; returns the selection text to register.
 std::optional<std::string> typedEntry(Ui& ui, int kind);
 
+// The kind's name as the game says it: 単勝, 副賞, 馬連, ワイド, ３連複, ３連単.
+const std::string& kindName(int kind);
+
 // Captions of Label1..Label6 and Command1..Command6.
 const std::string& labelCaption(int kind);
 const std::string& buttonCaption(int kind);

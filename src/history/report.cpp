@@ -1,13 +1,12 @@
 // What the results window shows, and the CSV export.
 #include <fstream>
 
+#include "betting/betting.h"
 #include "core/text.h"
 #include "history/history.h"
 
 namespace ozn {
 namespace {
-
-const char* const kKindNames[6] = {"単勝", "副賞", "馬連", "ワイド", "３連複", "３連単"};
 
 // Percent with one decimal, halves rounded up as the game's odds are; "-"
 // when there is nothing to divide by.
@@ -24,20 +23,18 @@ std::string raceTitle(const RaceRow& r) {
 }
 
 void totalsLines(std::vector<std::string>& out, const std::array<KindTotals, 6>& totals) {
+    auto line = [&out](const std::string& label, const KindTotals& t) {
+        out.push_back(label + " " + std::to_string(t.tickets) + "枚 " + yen(t.stake) + " 払い戻し " + yen(t.returns) +
+                      " 的中率 " + percent(t.hits, t.tickets) + " 回収率 " + percent(t.returns, t.stake));
+    };
     KindTotals all;
     for (int k = 0; k < 6; ++k) {
         const KindTotals& t = totals[k];
         all.tickets += t.tickets, all.hits += t.hits, all.stake += t.stake, all.returns += t.returns;
-        if (t.tickets == 0) continue;
-        out.push_back(std::string(kKindNames[k]) + " " + std::to_string(t.tickets) + "枚 " + yen(t.stake) +
-                      " 払い戻し " + yen(t.returns) + " 的中率 " + percent(t.hits, t.tickets) + " 回収率 " +
-                      percent(t.returns, t.stake));
+        if (t.tickets) line(kindName(k + 1), t);
     }
     if (all.tickets == 0) out.push_back("馬券はまだありません");
-    else
-        out.push_back("合計 " + std::to_string(all.tickets) + "枚 " + yen(all.stake) + " 払い戻し " +
-                      yen(all.returns) + " 的中率 " + percent(all.hits, all.tickets) + " 回収率 " +
-                      percent(all.returns, all.stake));
+    else line("合計", all);
 }
 
 std::string csvField(const std::string& s) {
@@ -78,7 +75,7 @@ std::vector<std::string> reportLines(const History& history, int meeting) {
     out.push_back("■ 最高払い戻し");
     if (auto b = history.best())
         out.push_back(b->race.playedAt + " 第" + std::to_string(b->race.meeting) + "開催 " + raceTitle(b->race) + " " +
-                      kKindNames[b->payout.kind - 1] + " " + b->payout.horses + " " + b->payout.multiplier +
+                      kindName(b->payout.kind) + " " + b->payout.horses + " " + b->payout.multiplier +
                       "倍 " + yen(b->payout.amount));
     else
         out.push_back("まだありません");
@@ -95,7 +92,7 @@ bool writeCsv(const History& history, const std::string& path) {
             for (const PayoutRow& p : r.payouts)
                 if (p.kind == t.kind && p.horses == t.horses) (p.refund ? refunded : paid) += p.amount;
             f << csvField(r.playedAt) << ',' << r.meeting << ',' << r.raceNo << ',' << csvField(r.raceName) << ','
-              << kKindNames[t.kind - 1] << ',' << t.horses << ',' << t.stake << ',' << paid << ',' << refunded
+              << kindName(t.kind) << ',' << t.horses << ',' << t.stake << ',' << paid << ',' << refunded
               << "\r\n";
         }
     f.flush();
