@@ -247,14 +247,19 @@ int History::lastMeeting() const {
     return s.step() ? static_cast<int>(s.integer(0)) : 0;
 }
 
-std::vector<RaceRow> History::races(const char* where, int meeting) const {
+std::vector<RaceRow> History::races(std::optional<int> meeting) const {
     std::vector<RaceRow> out;
     std::map<long long, std::size_t> byId;
-    std::string sql = std::string("SELECT id, played_at, meeting, race_no, race_name, course, scratched, fallen, "
-                                  "finish, lines, money_before, money_after, command_line FROM races ") +
-                      where + " ORDER BY id";
-    Statement s(db_, sql.c_str());
-    if (*where) s.bind(1, meeting);
+    // Only the rows of the races asked for are read, however long the history.
+    const std::string where = meeting ? " WHERE r.meeting = ?" : "";
+    auto query = [&](const std::string& sql) {
+        auto s = std::make_unique<Statement>(db_, sql.c_str());
+        if (meeting) s->bind(1, *meeting);
+        return s;
+    };
+    auto races = query("SELECT id, played_at, meeting, race_no, race_name, course, scratched, fallen, finish, lines, "
+                       "money_before, money_after, command_line FROM races r" + where + " ORDER BY id");
+    Statement& s = *races;
     while (s.step()) {
         RaceRow r;
         r.playedAt = s.text(1);
@@ -272,20 +277,22 @@ std::vector<RaceRow> History::races(const char* where, int meeting) const {
         byId[s.integer(0)] = out.size();
         out.push_back(std::move(r));
     }
-    Statement t(db_, "SELECT race_id, kind, horses, stake FROM tickets ORDER BY rowid");
-    while (t.step())
+    auto tickets = query("SELECT t.race_id, t.kind, t.horses, t.stake FROM tickets t JOIN races r ON r.id = t.race_id" +
+                         where + " ORDER BY t.rowid");
+    for (Statement& t = *tickets; t.step();)
         if (auto it = byId.find(t.integer(0)); it != byId.end())
             out[it->second].tickets.push_back({static_cast<int>(t.integer(1)), t.text(2), t.integer(3)});
-    Statement p(db_, "SELECT race_id, kind, horses, multiplier, amount, refund FROM payouts ORDER BY rowid");
-    while (p.step())
+    auto payouts = query("SELECT p.race_id, p.kind, p.horses, p.multiplier, p.amount, p.refund FROM payouts p "
+                         "JOIN races r ON r.id = p.race_id" + where + " ORDER BY p.rowid");
+    for (Statement& p = *payouts; p.step();)
         if (auto it = byId.find(p.integer(0)); it != byId.end())
             out[it->second].payouts.push_back(
                 {static_cast<int>(p.integer(1)), p.text(2), p.text(3), p.integer(4), p.integer(5) != 0});
     return out;
 }
 
-std::vector<RaceRow> History::meeting(int meeting) const { return races("WHERE meeting = ?", meeting); }
-std::vector<RaceRow> History::allRaces() const { return races("", 0); }
+std::vector<RaceRow> History::meeting(int meeting) const { return races(meeting); }
+std::vector<RaceRow> History::allRaces() const { return races(std::nullopt); }
 
 std::array<KindTotals, 6> History::totals(std::optional<int> meeting) const {
     std::array<KindTotals, 6> t{};

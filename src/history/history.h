@@ -88,7 +88,7 @@ public:
 
 private:
     explicit History(sqlite3* db) : db_(db) {}
-    std::vector<RaceRow> races(const char* where, int meeting) const;
+    std::vector<RaceRow> races(std::optional<int> meeting) const;
     sqlite3* db_;
 };
 
