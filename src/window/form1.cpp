@@ -42,7 +42,6 @@ QString q(const std::string& s) { return QString::fromStdString(s); }
 const QString kStatusStart = QStringLiteral("発走");
 const QString kStatusRunning = QStringLiteral("レース中");
 
-QSettings userSettings() { return QSettings(QStringLiteral("ozn"), QStringLiteral("ozn")); }
 const QString kScreenReaderKey = QStringLiteral("speech/screenReader");
 const char* const kScreenReaderValues[] = {"auto", "on", "off"};
 
@@ -259,6 +258,8 @@ bool Form1::startUp(const StartupEnv& env) {
     return true;
 }
 
+QSettings Form1::userSettings() { return QSettings(QStringLiteral("ozn"), QStringLiteral("ozn")); }
+
 void Form1::watchStopSignals() {
     int fd = installStopSignals();
     if (fd < 0) return;
@@ -277,8 +278,7 @@ void Form1::stopBySignal() {
     stopping_ = true;
     // Whatever waits for the player gives up; the game answers for itself now.
     if (QWidget* popup = QApplication::activePopupWidget()) popup->close();
-    if (QWidget* modal = QApplication::activeModalWidget()) modal->close();
-    QTimer::singleShot(0, this, &Form1::finishStop);
+    finishStop();
 }
 
 void Form1::finishStop() {

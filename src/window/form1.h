@@ -3,6 +3,7 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <QScrollArea>
+#include <QSettings>
 #include <QPushButton>
 #include <array>
 #include <functional>
@@ -129,6 +130,8 @@ private:
     void stopBySignal();
     void finishStop();
     void openHistory(const std::string& folder);
+    // The user's settings (XDG config folder): speech mode and view.
+    static QSettings userSettings();
     void recordRace(const RaceOutcome& out, const Settlement& s);
     Ports ports();
 

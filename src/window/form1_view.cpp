@@ -19,8 +19,6 @@ namespace {
 
 constexpr int kZoomSteps[] = {100, 125, 150, 200, 250, 300};
 
-QSettings userSettings() { return QSettings(QStringLiteral("ozn"), QStringLiteral("ozn")); }
-
 // A ring drawn over the focused control; the control itself keeps its look.
 class FocusRing : public QWidget {
 public:
