@@ -1,6 +1,7 @@
 #pragma once
 // Scripted stand-ins for the outside world.
 #include <deque>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -12,7 +13,13 @@ namespace ozn::test {
 struct Box {
     std::string prompt, title;
     int style;
+    bool operator==(const Box&) const = default;
 };
+inline std::ostream& operator<<(std::ostream& o, const Box& b) {
+    return o << '{' << b.prompt << " | " << b.title << " | " << b.style << '}';
+}
+// The one box expected when `shown`, else none.
+inline std::vector<Box> boxIf(bool shown, const Box& b) { return shown ? std::vector<Box>{b} : std::vector<Box>{}; }
 
 class FakeUi : public Ui {
 public:

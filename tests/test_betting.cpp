@@ -34,9 +34,11 @@ TEST(Store, MergesAndClears) {
     EXPECT_TRUE(b.buy(3, "3番8番 5.0倍(2番人気)", {"100"}));
     EXPECT_TRUE(b.buy(3, "1番2番 5.0倍(2番人気)", {"200"}));
     EXPECT_TRUE(b.buy(3, "3番8番 5.0倍(2番人気)", {"500"}));
+    b.ui.inputs = {"0308"};  // typed: the same ticket as the list's entry
+    EXPECT_TRUE(b.buy(3, typedEntry(b.ui, 3).value_or(""), {"100"}));
     ASSERT_EQ(b.rec.umacount, 2);
     EXPECT_EQ(std::vector<int>({b.rec.umaban1[0], b.rec.umaban2[0], static_cast<int>(b.rec.umakin[0])}),
-              std::vector<int>({3, 8, 600}));
+              std::vector<int>({3, 8, 700}));
     EXPECT_EQ(std::vector<int>({b.rec.umaban1[1], b.rec.umaban2[1], static_cast<int>(b.rec.umakin[1])}),
               std::vector<int>({1, 2, 200}));
     EXPECT_EQ(b.rec.umaban1[2], 0);  // the merged entry was emptied
@@ -85,16 +87,11 @@ TEST(Stake, RefusalsAndAcceptance) {
         EXPECT_EQ(b.rec.tancount, c.bought ? 1 : 0);
         EXPECT_EQ(b.rec.mochikin, 15000 - c.stake);
         EXPECT_EQ(b.rec.tanflag, c.bought ? -1 : 0);
-        std::vector<std::string> messages;
-        for (const Box& box : b.ui.boxes) {
-            messages.push_back(box.prompt);
-            EXPECT_EQ(box.title, "入力エラー");
-            EXPECT_EQ(box.style, kStyleNotice);
-        }
-        EXPECT_EQ(messages, c.messages) << c.answers.front();
+        std::vector<Box> refusals;
+        for (const std::string& m : c.messages) refusals.push_back({m, "入力エラー", kStyleNotice});
+        EXPECT_EQ(b.ui.boxes, refusals) << c.answers.front();
         ASSERT_EQ(b.ui.prompts.size(), c.answers.size());
-        EXPECT_EQ(b.ui.prompts[0].prompt, "金額を入力して下さい。持ち金は 15000円です");
-        EXPECT_EQ(b.ui.prompts[0].title, "6");
+        EXPECT_EQ(b.ui.prompts[0], (Box{"金額を入力して下さい。持ち金は 15000円です", "6", 0}));
         if (!c.bought) {
             EXPECT_EQ(b.rec.kingaku, "");
             EXPECT_EQ(b.rec.bakenkind, 0);
@@ -110,14 +107,9 @@ TEST(Registration, MoneyCheck) {
             const char* sel[] = {"1番", "1番", "1番2番 ", "1番2番 ", "1番2番3番 ", "1番2番3番 "};
             bool bought = b.buy(kind, sel[kind - 1], {"100"});
             EXPECT_EQ(bought, money == 100);
-            if (money == 99) {
-                ASSERT_EQ(b.ui.boxes.size(), 1u);
-                EXPECT_EQ(b.ui.boxes[0].prompt, "持ち金が100円以下です");
-                EXPECT_EQ(b.ui.boxes[0].title, "持ち金");
-                EXPECT_TRUE(b.ui.prompts.empty());
-            } else {
-                EXPECT_EQ(b.rec.mochikin, 0);
-            }
+            EXPECT_EQ(b.ui.boxes, boxIf(money == 99, {"持ち金が100円以下です", "持ち金", kStyleNotice}));
+            EXPECT_EQ(b.ui.prompts.size(), money == 99 ? 0u : 1u);
+            EXPECT_EQ(b.rec.mochikin, money == 99 ? 99 : 0);
         }
     }
 }
@@ -156,16 +148,9 @@ TEST(Registration, SelectionTexts) {
         bool bought = b.buy(c.kind, c.selection, {"100"});
         EXPECT_EQ(bought, c.bought) << c.selection;
         EXPECT_EQ(ticketCount(b.rec, c.kind), c.bought ? 1 : 0) << c.selection;
-        if (c.bought) {
-            EXPECT_EQ(ticketHorses(b.rec, c.kind, 0), c.horses) << c.selection;
-            EXPECT_TRUE(b.ui.boxes.empty());
-        } else {
-            ASSERT_EQ(b.ui.boxes.size(), 1u) << c.selection;
-            EXPECT_EQ(b.ui.boxes[0].prompt, "1から18の番号で指定して下さい");
-            EXPECT_EQ(b.ui.boxes[0].title, c.title) << c.selection;
-            EXPECT_EQ(b.ui.boxes[0].style, c.style) << c.selection;
-            EXPECT_TRUE(b.ui.prompts.empty());  // refused before the stake dialog
-        }
+        EXPECT_EQ(ticketHorses(b.rec, c.kind, 0), c.horses) << c.selection;
+        EXPECT_EQ(b.ui.boxes, boxIf(!c.bought, {"1から18の番号で指定して下さい", c.title, c.style})) << c.selection;
+        EXPECT_EQ(b.ui.prompts.size(), c.bought ? 1u : 0u) << c.selection;  // refused before the stake dialog
     }
 }
 
@@ -187,8 +172,7 @@ TEST(Registration, FullStoreStillMergesHeldSelections) {
     std::size_t boxes = b.ui.boxes.size();
     EXPECT_FALSE(b.buy(5, "4番5番6番 ", {"100"}));
     ASSERT_EQ(b.ui.boxes.size(), boxes + 1);
-    EXPECT_EQ(b.ui.boxes.back().prompt, "この馬券はこれ以上買えません");
-    EXPECT_EQ(b.ui.boxes.back().title, "入力エラー");
+    EXPECT_EQ(b.ui.boxes.back(), (Box{"この馬券はこれ以上買えません", "入力エラー", kStyleNotice}));
     EXPECT_EQ(b.rec.sanrenpukucount, kTrios);
 }
 
@@ -235,25 +219,9 @@ TEST(TypedEntry, PerList) {
         FakeUi ui;
         ui.inputs.assign(c.answers.begin(), c.answers.end());
         EXPECT_EQ(typedEntry(ui, c.kind), c.selection) << c.answers.front();
-        EXPECT_EQ(static_cast<int>(ui.boxes.size()), c.refusals) << c.answers.front();
-        for (const Box& box : ui.boxes) {
-            EXPECT_EQ(box.prompt, "1から18の数字を入れて下さい");
-            EXPECT_EQ(box.title, "入力エラー");
-        }
-        EXPECT_EQ(ui.prompts.front().prompt, prompts[c.kind - 1]);
-        EXPECT_EQ(ui.prompts.front().title, "");
+        EXPECT_EQ(ui.boxes, std::vector<Box>(c.refusals, {"1から18の数字を入れて下さい", "入力エラー", kStyleNotice}));
+        EXPECT_EQ(ui.prompts.front(), (Box{prompts[c.kind - 1], "", 0}));
     }
-}
-
-TEST(TypedEntry, MergesWithAListPurchase) {
-    Bet b;
-    ASSERT_TRUE(b.buy(3, "7番15番 12.5倍(3番人気)", {"200"}));
-    b.ui.inputs = {"0715"};
-    auto sel = typedEntry(b.ui, 3);
-    ASSERT_TRUE(sel);
-    ASSERT_TRUE(b.buy(3, *sel, {"300"}));
-    EXPECT_EQ(b.rec.umacount, 1);
-    EXPECT_EQ(b.rec.umakin[0], 500);
 }
 
 TEST(Lists, PageKeys) {

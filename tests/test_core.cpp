@@ -49,32 +49,24 @@ std::unique_ptr<Started> start(const TempDir& d, const std::string& cmd = "", co
 }  // namespace
 
 TEST(DataFiles, OddsLines) {
-    struct Case { const char* line; const char* win; double tan, fuku; const char* f1; const char* f2; } cases[] = {
-        {"3 12 4", "12 ", 12, 4, "5.0", "4.5"},
-        {"1 2.5 1.3", "2.5 ", 2.5, 1.3, "1.6", "1.4"},
-        {"2 3.1 2", "3.1 ", 3.1, 2, "2.5", "2.3"},
-        {"1.5", "", 0, 1.5, "1.9", "1.7"},          // no blank: all of it is the place field
-        {"7  9.9", " ", 0, 9.9, "12.4", "11.2"},    // the win field ends at the second blank
+    struct Case { const char* line; bool ok; const char* win = nullptr; double tan = 0, fuku = 0; const char* f1 = ""; const char* f2 = ""; } cases[] = {
+        {"3 12 4", true, "12 ", 12, 4, "5.0", "4.5"},
+        {"1 2.5 1.3", true, "2.5 ", 2.5, 1.3, "1.6", "1.4"},
+        {"2 3.1 2", true, "3.1 ", 3.1, 2, "2.5", "2.3"},
+        {"1.5", true, "", 0, 1.5, "1.9", "1.7"},          // no blank: all of it is the place field
+        {"7  9.9", true, " ", 0, 9.9, "12.4", "11.2"},    // the win field ends at the second blank
+        {"1 2.5", false},  // exactly one blank
+        {"1 1e999 2", false}, {"1 2 1e999", false}, {"1 -3 2", false}, {"1 3 -0.1", false},
+        {"1 100000 2", false}, {"1 2 99999.95", false}, {"1 99999.9 99999.9", true}, {"1 0 0", true},
     };
     for (const auto& c : cases) {
         GameRecord rec;
-        ASSERT_TRUE(parseOddsLine(rec, 0, c.line)) << c.line;
+        EXPECT_EQ(parseOddsLine(rec, 0, c.line), c.ok) << c.line;
+        if (!c.win) continue;
         EXPECT_EQ(rec.tanoddsstr[0], c.win) << c.line;
         EXPECT_DOUBLE_EQ(rec.tanodds[0], c.tan) << c.line;
         EXPECT_DOUBLE_EQ(rec.fukuodds[0], c.fuku) << c.line;
-        EXPECT_EQ(rec.fukuodds1str[0], c.f1) << c.line;
-        EXPECT_EQ(rec.fukuodds2str[0], c.f2) << c.line;
-    }
-    struct Bad { const char* line; bool ok; } bounds[] = {
-        {"1 2.5", false},  // exactly one blank
-        {"1 1e999 2", false}, {"1 2 1e999", false},
-        {"1 -3 2", false}, {"1 3 -0.1", false},
-        {"1 100000 2", false}, {"1 2 99999.95", false},
-        {"1 99999.9 99999.9", true}, {"1 0 0", true},
-    };
-    for (const auto& b : bounds) {
-        GameRecord rec;
-        EXPECT_EQ(parseOddsLine(rec, 0, b.line), b.ok) << b.line;
+        EXPECT_EQ(rec.fukuodds1str[0] + "|" + rec.fukuodds2str[0], std::string(c.f1) + "|" + c.f2) << c.line;
     }
 }
 
@@ -109,39 +101,29 @@ TEST(DataFiles, Encodings) {
 }
 
 TEST(DataFiles, FailuresEndTheProgram) {
-    struct Case {
-        const char* file;
-        std::string content;  // "" with remove = true: missing
-        bool remove;
-        const char* message;
-        const char* title;
-    };
-    Case cases[] = {
-        {"race.txt", "", true, "レース名ファイル読みこみエラーです", "エラー"},
-        {"race.txt", "", false, "レース名ファイル読みこみエラーです", "エラー"},  // 19 lines, below
-        {"horsename.txt", "", true, "馬名ファイル読みこみエラーです", "エラー"},
-        {"odds.txt", "1 2.0 1.1\r\n2 3.0\r\n", false, "オッズデータ読みこみエラーです。", "error"},
-        {"odds.txt", "", true, "オッズデータ読みこみエラーです。", "error"},
-        {"horsename.txt", "", false, "馬名ファイル読みこみエラーです", "エラー"},     // 19 lines
-        {"odds.txt", "", false, "オッズデータ読みこみエラーです。", "error"},         // 19 lines
-        {"horsename.txt", "", false, "馬名ファイル読みこみエラーです", "エラー"},     // 18 and an empty one
-    };
-    // 19 lines: one too many, in each of the three files.
-    std::string nineteen;
+    std::string nineteen;  // one line too many
     for (int i = 0; i < 19; ++i) nineteen += "1 2.0 1.1\r\n";
-    cases[1].content = cases[5].content = cases[6].content = nineteen;
-    cases[7].content = nineteen.substr(0, nineteen.size() - 11) + "\r\n";  // read line by line, it is a 19th
+    const std::string missing;  // no file at all
+    const char *race = "レース名ファイル読みこみエラーです", *horse = "馬名ファイル読みこみエラーです",
+               *odds = "オッズデータ読みこみエラーです。";
+    struct Case { const char* file; std::string content; const char* message; const char* title; } cases[] = {
+        {"race.txt", missing, race, "エラー"},
+        {"race.txt", nineteen, race, "エラー"},
+        {"horsename.txt", missing, horse, "エラー"},
+        {"horsename.txt", nineteen, horse, "エラー"},
+        {"horsename.txt", nineteen.substr(0, nineteen.size() - 11) + "\r\n", horse, "エラー"},  // 18 and an empty 19th
+        {"odds.txt", "1 2.0 1.1\r\n2 3.0\r\n", odds, "error"},
+        {"odds.txt", missing, odds, "error"},
+        {"odds.txt", nineteen, odds, "error"},
+    };
     for (const auto& c : cases) {
         TempDir d;
         writeData(d);
-        if (c.remove) std::filesystem::remove(d.file(c.file));
+        if (c.content == missing) std::filesystem::remove(d.file(c.file));
         else d.write(c.file, c.content);
         auto s = start(d);
         EXPECT_FALSE(s->ok) << c.file;
-        ASSERT_EQ(s->ui.boxes.size(), 1u) << c.file;
-        EXPECT_EQ(s->ui.boxes[0].prompt, c.message);
-        EXPECT_EQ(s->ui.boxes[0].title, c.title);
-        EXPECT_EQ(s->ui.boxes[0].style, kStyleNotice);
+        EXPECT_EQ(s->ui.boxes, (std::vector<Box>{{c.message, c.title, kStyleNotice}})) << c.file;
         EXPECT_EQ(s->cards, 0);
         EXPECT_FALSE(d.exists("baken.txt"));
     }
@@ -199,25 +181,14 @@ TEST(Startup, Money) {
         if (!c.save.empty()) d.write("baken.txt", c.save);
         auto s = start(d, c.cmd);
         EXPECT_EQ(s->ok, c.ok) << c.cmd << "|" << c.save;
+        EXPECT_EQ(s->ui.boxes.empty(), c.ok);
         if (!c.ok) {
-            ASSERT_EQ(s->ui.boxes.size(), 1u);
-            EXPECT_EQ(s->ui.boxes[0].prompt, "100円以上300000円以下に設定してください");
-            EXPECT_EQ(s->ui.boxes[0].title, "エラー");
+            EXPECT_EQ(s->ui.boxes[0], (Box{"100円以上300000円以下に設定してください", "エラー", kStyleNotice}));
             continue;
         }
         EXPECT_EQ(s->rec.mochikin, c.money) << c.cmd << "|" << c.save;
         EXPECT_EQ(s->rec.bakenpath.empty(), !c.fromSave);
     }
-}
-
-TEST(Startup, AStaleSaveTemporaryIsRemoved) {
-    TempDir d;
-    writeData(d);
-    d.write("baken.txt", " 4200 \r\n");
-    d.write("baken.txt.tmp", " 99");  // a save killed half-way
-    auto s = start(d);
-    EXPECT_EQ(s->rec.mochikin, 4200);
-    EXPECT_FALSE(d.exists("baken.txt.tmp"));
 }
 
 TEST(Startup, SaveAndSettingsLeaveAClosedOrInstalledProgramFolder) {
@@ -242,6 +213,7 @@ TEST(Startup, SaveAndSettingsLeaveAClosedOrInstalledProgramFolder) {
         const std::string folder[] = {d.path(), temp.path(), home.file("ozn")};
         std::filesystem::create_directories(folder[c.where]);
         std::ofstream(folder[c.where] + "/baken.txt") << " 4200 \r\n";
+        std::ofstream(folder[c.where] + "/baken.txt.tmp") << " 99";  // a save killed half-way
         GameRecord rec;
         FakeUi ui;
         StartupEnv env{d.path(), "", c.withTemp ? temp.path() : "", home.file("ozn"), c.installed};
@@ -249,9 +221,8 @@ TEST(Startup, SaveAndSettingsLeaveAClosedOrInstalledProgramFolder) {
         EXPECT_EQ(rec.bakenpath, folder[c.where] + "/baken.txt");
         EXPECT_EQ(settingsPath(rec), folder[c.where] + "/ozn.cfg");
         EXPECT_EQ(rec.mochikin, 4200);
-        if (!c.readOnly) {
-            EXPECT_EQ(d.read("test.txt"), c.installed ? "not a probe" : "");
-        }
+        EXPECT_FALSE(std::filesystem::exists(folder[c.where] + "/baken.txt.tmp"));  // removed at start
+        EXPECT_EQ(c.readOnly ? "" : d.read("test.txt"), c.installed ? "not a probe" : "");  // no probe left
     }
 }
 
@@ -279,12 +250,14 @@ TEST(Shutdown, CloseRequestAndEndProcedure) {
         Answer answer;
         CloseResult result;
         const char* save;  // expected content, nullptr: no file
+        bool blocked = false;  // the new save cannot be made
     } cases[] = {
         {15000, "", Answer::Yes, CloseResult::Close, " 15000 \r\n"},
         {15000, "", Answer::No, CloseResult::Stay, " 999 \r\n"},  // declined: old save kept
         {80, "", Answer::Yes, CloseResult::GameOver, nullptr},     // below 100: deleted
         {100, "", Answer::Yes, CloseResult::Close, " 100 \r\n"},
         {5000, "1000", Answer::Yes, CloseResult::Close, " 999 \r\n"},  // command-line money: no save
+        {20000, "", Answer::Yes, CloseResult::WriteFailed, " 999 \r\n", true},  // the old save is kept
     };
     for (const auto& c : cases) {
         TempDir d;
@@ -292,36 +265,21 @@ TEST(Shutdown, CloseRequestAndEndProcedure) {
         d.write("baken.txt", " 999 \r\n");
         auto s = start(d, c.cmd);
         ASSERT_TRUE(s->ok);
+        if (c.blocked) std::filesystem::create_directory(d.file("baken.txt.tmp"));
         s->rec.mochikin = c.money;
         s->rec.voicemode = 3;
         s->ui.answers = {c.answer};
         FakeMp3 mp3;
         EXPECT_EQ(closeRequest(s->rec, s->ui, mp3), c.result) << c.money;
         EXPECT_EQ(d.read("ozn.cfg"), "3\r\n");  // written whatever the answer
-        ASSERT_FALSE(s->ui.boxes.empty());
-        EXPECT_EQ(s->ui.boxes[0].prompt, "終了しますか?");
-        EXPECT_EQ(s->ui.boxes[0].title, "");
-        EXPECT_EQ(s->ui.boxes[0].style, kStyleYesNoQuestion);
+        std::vector<Box> boxes{{"終了しますか?", "", kStyleYesNoQuestion}};
+        if (c.blocked) boxes.push_back({"ファイル書きこみエラーです", "エラー", kStyleNotice});
+        EXPECT_EQ(s->ui.boxes, boxes);
         EXPECT_EQ(mp3.frees, c.answer == Answer::Yes ? 1 : 0);
         if (c.save) EXPECT_EQ(d.read("baken.txt"), c.save);
         else EXPECT_FALSE(d.exists("baken.txt"));
-        EXPECT_FALSE(d.exists("baken.txt.tmp"));
+        EXPECT_EQ(d.exists("baken.txt.tmp"), c.blocked);
     }
-}
-
-TEST(Shutdown, FailedWriteKeepsTheOldSave) {
-    TempDir d;
-    writeData(d);
-    d.write("baken.txt", " 999 \r\n");
-    auto s = start(d);
-    std::filesystem::create_directory(d.file("baken.txt.tmp"));  // the new file cannot be made
-    s->rec.mochikin = 20000;
-    FakeMp3 mp3;
-    EXPECT_EQ(endshori(s->rec, s->ui, mp3), EndResult::WriteFailed);
-    ASSERT_EQ(s->ui.boxes.size(), 1u);
-    EXPECT_EQ(s->ui.boxes[0].prompt, "ファイル書きこみエラーです");
-    EXPECT_EQ(s->ui.boxes[0].title, "エラー");
-    EXPECT_EQ(d.read("baken.txt"), " 999 \r\n");
 }
 
 TEST(DataFiles, TheSaveKeepsEveryYen) {

@@ -127,6 +127,8 @@ TEST(Settlement, EveryKind) {
         Money gain;
         const char* printedText;
         const char* announced;
+        bool reversedRanks = false;  // horse h is rank 19 - h: 18 is the favourite
+        double winOdds = 0;          // of rank 1, when not 0
     } cases[] = {
         {"no ticket", finish(1, 2, 3), 0, {}, 0, 0, "", ""},
         {"win 2.35", finish(1, 2, 3), 1, {1}, 100, 235, "単勝  1番2.35 倍\n", "単勝  1番2.35 倍\r\n"},
@@ -145,58 +147,40 @@ TEST(Settlement, EveryKind) {
         {"trifecta exact", finish(2, 1, 3), 6, {2, 1, 3}, 100, 1800, "３連探 2番1番3番 18.0倍\n",
          "３連探 2番1番3番 18.0倍"},
         {"trifecta wrong order", finish(2, 1, 3), 6, {1, 2, 3}, 100, 0, "", ""},
-        {"fallen horse", [] { auto o = finish(1, 2, 3, 0, 9); return o; }(), 1, {9}, 100, 0, "", ""},
+        {"fallen horse", finish(1, 2, 3, 0, 9), 1, {9}, 100, 0, "", ""},
         {"scratched win", finish(1, 2, 3, 9), 1, {9}, 300, 300, "", ""},
         {"scratched place", finish(1, 2, 3, 9), 2, {9}, 300, 300, "", ""},
         {"scratched quinella", finish(1, 2, 3, 9), 3, {1, 9}, 300, 300, "", ""},
         {"scratched wide", finish(1, 2, 3, 9), 4, {2, 9}, 300, 300, "", ""},
         {"scratched trio", finish(1, 2, 3, 9), 5, {1, 2, 9}, 300, 300, "", ""},
         {"scratched trifecta", finish(1, 2, 3, 9), 6, {9, 1, 2}, 300, 300, "", ""},
-    };
-    for (const auto& c : cases) {
-        GameRecord rec = raceRecord();
-        if (c.kind) addTicket(rec, c.kind, c.horses, c.stake);
-        Settlement s = settle(rec, c.out);
-        EXPECT_EQ(rec.mochikin, 10000 + c.gain) << c.name;
-        EXPECT_EQ(printed(s), c.printedText) << c.name;
-        EXPECT_EQ(s.announcement, c.announced) << c.name;
-    }
-}
-
-TEST(Settlement, RanksApartFromHorseNumbersAndRealHalves) {
-    struct Case {
-        const char* name;
-        bool reversedRanks;  // horse h is rank 19 - h: 18 is the favourite
-        double winOdds;      // of rank 1, when not 0
-        std::array<int, 3> order;
-        int kind;
-        Horses horses;
-        Money gain;
-        const char* printedText;
-    } cases[] = {
-        // The trio's win factor goes to its lowest number (rank 17), not to the favourite.
-        {"trio", true, 0, {16, 2, 18}, 5, {2, 16, 18}, 10200, "３連副 2番16番18番 102.0倍\n"},
-        // The more popular of a pair takes the win factor, whatever its number.
-        {"quinella", true, 0, {3, 17, 9}, 3, {3, 17}, 3400, "馬連  3番 17番34.0倍\n"},
-        {"wide, the higher number first", true, 0, {17, 5, 9}, 4, {5, 17}, 2400, "ワイド  5番 17番24.倍\n"},
+        // Ranks apart from numbers: the trio's win factor goes to its lowest
+        // number (rank 17), not to the favourite; in a pair the more popular
+        // one takes it, whatever its number.
+        {"trio", finish(16, 2, 18), 5, {2, 16, 18}, 100, 10200, "３連副 2番16番18番 102.0倍\n",
+         "\r\n３連副 2番16番18番 102.0倍\r\n", true},
+        {"quinella", finish(3, 17, 9), 3, {3, 17}, 100, 3400, "馬連  3番 17番34.0倍\n", "\r\n馬連  3番 17番34.0倍\r\n",
+         true},
+        {"wide, the higher number first", finish(17, 5, 9), 4, {5, 17}, 100, 2400, "ワイド  5番 17番24.倍\n",
+         "ワイド  5番 17番24.倍", true},
         // Whole yen from a half: to the even one.
-        {"212.5 yen", false, 2.125, {1, 2, 3}, 1, {1}, 212, "単勝  1番2.125 倍\n"},
-        {"237.5 yen", false, 2.375, {1, 2, 3}, 1, {1}, 238, "単勝  1番2.375 倍\n"},
+        {"212.5 yen", finish(1, 2, 3), 1, {1}, 100, 212, "単勝  1番2.125 倍\n", "単勝  1番2.125 倍\r\n", false,
+         2.125},
+        {"237.5 yen", finish(1, 2, 3), 1, {1}, 100, 238, "単勝  1番2.375 倍\n", "単勝  1番2.375 倍\r\n", false,
+         2.375},
     };
     for (const auto& c : cases) {
         GameRecord rec = raceRecord();
         if (c.reversedRanks)
             for (int h = 1; h <= 18; ++h) rec.ninki[h - 1] = static_cast<std::uint8_t>(19 - h);
-        if (c.winOdds) {
-            rec.tanodds[0] = c.winOdds;
-            rec.tanoddsstr[0] = text::formatOdds(c.winOdds, 3) + " ";
-        }
-        RaceOutcome out = finish(c.order[0], c.order[1], c.order[2]);
+        if (c.winOdds) rec.tanodds[0] = c.winOdds, rec.tanoddsstr[0] = text::formatOdds(c.winOdds, 3) + " ";
+        RaceOutcome out = c.out;
         out.p1 = rec.ninki[out.first - 1], out.p2 = rec.ninki[out.second - 1], out.p3 = rec.ninki[out.third - 1];
-        addTicket(rec, c.kind, c.horses, 100);
+        if (c.kind) addTicket(rec, c.kind, c.horses, c.stake);
         Settlement s = settle(rec, out);
         EXPECT_EQ(rec.mochikin, 10000 + c.gain) << c.name;
         EXPECT_EQ(printed(s), c.printedText) << c.name;
+        EXPECT_EQ(s.announcement, c.announced) << c.name;
     }
 }
 
@@ -305,7 +289,7 @@ TEST(Flow, OrderOfEventsFanfareAndSave) {
         f.ui.journal = f.speech.journal = f.mp3.journal = &journal;
         f.rec.fanfare = static_cast<std::uint8_t>(fanfare);
         f.rng.want(7, 15), f.rng.want(3, 18);                     // scratch 3
-        f.rng.want(8, 15), f.rng.want(4, 18);                     // fall 4
+        f.rng.want(8, 15), f.rng.want(3, 18), f.rng.want(4, 18);  // fall: 3 again, then 4
         f.rng.want(1, 120), f.rng.want(1, 120), f.rng.want(75, 120), f.rng.want(5, 18);
         ASSERT_EQ(hasso(f.rec, f.ports, f.hooks), HassoResult::NextRace);
         std::vector<std::string> seen;
@@ -314,61 +298,43 @@ TEST(Flow, OrderOfEventsFanfareAndSave) {
         ASSERT_GE(seen.size(), 7u);
         EXPECT_EQ(std::vector<std::string>(seen.begin(), seen.begin() + 6),
                   (std::vector<std::string>{fanfare == 1 ? "play kanto.mp3" : "play kansai.mp3", "say 3番除外", "events",
-                                            "play hasso.mp3", "say 4番落馬", "box 着順結果"}));
+                                            "play hasso.mp3", "say 4番落馬", "box 着順結果"}));  // never the scratched one
+        EXPECT_NE(f.ui.boxes[0].prompt.find("3番は除外により変換"), std::string::npos);
         EXPECT_EQ(f.dir.read("baken.txt"), " 10000 \r\n");  // a race saves nothing
         EXPECT_FALSE(f.dir.exists("ozn.cfg"));
     }
 }
 
-TEST(Flow, MoneyCheck) {
-    for (Money left : {100, 99}) {
+TEST(Flow, MoneyCheckAndGameOver) {
+    const char* over = "持ち金が100円もなくなっちゃったので終了します";
+    struct Case { Money left, winStake; HassoResult result; std::string printed, said; Money after; } cases[] = {
+        // No ticket, no payout line.
+        {100, 0, HassoResult::NextRace, " 9900円減りました\n残り持ち金は 100円です\n",
+         " 9900円減りました残り持ち金は 100円です", 100},
+        {99, 0, HassoResult::GameOver, over + std::string("\n"), over, 99},
+        // 23.5 yen back is not enough: the payout is shown and said first.
+        {50, 10, HassoResult::GameOver, "単勝  1番2.35 倍\n" + (over + std::string("\n")),
+         "単勝  1番2.35 倍\r\n" + std::string(over), 74},
+    };
+    for (const auto& c : cases) {
         Flow f;
-        f.rec.mochikin = left;
-        f.rec.mochikinmae = 10000;
+        if (c.winStake) addTicket(f.rec, 1, {1}, c.winStake);
+        f.rec.mochikin = c.left;
         f.scriptPlainRace();
-        HassoResult r = hasso(f.rec, f.ports, f.hooks);
-        if (left == 100) {
-            EXPECT_EQ(r, HassoResult::NextRace);
-            EXPECT_TRUE(f.dir.exists("baken.txt"));
-            EXPECT_NE(f.ui.printed.find(" 9900円減りました"), std::string::npos);
-            EXPECT_EQ(f.speech.said.back(), " 9900円減りました残り持ち金は 100円です");  // no ticket, no payout line
-        } else {
-            EXPECT_EQ(r, HassoResult::GameOver);
-            EXPECT_FALSE(f.dir.exists("baken.txt"));
-            EXPECT_FALSE(f.dir.exists("ozn.cfg"));
-            EXPECT_EQ(f.ui.printed, "持ち金が100円もなくなっちゃったので終了します\n");
-            EXPECT_EQ(f.speech.said.back(), "持ち金が100円もなくなっちゃったので終了します");
-            EXPECT_EQ(f.controlons, 0);
-        }
+        ASSERT_EQ(hasso(f.rec, f.ports, f.hooks), c.result) << c.left;
+        EXPECT_EQ(f.ui.printed, c.printed);
+        EXPECT_EQ(f.rec.mochikin, c.after);
+        EXPECT_EQ(f.speech.said.back(), c.said);
+        EXPECT_FALSE(f.dir.exists("ozn.cfg"));
+        EXPECT_EQ(f.dir.exists("baken.txt"), c.result == HassoResult::NextRace);
+        EXPECT_EQ(f.controlons, c.result == HassoResult::NextRace ? 1 : 0);
+        if (c.result != HassoResult::GameOver) continue;
+        f.dir.copyBundledData();  // the next game starts afresh
+        GameRecord next;
+        FakeUi ui;
+        ASSERT_TRUE(startUp(next, ui, {f.dir.path(), "", "", ""}, {}));
+        EXPECT_EQ(next.mochikin, 15000);
     }
-}
-
-TEST(Flow, GameOverPrintsThePayoutFirstAndTheNextGameStartsAfresh) {
-    Flow f;
-    addTicket(f.rec, 1, {1}, 10);
-    f.rec.mochikin = 50;  // 23.5 yen back is not enough
-    f.scriptPlainRace();
-    ASSERT_EQ(hasso(f.rec, f.ports, f.hooks), HassoResult::GameOver);
-    EXPECT_EQ(f.ui.printed, "単勝  1番2.35 倍\n持ち金が100円もなくなっちゃったので終了します\n");
-    EXPECT_EQ(f.rec.mochikin, 74);
-    EXPECT_FALSE(f.dir.exists("ozn.cfg"));
-    f.dir.copyBundledData();
-    GameRecord next;
-    FakeUi ui;
-    ASSERT_TRUE(startUp(next, ui, {f.dir.path(), "", "", ""}, {}));
-    EXPECT_EQ(next.mochikin, 15000);
-}
-
-TEST(Flow, ScratchAndFallAreAnnounced) {
-    Flow f;
-    f.rng.want(7, 15), f.rng.want(3, 18);  // scratch 3
-    f.rng.want(8, 15), f.rng.want(3, 18), f.rng.want(4, 18);  // fall: 3 again, then 4
-    f.rng.want(1, 120), f.rng.want(1, 120), f.rng.want(75, 120), f.rng.want(5, 18);
-    hasso(f.rec, f.ports, f.hooks);
-    ASSERT_GE(f.speech.said.size(), 3u);
-    EXPECT_EQ(f.speech.said[0], "3番除外");
-    EXPECT_EQ(f.speech.said[1], "4番落馬");  // the fall never takes the scratched horse
-    EXPECT_NE(f.ui.boxes[0].prompt.find("3番は除外により変換"), std::string::npos);
 }
 
 TEST(Flow, MeetingQuestionOnlyAfterRace12) {
