@@ -8,15 +8,12 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPlainTextEdit>
-#include <QPushButton>
 #include <QSettings>
 #include <QTimer>
 #include <QtTest>
 #include <deque>
-#include <fstream>
 #include <functional>
 
-#include "betting/store.h"
 #include "core/random.h"
 #include "history/history.h"
 #include "fakes.h"
@@ -30,6 +27,11 @@ using namespace ozn;
 using namespace ozn::test;
 
 namespace {
+
+void clickIn(QWidget* box, const QString& button) {
+    for (auto* b : box->findChildren<QAbstractButton*>())
+        if (b->text() == button) return b->click();
+}
 
 // Answers modal dialogs in order; an unexpected one is closed after a while
 // so that no test can hang.
@@ -56,13 +58,7 @@ public:
         });
     }
     void press(const QString& button) {
-        steps.push_back([button](QWidget* w) {
-            for (auto* b : w->findChildren<QAbstractButton*>())
-                if (b->text() == button) {
-                    b->click();
-                    return;
-                }
-        });
+        steps.push_back([button](QWidget* w) { clickIn(w, button); });
     }
 
 private:
@@ -136,535 +132,431 @@ struct Game {
     QStringList printed() const { return w->printArea()->lines(); }
 };
 
+// Gives the keyboard back to the window, as the player does after a dialog.
+void key(Game& g, Qt::Key k, Qt::KeyboardModifiers mods = {}) {
+    QApplication::setActiveWindow(g.w.get());
+    QTest::keyClick(g.w.get(), k, mods);
+}
+
 }  // namespace
 
 class WindowTest : public QObject {
     Q_OBJECT
 private slots:
-    void controlTable();
-    void tabOrder();
-    void focusSpeechOnlyOnAChangeOfControl();
-    void controlStates();
-    void shortcuts();
-    void raceByF2();
-    void buyByKeysAlone();
-    void closeRequest();
-    void closeDuringARaceWaitsForTheSettlement();
-    void manualWithoutADesktop();
-    void selfVoicingReadsDialogsMenusAndButtons();
-    void screenReaderModeLeavesListsAndDialogsToIt();
-    void raceParksTheFocusOnItsStatus();
-    void longListsExposeRowsOnDemand();
-    void escapeSkipsTheMusicAndResultsAreKept();
-    void zoomFocusWideListsAndContrast();
-};
-
-void WindowTest::controlTable() {
-    Game g;
-    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(g.w->list(1)));  // where play begins
-    const double s = g.w->logicalDpiX() / 96.0 / 15.0;
-    auto rect = [&](int l, int t, int w, int h) {
-        return QRect(qRound(l * s), qRound(t * s), qRound(w * s), qRound(h * s));
-    };
-    const int listLeft[] = {100, 100, 2300, 2300, 4500, 4500}, listTop[] = {800, 3600, 800, 3600, 800, 3600};
-    const int commandLeft[] = {100, 1200, 2300, 3400, 4500, 5600};
-    const char* captions[] = {"探勝", "副賞", "馬連", "ワイド", "3連複", "3連探"};
-    const char* labels[] = {"単勝の選択", "副賞の選択", "馬連の選択", "ワイドの選択", "３連複の選択", "３連単の選択"};
-    const int sizes[] = {18, 18, 153, 153, 816, 4896};
-    for (int k = 1; k <= 6; ++k) {
-        QCOMPARE(g.w->list(k)->geometry(), rect(listLeft[k - 1], listTop[k - 1], 2100, 2400));
-        QCOMPARE(g.w->command(k)->geometry(), rect(commandLeft[k - 1], 350, 1000, 180));
-        QCOMPARE(g.w->label(k)->geometry(), rect(listLeft[k - 1], listTop[k - 1] - 200, 2100, 180));
-        QCOMPARE(g.w->command(k)->text(), QString::fromUtf8(captions[k - 1]));
-        QCOMPARE(g.w->label(k)->text(), QString::fromUtf8(labels[k - 1]));
-        QCOMPARE(g.w->list(k)->accessibleName(), QString::fromUtf8(labels[k - 1]));
-        QCOMPARE(g.w->list(k)->count(), sizes[k - 1]);
-        // Every caption fits its fixed size.
-        QFontMetrics fm(g.w->command(k)->font());
-        QVERIFY(fm.horizontalAdvance(g.w->command(k)->text()) < g.w->command(k)->width());
-        QVERIFY(fm.height() <= g.w->command(k)->height());
-        QVERIFY(QFontMetrics(g.w->label(k)->font()).horizontalAdvance(g.w->label(k)->text()) <= g.w->label(k)->width());
-    }
-    QCOMPARE(g.w->windowTitle(), QStringLiteral("ozn"));
-    QStringList menus;
-    for (QAction* a : g.w->menuBar()->actions()) menus << a->text();
-    QCOMPARE(menus, QStringList({"file(&f)", "その他(&o)", "ヘルプ(&h)"}));
-    QStringList items;
-    for (QAction* a : g.w->menuBar()->actions())
-        for (QAction* i : a->menu()->actions()) items << i->text() + "|" + i->shortcut().toString();
-    QCOMPARE(items, QStringList({"発送(&h)|F2", "馬券(&b)|F4", "レース名(&r)|F5", "持ち金(&m)|F6",
-                                 "単勝・副賞のオッズ(&t)|F7", "予想しを見る(&l)|F8", "終了(&x)|",
-                                 "音声切り替え(&v)|F9", "スクリーンリーダー連携(&s)|", "表示(&d)|", "成績(&k)|F12", "成績をCSVで保存(&c)|", "オンラインマニュアル(&m)|", "バージョン情報(&v)|",
-                                 "ころもちのページへ(&u)|"}));
-}
-
-void WindowTest::tabOrder() {
-    Game g;
-    g.w->list(1)->setFocus();
-    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(g.w->list(1)));
-    QCOMPARE(g.said.back(), std::string("単勝の選択\r\n"));  // the focus speaks the label and the entry
-    for (int k = 1; k <= 6; ++k) {
-        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(g.w->list(k)));
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(g.w->command(k)));
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    }
-}
-
-void WindowTest::focusSpeechOnlyOnAChangeOfControl() {
-    Game g;
-    SelectionList* l = g.w->list(2);
-    auto focus = [&](QEvent::Type type, Qt::FocusReason reason) {
-        QFocusEvent e(type, reason);
-        QApplication::sendEvent(l, &e);
-    };
-    g.said.clear();
-    focus(QEvent::FocusIn, Qt::TabFocusReason);
-    focus(QEvent::FocusOut, Qt::ActiveWindowFocusReason);  // a dialog opens
-    focus(QEvent::FocusIn, Qt::ActiveWindowFocusReason);   // and closes again
-    focus(QEvent::FocusOut, Qt::MenuBarFocusReason);       // F10: a menu, and back
-    focus(QEvent::FocusIn, Qt::PopupFocusReason);
-    focus(QEvent::FocusOut, Qt::TabFocusReason);
-    focus(QEvent::FocusIn, Qt::ActiveWindowFocusReason);   // the window itself comes back
-    QCOMPARE(g.said, (std::vector<std::string>{"副賞の選択\r\n", "副賞の選択\r\n"}));
-}
-
-void WindowTest::controlStates() {
-    Game g;
-    g.w->controloff();
-    g.w->controloff();
-    for (int k = 1; k <= 6; ++k) {
-        QVERIFY(g.w->list(k)->isHidden() && !g.w->list(k)->isEnabled());
-        QCOMPARE(g.w->list(k)->count(), 0);
-        QVERIFY(g.w->command(k)->isHidden() && !g.w->command(k)->isEnabled());
-        QVERIFY(g.w->label(k)->isHidden() && !g.w->label(k)->isEnabled());
-    }
-    g.w->controlon();
-    g.w->controlon();
-    for (int k = 1; k <= 6; ++k) {
-        QVERIFY(g.w->list(k)->isVisible() && g.w->list(k)->isEnabled());
-        QCOMPARE(g.w->list(k)->count(), 0);  // not refilled
-        QVERIFY(g.w->command(k)->isVisible() && g.w->label(k)->isVisible());
-    }
-}
-
-void WindowTest::shortcuts() {
-    Game g;
-    DialogBot bot;
-    GameRecord& rec = g.w->record();
-    auto key = [&](Qt::Key k) {
-        QApplication::setActiveWindow(g.w.get());  // back from the last box
-        QTest::keyClick(g.w.get(), k);
-        QTest::qWait(50);
-    };
-    key(Qt::Key_F3);
-    QVERIFY(g.printed() == QStringList({""}));
-    QVERIFY(bot.seen.empty());
-
-    rec.tancount = 1, rec.tanban[0] = 7, rec.tankin[0] = 1500, rec.tanflag = -1;
-    key(Qt::Key_F4);
-    key(Qt::Key_F5);
-    key(Qt::Key_F6);
-    QCOMPARE(g.printed(), QStringList({"単勝 7番1500円",
-                                       QString::fromStdString("第 1レース" + rec.racename + "です"),
-                                       "持ち金は 15000円です", ""}));
-    QCOMPARE(g.said.back(), std::string("持ち金は 15000円です"));
-    // A screen reader reviews the same lines through the text interface.
-    QAccessibleTextInterface* text = QAccessible::queryAccessibleInterface(g.w->printArea())->textInterface();
-    QVERIFY(text);
-    QCOMPARE(text->text(0, text->characterCount()), g.printed().join('\n'));
-
-    bot.press(QStringLiteral("続行"));
-    key(Qt::Key_F7);
-    QTRY_COMPARE(bot.seen.size(), std::size_t(1));
-    QCOMPARE(bot.seen[0].title, QStringLiteral("探副オッズ"));
-    QVERIFY(bot.seen[0].text.startsWith(QStringLiteral(" 1番人気")));
-    QStringList buttons = bot.seen[0].buttons;
-    buttons.sort();
-    QStringList expected({"キャンセル", "再試行", "続行"});
-    expected.sort();
-    QCOMPARE(buttons, expected);
-
-    bot.press(QStringLiteral("キャンセル"));
-    key(Qt::Key_F8);
-    QTRY_COMPARE(bot.seen.size(), std::size_t(2));
-    QCOMPARE(bot.seen[1].title, QStringLiteral("予想紙"));
-    QCOMPARE(rec.mochikin, Money(14700));
-
-    rec.voicemode = 3;
-    key(Qt::Key_F9);
-    QCOMPARE(int(rec.voicemode), 1);
-}
-
-void WindowTest::raceByF2() {
-    Game g;
-    DialogBot bot;
-    bot.press(QStringLiteral("続行"));
-    QTest::keyClick(g.w.get(), Qt::Key_F2);
-    QTRY_COMPARE_WITH_TIMEOUT(int(g.w->record().raceno), 2, 10000);
-    QCOMPARE(bot.seen.front().title, QStringLiteral("着順結果"));
-    QCOMPARE(g.mp3.played.size(), std::size_t(2));
-    QVERIFY(g.printed().contains(QStringLiteral("金額は変わりません")));
-    QCOMPARE(g.w->list(6)->count(), 4896);  // the next card
-    QVERIFY(g.w->list(1)->isVisible());
-}
-
-void WindowTest::buyByKeysAlone() {
-    Game g;
-    DialogBot bot;
-    g.w->list(3)->setFocus();
-    QTRY_VERIFY(g.w->list(3)->hasFocus());
-    bot.answerInput(QStringLiteral("0715"));
-    bot.answerInput(QStringLiteral("500"));
-    QTest::keyClick(g.w->list(3), Qt::Key_0);
-    QTRY_COMPARE(g.w->record().mochikin, Money(14500));
-    GameRecord& rec = g.w->record();
-    QCOMPARE(int(rec.umacount), 1);
-    QCOMPARE(int(rec.umaban1[0]), 7);
-    QCOMPARE(int(rec.umaban2[0]), 15);
-    QCOMPARE(bot.seen[0].text, QStringLiteral("馬連の馬番を0715などのように四桁で入れて下さい"));
-    QCOMPARE(bot.seen[0].title, QStringLiteral("ozn"));
-    QCOMPARE(bot.seen[1].text, QStringLiteral("金額を入力して下さい。持ち金は 15000円です"));
-    QCOMPARE(bot.seen[1].title, QStringLiteral("6"));
-    QCOMPARE(g.w->focusWidget(), static_cast<QWidget*>(g.w->list(3)));
-
-    // Page keys and Enter with a stake on the selected trifecta entry.
-    g.w->list(6)->setFocus();
-    g.w->list(6)->setCurrentRow(4000);
-    QTest::keyClick(g.w->list(6), Qt::Key_PageDown, Qt::ControlModifier);
-    QCOMPARE(g.w->list(6)->currentRow(), 4895);
-    QCOMPARE(g.said.back(), g.w->list(6)->currentText().toStdString());
-    QTest::keyClick(g.w->list(6), Qt::Key_PageUp, Qt::ShiftModifier);
-    QCOMPARE(g.w->list(6)->currentRow(), 4795);
-    QTest::keyClick(g.w->list(6), Qt::Key_Left);
-    QCOMPARE(g.w->list(6)->currentRow(), 4795);
-    g.said.clear();
-    QRect cell = g.w->list(6)->visualItemRect(g.w->list(6)->currentItem());
-    QTest::mouseClick(g.w->list(6)->viewport(), Qt::LeftButton, {}, cell.center());
-    QCOMPARE(g.said, std::vector<std::string>{g.w->list(6)->currentText().toStdString()});  // a click speaks
-    bot.answerInput(QStringLiteral("100"));
-    QTest::keyClick(g.w->list(6), Qt::Key_Return);
-    QTRY_COMPARE(int(rec.sanrentancount), 1);
-    QCOMPARE(rec.mochikin, Money(14400));
-}
-
-void WindowTest::closeRequest() {
-    Game g;
-    DialogBot bot;
-    g.w->record().voicemode = 2;
-    bot.press(QStringLiteral("いいえ"));
-    g.w->close();
-    QTRY_COMPARE(bot.seen.size(), std::size_t(1));
-    QCOMPARE(bot.seen[0].text, QStringLiteral("終了しますか?"));
-    QCOMPARE(bot.seen[0].buttons.size(), 2);
-    QVERIFY(bot.seen[0].buttons.contains("はい") && bot.seen[0].buttons.contains("いいえ"));
-    QVERIFY(g.w->isVisible());
-    QCOMPARE(g.dir.read("ozn.cfg"), std::string("2\r\n"));
-    QVERIFY(!g.dir.exists("baken.txt"));
-
-    g.w->record().voicemode = 3;
-    bot.press(QStringLiteral("はい"));
-    g.w->close();
-    QTRY_VERIFY(!g.w->isVisible());
-    QCOMPARE(g.dir.read("ozn.cfg"), std::string("3\r\n"));
-    QCOMPARE(g.dir.read("baken.txt"), std::string(" 15000 \r\n"));
-    QVERIFY(g.exits.empty());
-}
-
-void WindowTest::closeDuringARaceWaitsForTheSettlement() {
-    Game g;
-    DialogBot bot;
-    GameRecord& rec = g.w->record();
-    rec.tancount = 1, rec.tanban[0] = rec.yoso1, rec.tankin[0] = 1000, rec.tanflag = -1;
-    rec.mochikin = 14000;
-    // While the result box is up, the player closes the window: nothing is
-    // asked until the race is settled.
-    bot.steps.push_back([&](QWidget* box) {
-        g.w->close();
-        QVERIFY(g.w->isVisible());
-        for (auto* b : box->findChildren<QAbstractButton*>())
-            if (b->text() == QStringLiteral("続行")) b->click();
-    });
-    bot.press(QStringLiteral("はい"));
-    QTest::keyClick(g.w.get(), Qt::Key_F2);
-    QTRY_VERIFY_WITH_TIMEOUT(!g.w->isVisible(), 10000);
-    QCOMPARE(bot.seen.size(), std::size_t(2));
-    QCOMPARE(bot.seen[1].text, QStringLiteral("終了しますか?"));
-    QCOMPARE(g.dir.read("baken.txt"), " " + std::to_string(rec.mochikin) + " \r\n");
-    QVERIFY(g.printed().join("|").contains(QStringLiteral("残り持ち金は")));  // settled first
-    QCOMPARE(int(rec.raceno), 2);
-}
-
-void WindowTest::manualWithoutADesktop() {
-    Game g;
-    g.dir.write("ozn.txt", "ozn オンラインマニュアル");
-    g.w->record().apppath = g.dir.path() + "/";
-    g.w->mnuman();
-    QCOMPARE(g.opened.back(), g.dir.file("ozn.txt"));
-    QCOMPARE(g.w->findChildren<QPlainTextEdit*>().size(), 0);  // the desktop opened it
-    g.desktop = false;
-    g.w->mnuman();
-    auto viewers = g.w->findChildren<QPlainTextEdit*>();
-    QCOMPARE(viewers.size(), 1);  // a window of our own instead
-    QVERIFY(viewers[0]->isReadOnly());
-    QCOMPARE(viewers[0]->toPlainText(), QStringLiteral("ozn オンラインマニュアル"));
-    QVERIFY(viewers[0]->hasFocus() || viewers[0]->window()->focusWidget() == viewers[0]);
-    g.w->mnuurl();
-    QCOMPARE(g.opened.back(), g.dir.file("ozn.html"));
-}
-
-void WindowTest::selfVoicingReadsDialogsMenusAndButtons() {
-    Game g;
-    DialogBot bot;
-    g.w->list(3)->setFocus();
-    QTRY_VERIFY(g.w->list(3)->hasFocus());
-    bot.answerInput(QStringLiteral("1507"));  // refused: the smaller number first
-    bot.press(QStringLiteral("続行"));
-    bot.answerInput(QStringLiteral("0715"));
-    bot.answerInput(QStringLiteral("500"));
-    g.said.clear();
-    QTest::keyClick(g.w->list(3), Qt::Key_0);
-    QTRY_COMPARE(g.w->record().mochikin, Money(14500));
-    const std::string prompt = "馬連の馬番を0715などのように四桁で入れて下さい";
-    QCOMPARE(g.said, (std::vector<std::string>{
-                         prompt, "入力エラー\r\n1から18の数字を入れて下さい\r\nキャンセル 再試行 続行", prompt,
-                         "金額を入力して下さい。持ち金は 15000円です", "馬連 7番15番 500円 買いました"}));
-
-    bot.press(QStringLiteral("続行"));
-    QApplication::setActiveWindow(g.w.get());
-    QTest::keyClick(g.w.get(), Qt::Key_F7);
-    QTRY_VERIFY(g.said.back().rfind("探副オッズ\r\n 1番人気", 0) == 0);
-    QVERIFY(g.said.back().find("キャンセル 再試行 続行") != std::string::npos);
-
-    QApplication::setActiveWindow(g.w.get());
-    g.w->record().voicemode = 3;
-    QTest::keyClick(g.w.get(), Qt::Key_F9);
-    QCOMPARE(g.said.back(), std::string("音声1 オープンJトーク"));  // in the new voice
-
-    g.w->list(2)->setFocus();
-    QTRY_VERIFY(g.w->list(2)->hasFocus());
-    QTest::keyClick(g.w->list(2), Qt::Key_Tab);
-    QCOMPARE(g.said.back(), std::string("副賞"));  // the button's caption
-
-    QTest::keyClick(g.w.get(), Qt::Key_F10);
-    QTRY_VERIFY(g.w->menuBar()->activeAction() == g.w->menuBar()->actions().constFirst());
-    QTRY_COMPARE(g.said.back(), std::string("file\r\n発送 F2"));
-    QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Down);
-    QTRY_COMPARE(g.said.back(), std::string("馬券 F4"));
-    QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Escape);
-    QTest::keyClick(QApplication::activePopupWidget() ? QApplication::activePopupWidget() : g.w.get(), Qt::Key_Escape);
-}
-
-void WindowTest::screenReaderModeLeavesListsAndDialogsToIt() {
-    Game g;
-    DialogBot bot;
-    g.w->setScreenReaderRunning(true);
-    QVERIFY(g.w->screenReaderMode());
-    g.said.clear();
-    g.w->list(3)->setFocus();
-    QTRY_VERIFY(g.w->list(3)->hasFocus());
-    QTest::keyClick(g.w->list(3), Qt::Key_Down);
-    QTest::keyClick(g.w->list(3), Qt::Key_PageDown);
-    bot.answerInput(QStringLiteral("0715"));
-    bot.answerInput(QStringLiteral("500"));
-    QTest::keyClick(g.w->list(3), Qt::Key_0);
-    QTRY_COMPARE(g.w->record().mochikin, Money(14500));
-    QApplication::setActiveWindow(g.w.get());
-    QTest::keyClick(g.w.get(), Qt::Key_F6);
-    // No entry, label or dialog: only what the screen reader cannot know.
-    QCOMPARE(g.said, (std::vector<std::string>{"馬連 7番15番 500円 買いました", "持ち金は 14500円です"}));
-    QTest::keyClick(g.w->list(3), Qt::Key_F3);
-    QCOMPARE(g.said.back(), std::string("持ち金は 14500円です"));
-
-    // The player's choice wins over the desktop, and is kept.
-    g.w->setScreenReaderSetting(ScreenReaderSetting::Off);
-    QVERIFY(!g.w->screenReaderMode());
-    QTest::keyClick(g.w->list(3), Qt::Key_Down);
-    QCOMPARE(g.said.back(), g.w->list(3)->currentText().toStdString());
-    g.w->setScreenReaderSetting(ScreenReaderSetting::On);
-    g.w.reset();
-    WindowServices s;
-    GameRandom rng(1);
-    FakeMp3 mp3;
-    FakeEngine voice;
-    s.rng = &rng, s.clock = &g.clock, s.mp3 = &mp3;
-    s.makeSpeaker = [&](GameRecord& rec, Ui& ui) { return std::make_unique<VoiceDispatcher>(rec, ui, &voice, nullptr); };
-    Form1 again(s);
-    QCOMPARE(again.screenReaderSetting(), ScreenReaderSetting::On);
-    QVERIFY(again.screenReaderMode());
-    QVERIFY(again.findChild<QAction*>(QStringLiteral("mnuscreenreader_on"))->isChecked());
-}
-
-void WindowTest::raceParksTheFocusOnItsStatus() {
-    Game g;
-    DialogBot bot;
-    g.w->list(4)->setFocus();
-    QTRY_VERIFY(g.w->list(4)->hasFocus());
-    bool checked = false;
-    bot.steps.push_back([&](QWidget* box) {
-        // While the result is shown, the window's focus waits on the status.
-        QCOMPARE(g.w->focusWidget(), static_cast<QWidget*>(g.w->raceStatus()));
-        QVERIFY(g.w->raceStatus()->isVisible());
-        QCOMPARE(g.w->raceStatus()->text(), QStringLiteral("レース中"));
-        QVERIFY(!g.w->command(6)->isVisible());
-        checked = true;
-        for (auto* b : box->findChildren<QAbstractButton*>())
-            if (b->text() == QStringLiteral("続行")) b->click();
-    });
-    QTest::keyClick(g.w.get(), Qt::Key_F2);
-    QTRY_COMPARE_WITH_TIMEOUT(int(g.w->record().raceno), 2, 10000);
-    QVERIFY(checked);
-    QTRY_COMPARE(g.w->focusWidget(), static_cast<QWidget*>(g.w->list(4)));
-    QVERIFY(!g.w->raceStatus()->isVisible());
-    QCOMPARE(g.said.back(), std::string("ワイドの選択\r\n"));  // read again on its return
-    QVERIFY(std::find(g.said.begin(), g.said.end(), "着順結果\r\n" + bot.seen[0].text.toStdString() +
-                                                      "\r\nキャンセル 再試行 続行") != g.said.end());
-    // The announcement was waited for, whole.
-    auto announced = std::find_if(g.said.begin(), g.said.end(),
-                                  [](const std::string& t) { return t.find("残り持ち金は 15000円です") != t.npos; });
-    QVERIFY(announced != g.said.end() && g.voice.waited[announced - g.said.begin()]);
-}
-
-void WindowTest::longListsExposeRowsOnDemand() {
-    Game g;
-    SelectionList* l = g.w->list(6);
-    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(l);
-    QCOMPARE(a->role(), QAccessible::List);
-    QCOMPARE(a->text(QAccessible::Name), QStringLiteral("３連単の選択"));
-    QCOMPARE(a->text(QAccessible::Description), QStringLiteral("4896件"));
-    QCOMPARE(a->childCount(), 0);  // nothing for a screen reader to count one by one
-    QAccessibleInterface* row = a->child(4000);
-    QVERIFY(row && row->isValid());
-    QCOMPARE(row->text(QAccessible::Name), l->item(4000)->text());
-    QCOMPARE(row->role(), QAccessible::ListItem);
-    QCOMPARE(a->indexOfChild(row), 4000);
-    QCOMPARE(row->parent(), a);
-    l->setFocus();
-    QTRY_VERIFY(l->hasFocus());
-    l->setCurrentRow(4000);
-    QCOMPARE(a->focusChild(), row);
-    QVERIFY(row->state().focused && row->state().selected);
-    g.w->controloff();  // the rows made before are gone with the entries
-    QCOMPARE(a->child(4000), nullptr);
-}
-
-void WindowTest::escapeSkipsTheMusicAndResultsAreKept() {
-    Game g;
-    DialogBot bot;
-    g.mp3.musicEvents = 1000000;  // music that only Escape ends
-    bot.press(QStringLiteral("続行"));
-    g.w->record().voicemode = 1;
-    const Money money = g.w->record().mochikin;
-    QTimer::singleShot(300, g.w.get(), [&] {
-        QCOMPARE(g.w->raceStatus()->text(), QStringLiteral("レース中"));
-        // While the race runs, the game's commands wait; the voice can change.
-        for (Qt::Key k : {Qt::Key_F2, Qt::Key_F4, Qt::Key_F5, Qt::Key_F6, Qt::Key_F7, Qt::Key_F8, Qt::Key_F9})
-            QTest::keyClick(g.w->raceStatus(), k);
-        for (const char* item : {"mnuhasso", "mnubaken", "mnuracename", "mnumochikin", "mnutanfuku", "mnulook"})
-            g.w->findChild<QAction*>(QString::fromLatin1(item))->trigger();
-        QCOMPARE(int(g.w->record().voicemode), 2);
-        QCOMPARE(g.printed(), QStringList({""}));
-        QVERIFY(bot.seen.empty());
-        QCOMPARE(g.w->record().mochikin, money);  // no tip sheet bought
-        QTest::keyClick(g.w->raceStatus(), Qt::Key_Escape);
-    });
-    QTest::keyClick(g.w.get(), Qt::Key_F2);
-    QTRY_COMPARE_WITH_TIMEOUT(int(g.w->record().raceno), 2, 10000);
-    QVERIFY(g.mp3.skipped);
-    QCOMPARE(bot.seen.front().title, QStringLiteral("着順結果"));  // the race went on
-
-    // The race is in the history, and F12 shows it line by line.
-    QVERIFY(g.w->history());
-    QCOMPARE(g.w->history()->meeting(g.w->meeting()).size(), std::size_t(1));
-    g.w->record().voicemode = 1;  // back to the engine the test listens to
-    QApplication::setActiveWindow(g.w.get());
-    QTest::keyClick(g.w.get(), Qt::Key_F12);
-    auto* results = g.w->findChild<QDialog*>(QStringLiteral("results"));
-    QVERIFY(results && results->isVisible());
-    auto* text = results->findChild<QPlainTextEdit*>();
-    QVERIFY(text->isReadOnly() && results->focusWidget() == text);
-    QStringList lines = text->toPlainText().split('\n');
-    QCOMPARE(lines[0], QStringLiteral("■ 今開催の成績（第1開催）"));
-    QVERIFY(lines[1].startsWith(QStringLiteral("第 1レース ")));
-    QVERIFY(lines.contains(QStringLiteral("■ 券種別（通算）")));
-    QCOMPARE(g.said.back(), lines[0].toStdString());
-    QTest::keyClick(text, Qt::Key_Down);
-    QCOMPARE(g.said.back(), lines[1].toStdString());  // each line as the cursor reaches it
-    QTest::keyClick(text, Qt::Key_Escape);
-    QTRY_VERIFY(!g.w->findChild<QDialog*>(QStringLiteral("results")));
-
-    QVERIFY(g.w->exportCsv(g.dir.file("seiseki.csv")));
-    QVERIFY(g.dir.read("seiseki.csv").rfind("日時,開催,レース", 0) == 0);
-}
-
-void WindowTest::zoomFocusWideListsAndContrast() {
-    QList<QWidget*> controls;
-    QList<QRect> at100;
-    {
+    void layoutTabOrderAndControlStates() {
         Game g;
-        for (int k = 1; k <= 6; ++k) controls << g.w->list(k) << g.w->command(k) << g.w->label(k);
-        for (QWidget* c : controls) at100 << c->geometry();
-        const int buttonFont = g.w->command(1)->font().pixelSize();
-        g.said.clear();
-        QApplication::setActiveWindow(g.w.get());
-        QTest::keyClick(g.w.get(), Qt::Key_Equal, Qt::ControlModifier);
-        QCOMPARE(g.w->zoom(), 125);
-        QCOMPARE(g.said.back(), std::string("125%"));
-        QTest::keyClick(g.w.get(), Qt::Key_0, Qt::ControlModifier);
-        QCOMPARE(g.w->zoom(), 100);
-        for (int i = 0; i < controls.size(); ++i) QCOMPARE(controls[i]->geometry(), at100[i]);  // exactly the designed layout
-        g.w->setZoom(200);
-        for (int i = 0; i < controls.size(); ++i) {
-            const QRect& r = at100[i];
-            QCOMPARE(controls[i]->geometry(), QRect(r.x() * 2, r.y() * 2, r.width() * 2, r.height() * 2));
-        }
-        QVERIFY(g.w->command(1)->font().pixelSize() >= 2 * buttonFont);
-        QVERIFY(QFontMetrics(g.w->command(3)->font()).horizontalAdvance(g.w->command(3)->text()) < g.w->command(3)->width());
-
-        // The focused list: a ring in the highlight colour, its selection
-        // active; the other lists' selections in the inactive colour.
-        g.w->list(3)->setFocus();
-        QTRY_VERIFY(g.w->focusFrame()->isVisible());
-        QCOMPARE(g.w->focusFrame()->geometry(), g.w->list(3)->geometry());
-        const QColor highlight = QApplication::palette().color(QPalette::Highlight);
-        QImage shot = g.w->printArea()->grab().toImage();
-        const QRect l3 = g.w->list(3)->geometry();
-        for (int d : {0, 1})
-            QCOMPARE(shot.pixelColor(l3.x() + d, l3.center().y()), highlight);  // at least two pixels wide
-        QCOMPARE(g.w->list(3)->palette().color(QPalette::Highlight), highlight);
-        QCOMPARE(g.w->list(4)->palette().color(QPalette::Highlight), QApplication::palette().color(QPalette::Mid));
-        QVERIFY(QApplication::palette().color(QPalette::Mid) != highlight);
-
-        // Wide lists: nothing cut off, and the columns make room.
-        g.w->setWideLists(true);
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(g.w->list(1)));  // where play begins
+        QCOMPARE(g.said.back(), std::string("単勝の選択\r\n"));  // the focus speaks the label and the entry
+        const double s = g.w->logicalDpiX() / 96.0 / 15.0;
+        auto rect = [&](int l, int t, int w, int h) {
+            return QRect(qRound(l * s), qRound(t * s), qRound(w * s), qRound(h * s));
+        };
+        const int listLeft[] = {100, 100, 2300, 2300, 4500, 4500}, listTop[] = {800, 3600, 800, 3600, 800, 3600};
+        const int commandLeft[] = {100, 1200, 2300, 3400, 4500, 5600};
+        const char* captions[] = {"探勝", "副賞", "馬連", "ワイド", "3連複", "3連探"};
+        const char* labels[] = {"単勝の選択", "副賞の選択", "馬連の選択", "ワイドの選択", "３連複の選択", "３連単の選択"};
+        const int sizes[] = {18, 18, 153, 153, 816, 4896};
         for (int k = 1; k <= 6; ++k) {
-            SelectionList* l = g.w->list(k);
-            QFontMetrics fm(l->font());
-            int longest = 0;
-            for (int i = 0; i < l->count(); ++i) longest = std::max(longest, fm.horizontalAdvance(l->item(i)->text()));
-            QVERIFY2(longest <= l->viewport()->width() - 2 * l->style()->pixelMetric(QStyle::PM_FocusFrameHMargin),
-                     qPrintable(QStringLiteral("list%1: %2 > %3").arg(k).arg(longest).arg(l->viewport()->width())));
+            QCOMPARE(g.w->list(k)->geometry(), rect(listLeft[k - 1], listTop[k - 1], 2100, 2400));
+            QCOMPARE(g.w->command(k)->geometry(), rect(commandLeft[k - 1], 350, 1000, 180));
+            QCOMPARE(g.w->label(k)->geometry(), rect(listLeft[k - 1], listTop[k - 1] - 200, 2100, 180));
+            QCOMPARE(g.w->command(k)->text(), QString::fromUtf8(captions[k - 1]));
+            QCOMPARE(g.w->label(k)->text(), QString::fromUtf8(labels[k - 1]));
+            QCOMPARE(g.w->list(k)->accessibleName(), QString::fromUtf8(labels[k - 1]));
+            QCOMPARE(g.w->list(k)->count(), sizes[k - 1]);
+            // Every caption fits its fixed size.
+            QFontMetrics fm(g.w->command(k)->font());
+            QVERIFY(fm.horizontalAdvance(g.w->command(k)->text()) < g.w->command(k)->width());
+            QVERIFY(fm.height() <= g.w->command(k)->height());
+            QVERIFY(QFontMetrics(g.w->label(k)->font()).horizontalAdvance(g.w->label(k)->text()) <= g.w->label(k)->width());
+            // Tab goes from each list to its button, then to the next list.
+            QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(g.w->list(k)));
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(g.w->command(k)));
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         }
-        QVERIFY(g.w->list(3)->x() > g.w->list(1)->geometry().right());
-        QVERIFY(g.w->list(5)->x() > g.w->list(3)->geometry().right());
-        for (QWidget* c : controls) QVERIFY(g.w->printArea()->textLeft() > c->geometry().right());  // no line beneath one
-        g.w->setHighContrast(true);
+        QCOMPARE(g.w->windowTitle(), QStringLiteral("ozn"));
+        QStringList menus, items;
+        for (QAction* a : g.w->menuBar()->actions()) {
+            menus << a->text();
+            for (QAction* i : a->menu()->actions()) items << i->text() + "|" + i->shortcut().toString();
+        }
+        QCOMPARE(menus, QStringList({"file(&f)", "その他(&o)", "ヘルプ(&h)"}));
+        QCOMPARE(items, QStringList({"発送(&h)|F2", "馬券(&b)|F4", "レース名(&r)|F5", "持ち金(&m)|F6",
+                                     "単勝・副賞のオッズ(&t)|F7", "予想しを見る(&l)|F8", "終了(&x)|",
+                                     "音声切り替え(&v)|F9", "スクリーンリーダー連携(&s)|", "表示(&d)|", "成績(&k)|F12",
+                                     "成績をCSVで保存(&c)|", "オンラインマニュアル(&m)|", "バージョン情報(&v)|",
+                                     "ころもちのページへ(&u)|"}));
+        // Off hides, disables and empties everything; on shows it again, not refilled. Both twice.
+        for (bool on : {false, false, true, true}) {
+            on ? g.w->controlon() : g.w->controloff();
+            for (int k = 1; k <= 6; ++k) {
+                QCOMPARE(g.w->list(k)->count(), 0);
+                for (QWidget* c : QList<QWidget*>{g.w->list(k), g.w->command(k), g.w->label(k)}) {
+                    QCOMPARE(c->isVisible(), on);
+                    QCOMPARE(c->isEnabled(), on);
+                }
+            }
+        }
     }
-    // All three are kept for the next start.
-    Game again(true);
-    QCOMPARE(again.w->zoom(), 200);
-    QVERIFY(again.w->wideLists() && again.w->highContrast());
-    const QPalette p = QApplication::palette();
-    QCOMPARE(p.color(QPalette::Window), QColor(Qt::black));
-    QCOMPARE(p.color(QPalette::Base), QColor(Qt::black));
-    QVERIFY(p.color(QPalette::WindowText) == QColor(Qt::white) || p.color(QPalette::WindowText) == QColor(Qt::yellow));
-    QVERIFY(p.color(QPalette::ButtonText) == QColor(Qt::white) || p.color(QPalette::ButtonText) == QColor(Qt::yellow));
-    QVERIFY(p.color(QPalette::Highlight) != p.color(QPalette::Mid));  // focus and selection still apart
-    QCOMPARE(again.w->printArea()->palette().color(QPalette::WindowText), p.color(QPalette::WindowText));
-    again.w->setHighContrast(false);
-    again.w->setZoom(100);
-    again.w->setWideLists(false);
-}
+
+    void focusSpeechOnlyOnAChangeOfControl() {
+        Game g;
+        SelectionList* l = g.w->list(2);
+        auto focus = [&](QEvent::Type type, Qt::FocusReason reason) {
+            QFocusEvent e(type, reason);
+            QApplication::sendEvent(l, &e);
+        };
+        g.said.clear();
+        focus(QEvent::FocusIn, Qt::TabFocusReason);
+        focus(QEvent::FocusOut, Qt::ActiveWindowFocusReason);  // a dialog opens
+        focus(QEvent::FocusIn, Qt::ActiveWindowFocusReason);   // and closes again
+        focus(QEvent::FocusOut, Qt::MenuBarFocusReason);       // F10: a menu, and back
+        focus(QEvent::FocusIn, Qt::PopupFocusReason);
+        focus(QEvent::FocusOut, Qt::TabFocusReason);
+        focus(QEvent::FocusIn, Qt::ActiveWindowFocusReason);   // the window itself comes back
+        QCOMPARE(g.said, (std::vector<std::string>{"副賞の選択\r\n", "副賞の選択\r\n"}));
+    }
+
+    void shortcuts() {
+        Game g;
+        DialogBot bot;
+        GameRecord& rec = g.w->record();
+        key(g, Qt::Key_F3);
+        QVERIFY(g.printed() == QStringList({""}));
+        QVERIFY(bot.seen.empty());
+
+        rec.tancount = 1, rec.tanban[0] = 7, rec.tankin[0] = 1500, rec.tanflag = -1;
+        for (Qt::Key k : {Qt::Key_F4, Qt::Key_F5, Qt::Key_F6}) key(g, k);
+        QCOMPARE(g.printed(), QStringList({"単勝 7番1500円", QString::fromStdString("第 1レース" + rec.racename + "です"),
+                                           "持ち金は 15000円です", ""}));
+        QCOMPARE(g.said.back(), std::string("持ち金は 15000円です"));
+        // A screen reader reviews the same lines through the text interface.
+        QAccessibleTextInterface* text = QAccessible::queryAccessibleInterface(g.w->printArea())->textInterface();
+        QVERIFY(text);
+        QCOMPARE(text->text(0, text->characterCount()), g.printed().join('\n'));
+
+        bot.press(QStringLiteral("続行"));
+        bot.press(QStringLiteral("キャンセル"));
+        key(g, Qt::Key_F7);
+        key(g, Qt::Key_F8);
+        QTRY_COMPARE(bot.seen.size(), std::size_t(2));
+        QCOMPARE(bot.seen[0].title, QStringLiteral("探副オッズ"));
+        QVERIFY(bot.seen[0].text.startsWith(QStringLiteral(" 1番人気")));
+        QCOMPARE(bot.seen[1].title, QStringLiteral("予想紙"));
+        QCOMPARE(rec.mochikin, Money(14700));
+        rec.voicemode = 3;
+        key(g, Qt::Key_F9);
+        QCOMPARE(int(rec.voicemode), 1);
+    }
+
+    // Typed entry, refusal, stake, page keys and Enter, a click, and what
+    // self-voicing says of each dialog, menu and button on the way.
+    void buyByKeysAloneAndHearEveryStep() {
+        Game g;
+        DialogBot bot;
+        GameRecord& rec = g.w->record();
+        g.w->list(3)->setFocus();
+        QTRY_VERIFY(g.w->list(3)->hasFocus());
+        bot.answerInput(QStringLiteral("1507"));  // refused: the smaller number first
+        bot.press(QStringLiteral("続行"));
+        bot.answerInput(QStringLiteral("0715"));
+        bot.answerInput(QStringLiteral("500"));
+        g.said.clear();
+        QTest::keyClick(g.w->list(3), Qt::Key_0);
+        QTRY_COMPARE(rec.mochikin, Money(14500));
+        QCOMPARE((std::vector<int>{rec.umacount, rec.umaban1[0], rec.umaban2[0]}), (std::vector<int>{1, 7, 15}));
+        const std::string prompt = "馬連の馬番を0715などのように四桁で入れて下さい";
+        QCOMPARE(g.said, (std::vector<std::string>{
+                             prompt, "入力エラー\r\n1から18の数字を入れて下さい\r\nキャンセル 再試行 続行", prompt,
+                             "金額を入力して下さい。持ち金は 15000円です", "馬連 7番15番 500円 買いました"}));
+        QCOMPARE(bot.seen[0].title, QStringLiteral("ozn"));  // no title of its own
+        QCOMPARE(bot.seen[3].title, QStringLiteral("6"));
+        QCOMPARE(g.w->focusWidget(), static_cast<QWidget*>(g.w->list(3)));
+
+        SelectionList* l6 = g.w->list(6);
+        l6->setFocus();
+        l6->setCurrentRow(4000);
+        QTest::keyClick(l6, Qt::Key_PageDown, Qt::ControlModifier);
+        QCOMPARE(l6->currentRow(), 4895);
+        QCOMPARE(g.said.back(), l6->currentText().toStdString());
+        QTest::keyClick(l6, Qt::Key_PageUp, Qt::ShiftModifier);
+        QCOMPARE(l6->currentRow(), 4795);
+        QTest::keyClick(l6, Qt::Key_Left);
+        QCOMPARE(l6->currentRow(), 4795);
+        g.said.clear();
+        QTest::mouseClick(l6->viewport(), Qt::LeftButton, {}, l6->visualItemRect(l6->currentItem()).center());
+        QCOMPARE(g.said, std::vector<std::string>{l6->currentText().toStdString()});  // a click speaks
+        bot.answerInput(QStringLiteral("100"));
+        QTest::keyClick(l6, Qt::Key_Return);
+        QTRY_COMPARE(int(rec.sanrentancount), 1);
+        QCOMPARE(rec.mochikin, Money(14400));
+
+        bot.press(QStringLiteral("続行"));
+        key(g, Qt::Key_F7);
+        QTRY_VERIFY(g.said.back().rfind("探副オッズ\r\n 1番人気", 0) == 0);
+        QVERIFY(g.said.back().find("キャンセル 再試行 続行") != std::string::npos);  // its buttons, in order
+        rec.voicemode = 3;
+        key(g, Qt::Key_F9);
+        QCOMPARE(g.said.back(), std::string("音声1 オープンJトーク"));  // in the new voice
+        g.w->list(2)->setFocus();
+        QTRY_VERIFY(g.w->list(2)->hasFocus());
+        QTest::keyClick(g.w->list(2), Qt::Key_Tab);
+        QCOMPARE(g.said.back(), std::string("副賞"));  // the button's caption
+        QTest::keyClick(g.w.get(), Qt::Key_F10);
+        QTRY_VERIFY(g.w->menuBar()->activeAction() == g.w->menuBar()->actions().constFirst());
+        QTRY_COMPARE(g.said.back(), std::string("file\r\n発送 F2"));
+        QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Down);
+        QTRY_COMPARE(g.said.back(), std::string("馬券 F4"));
+        QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Escape);
+        QTest::keyClick(QApplication::activePopupWidget() ? QApplication::activePopupWidget() : g.w.get(), Qt::Key_Escape);
+    }
+
+    void screenReaderModeLeavesListsAndDialogsToIt() {
+        {
+            Game g;
+            DialogBot bot;
+            g.w->setScreenReaderRunning(true);
+            QVERIFY(g.w->screenReaderMode());
+            g.said.clear();
+            g.w->list(3)->setFocus();
+            QTRY_VERIFY(g.w->list(3)->hasFocus());
+            QTest::keyClick(g.w->list(3), Qt::Key_Down);
+            QTest::keyClick(g.w->list(3), Qt::Key_PageDown);
+            bot.answerInput(QStringLiteral("0715"));
+            bot.answerInput(QStringLiteral("500"));
+            QTest::keyClick(g.w->list(3), Qt::Key_0);
+            QTRY_COMPARE(g.w->record().mochikin, Money(14500));
+            key(g, Qt::Key_F6);
+            // No entry, label or dialog: only what the screen reader cannot know.
+            QCOMPARE(g.said, (std::vector<std::string>{"馬連 7番15番 500円 買いました", "持ち金は 14500円です"}));
+            QTest::keyClick(g.w->list(3), Qt::Key_F3);
+            QCOMPARE(g.said.back(), std::string("持ち金は 14500円です"));
+            // The player's choice wins over the desktop, and is kept.
+            g.w->setScreenReaderSetting(ScreenReaderSetting::Off);
+            QVERIFY(!g.w->screenReaderMode());
+            QTest::keyClick(g.w->list(3), Qt::Key_Down);
+            QCOMPARE(g.said.back(), g.w->list(3)->currentText().toStdString());
+            g.w->setScreenReaderSetting(ScreenReaderSetting::On);
+        }
+        Game again(true);
+        QCOMPARE(again.w->screenReaderSetting(), ScreenReaderSetting::On);
+        QVERIFY(again.w->screenReaderMode());
+        QVERIFY(again.w->findChild<QAction*>(QStringLiteral("mnuscreenreader_on"))->isChecked());
+    }
+
+    // F2 to the next card: the focus waits on the race status, the game's
+    // commands wait while F9 works, Escape ends the music, the result is
+    // read and the announcement waited for, the focus comes back, and the
+    // race is in the history for F12 and the CSV.
+    void aRaceFromF2ToItsResults() {
+        Game g;
+        DialogBot bot;
+        GameRecord& rec = g.w->record();
+        g.w->list(4)->setFocus();
+        QTRY_VERIFY(g.w->list(4)->hasFocus());
+        g.mp3.musicEvents = 1000000;  // music that only Escape ends
+        rec.voicemode = 1;
+        const Money money = rec.mochikin;
+        QTimer::singleShot(300, g.w.get(), [&] {
+            QCOMPARE(g.w->raceStatus()->text(), QStringLiteral("レース中"));
+            for (Qt::Key k : {Qt::Key_F2, Qt::Key_F4, Qt::Key_F5, Qt::Key_F6, Qt::Key_F7, Qt::Key_F8, Qt::Key_F9})
+                QTest::keyClick(g.w->raceStatus(), k);
+            for (const char* item : {"mnuhasso", "mnubaken", "mnuracename", "mnumochikin", "mnutanfuku", "mnulook"})
+                g.w->findChild<QAction*>(QString::fromLatin1(item))->trigger();
+            QCOMPARE(int(rec.voicemode), 2);
+            QCOMPARE(g.printed(), QStringList({""}));
+            QVERIFY(bot.seen.empty());
+            QCOMPARE(rec.mochikin, money);  // no tip sheet bought
+            rec.voicemode = 1;  // back to the engine the test listens to
+            QTest::keyClick(g.w->raceStatus(), Qt::Key_Escape);
+        });
+        bool checked = false;
+        bot.steps.push_back([&](QWidget* box) {
+            QCOMPARE(g.w->focusWidget(), static_cast<QWidget*>(g.w->raceStatus()));
+            QVERIFY(g.w->raceStatus()->isVisible() && !g.w->command(6)->isVisible());
+            checked = true;
+            clickIn(box, QStringLiteral("続行"));
+        });
+        QTest::keyClick(g.w.get(), Qt::Key_F2);
+        QTRY_COMPARE_WITH_TIMEOUT(int(rec.raceno), 2, 10000);
+        QVERIFY(checked && g.mp3.skipped);
+        QCOMPARE(bot.seen.front().title, QStringLiteral("着順結果"));
+        QCOMPARE(g.mp3.played.size(), std::size_t(2));
+        QVERIFY(g.printed().contains(QStringLiteral("金額は変わりません")));
+        QCOMPARE(g.w->list(6)->count(), 4896);  // the next card
+        QTRY_COMPARE(g.w->focusWidget(), static_cast<QWidget*>(g.w->list(4)));
+        QVERIFY(!g.w->raceStatus()->isVisible());
+        QCOMPARE(g.said.back(), std::string("ワイドの選択\r\n"));  // read again on its return
+        auto said = [&](const std::string& part) {
+            return std::find_if(g.said.begin(), g.said.end(), [&](const std::string& t) { return t.find(part) != t.npos; });
+        };
+        QVERIFY(said("着順結果\r\n" + bot.seen[0].text.toStdString() + "\r\nキャンセル 再試行 続行") != g.said.end());
+        auto announced = said("残り持ち金は 15000円です");  // waited for, whole
+        QVERIFY(announced != g.said.end() && g.voice.waited[announced - g.said.begin()]);
+
+        QCOMPARE(g.w->history()->meeting(g.w->meeting()).size(), std::size_t(1));
+        key(g, Qt::Key_F12);
+        auto* results = g.w->findChild<QDialog*>(QStringLiteral("results"));
+        QVERIFY(results && results->isVisible());
+        auto* text = results->findChild<QPlainTextEdit*>();
+        QVERIFY(text->isReadOnly() && results->focusWidget() == text);
+        QStringList lines = text->toPlainText().split('\n');
+        QCOMPARE(lines[0], QStringLiteral("■ 今開催の成績（第1開催）"));
+        QVERIFY(lines[1].startsWith(QStringLiteral("第 1レース ")));
+        QVERIFY(lines.contains(QStringLiteral("■ 券種別（通算）")));
+        QCOMPARE(g.said.back(), lines[0].toStdString());
+        QTest::keyClick(text, Qt::Key_Down);
+        QCOMPARE(g.said.back(), lines[1].toStdString());  // each line as the cursor reaches it
+        QTest::keyClick(text, Qt::Key_Escape);
+        QTRY_VERIFY(!g.w->findChild<QDialog*>(QStringLiteral("results")));
+        QVERIFY(g.w->exportCsv(g.dir.file("seiseki.csv")));
+        QVERIFY(g.dir.read("seiseki.csv").rfind("日時,開催,レース", 0) == 0);
+    }
+
+    void closeDeclinedThenAskedOnlyAfterARace() {
+        Game g;
+        DialogBot bot;
+        GameRecord& rec = g.w->record();
+        rec.voicemode = 2;
+        bot.press(QStringLiteral("いいえ"));
+        g.w->close();
+        QTRY_COMPARE(bot.seen.size(), std::size_t(1));
+        QCOMPARE(bot.seen[0].text, QStringLiteral("終了しますか?"));
+        QCOMPARE(bot.seen[0].buttons.size(), 2);
+        QVERIFY(bot.seen[0].buttons.contains("はい") && bot.seen[0].buttons.contains("いいえ"));
+        QVERIFY(g.w->isVisible());
+        QCOMPARE(g.dir.read("ozn.cfg"), std::string("2\r\n"));
+        QVERIFY(!g.dir.exists("baken.txt"));
+
+        // While the result box is up the player closes the window: nothing
+        // is asked until the race is settled.
+        rec.voicemode = 3;
+        rec.tancount = 1, rec.tanban[0] = rec.yoso1, rec.tankin[0] = 1000, rec.tanflag = -1;
+        rec.mochikin = 14000;
+        bot.steps.push_back([&](QWidget* box) {
+            g.w->close();
+            QVERIFY(g.w->isVisible());
+            clickIn(box, QStringLiteral("続行"));
+        });
+        bot.press(QStringLiteral("はい"));
+        key(g, Qt::Key_F2);
+        QTRY_VERIFY_WITH_TIMEOUT(!g.w->isVisible(), 10000);
+        QCOMPARE(bot.seen.size(), std::size_t(3));
+        QCOMPARE(bot.seen[2].text, QStringLiteral("終了しますか?"));
+        QCOMPARE(g.dir.read("ozn.cfg"), std::string("3\r\n"));
+        QCOMPARE(g.dir.read("baken.txt"), " " + std::to_string(rec.mochikin) + " \r\n");
+        QVERIFY(g.printed().join("|").contains(QStringLiteral("残り持ち金は")));  // settled first
+        QCOMPARE(int(rec.raceno), 2);
+        QVERIFY(g.exits.empty());
+    }
+
+    void manualWithoutADesktop() {
+        Game g;
+        g.dir.write("ozn.txt", "ozn オンラインマニュアル");
+        g.w->record().apppath = g.dir.path() + "/";
+        g.w->mnuman();
+        QCOMPARE(g.opened.back(), g.dir.file("ozn.txt"));
+        QCOMPARE(g.w->findChildren<QPlainTextEdit*>().size(), 0);  // the desktop opened it
+        g.desktop = false;
+        g.w->mnuman();
+        auto viewers = g.w->findChildren<QPlainTextEdit*>();
+        QCOMPARE(viewers.size(), 1);  // a window of our own instead
+        QVERIFY(viewers[0]->isReadOnly());
+        QCOMPARE(viewers[0]->toPlainText(), QStringLiteral("ozn オンラインマニュアル"));
+        QVERIFY(viewers[0]->hasFocus() || viewers[0]->window()->focusWidget() == viewers[0]);
+        g.w->mnuurl();
+        QCOMPARE(g.opened.back(), g.dir.file("ozn.html"));
+    }
+
+    void longListsExposeRowsOnDemand() {
+        Game g;
+        SelectionList* l = g.w->list(6);
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(l);
+        QCOMPARE(a->role(), QAccessible::List);
+        QCOMPARE(a->text(QAccessible::Name), QStringLiteral("３連単の選択"));
+        QCOMPARE(a->text(QAccessible::Description), QStringLiteral("4896件"));
+        QCOMPARE(a->childCount(), 0);  // nothing for a screen reader to count one by one
+        QAccessibleInterface* row = a->child(4000);
+        QVERIFY(row && row->isValid());
+        QCOMPARE(row->text(QAccessible::Name), l->item(4000)->text());
+        QCOMPARE(row->role(), QAccessible::ListItem);
+        QCOMPARE(a->indexOfChild(row), 4000);
+        QCOMPARE(row->parent(), a);
+        l->setFocus();
+        QTRY_VERIFY(l->hasFocus());
+        l->setCurrentRow(4000);
+        QCOMPARE(a->focusChild(), row);
+        QVERIFY(row->state().focused && row->state().selected);
+        g.w->controloff();  // the rows made before are gone with the entries
+        QCOMPARE(a->child(4000), nullptr);
+    }
+
+    void zoomFocusWideListsAndContrast() {
+        QList<QWidget*> controls;
+        QList<QRect> at100;
+        {
+            Game g;
+            for (int k = 1; k <= 6; ++k) controls << g.w->list(k) << g.w->command(k) << g.w->label(k);
+            for (QWidget* c : controls) at100 << c->geometry();
+            const int buttonFont = g.w->command(1)->font().pixelSize();
+            key(g, Qt::Key_Equal, Qt::ControlModifier);
+            QCOMPARE(g.w->zoom(), 125);
+            QCOMPARE(g.said.back(), std::string("125%"));
+            key(g, Qt::Key_0, Qt::ControlModifier);
+            QCOMPARE(g.w->zoom(), 100);
+            for (int i = 0; i < controls.size(); ++i) QCOMPARE(controls[i]->geometry(), at100[i]);  // exactly the designed layout
+            g.w->setZoom(200);
+            for (int i = 0; i < controls.size(); ++i)
+                QCOMPARE(controls[i]->geometry(), QRect(at100[i].topLeft() * 2, at100[i].size() * 2));
+            QVERIFY(g.w->command(1)->font().pixelSize() >= 2 * buttonFont);
+            QVERIFY(QFontMetrics(g.w->command(3)->font()).horizontalAdvance(g.w->command(3)->text()) < g.w->command(3)->width());
+
+            // The focused list: a ring in the highlight colour, its selection
+            // active; the other lists' selections in the inactive colour.
+            g.w->list(3)->setFocus();
+            QTRY_VERIFY(g.w->focusFrame()->isVisible());
+            QCOMPARE(g.w->focusFrame()->geometry(), g.w->list(3)->geometry());
+            const QColor highlight = QApplication::palette().color(QPalette::Highlight);
+            QImage shot = g.w->printArea()->grab().toImage();
+            const QRect l3 = g.w->list(3)->geometry();
+            for (int d : {0, 1})
+                QCOMPARE(shot.pixelColor(l3.x() + d, l3.center().y()), highlight);  // at least two pixels wide
+            QCOMPARE(g.w->list(3)->palette().color(QPalette::Highlight), highlight);
+            QCOMPARE(g.w->list(4)->palette().color(QPalette::Highlight), QApplication::palette().color(QPalette::Mid));
+            QVERIFY(QApplication::palette().color(QPalette::Mid) != highlight);
+
+            // Wide lists: nothing cut off, and the columns make room.
+            g.w->setWideLists(true);
+            for (int k = 1; k <= 6; ++k) {
+                SelectionList* l = g.w->list(k);
+                QFontMetrics fm(l->font());
+                int longest = 0;
+                for (int i = 0; i < l->count(); ++i) longest = std::max(longest, fm.horizontalAdvance(l->item(i)->text()));
+                QVERIFY2(longest <= l->viewport()->width() - 2 * l->style()->pixelMetric(QStyle::PM_FocusFrameHMargin),
+                         qPrintable(QStringLiteral("list%1: %2 > %3").arg(k).arg(longest).arg(l->viewport()->width())));
+            }
+            QVERIFY(g.w->list(3)->x() > g.w->list(1)->geometry().right());
+            QVERIFY(g.w->list(5)->x() > g.w->list(3)->geometry().right());
+            for (QWidget* c : controls) QVERIFY(g.w->printArea()->textLeft() > c->geometry().right());  // no line beneath one
+            g.w->setHighContrast(true);
+        }
+        // All three are kept for the next start.
+        Game again(true);
+        QCOMPARE(again.w->zoom(), 200);
+        QVERIFY(again.w->wideLists() && again.w->highContrast());
+        const QPalette p = QApplication::palette();
+        QCOMPARE(p.color(QPalette::Window), QColor(Qt::black));
+        QCOMPARE(p.color(QPalette::Base), QColor(Qt::black));
+        QVERIFY(p.color(QPalette::WindowText) == QColor(Qt::white) || p.color(QPalette::WindowText) == QColor(Qt::yellow));
+        QVERIFY(p.color(QPalette::ButtonText) == QColor(Qt::white) || p.color(QPalette::ButtonText) == QColor(Qt::yellow));
+        QVERIFY(p.color(QPalette::Highlight) != p.color(QPalette::Mid));  // focus and selection still apart
+        QCOMPARE(again.w->printArea()->palette().color(QPalette::WindowText), p.color(QPalette::WindowText));
+        again.w->setHighContrast(false);
+        again.w->setZoom(100);
+        again.w->setWideLists(false);
+    }
+};
 
 QTEST_MAIN(WindowTest)
 #include "test_window.moc"
