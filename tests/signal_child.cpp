@@ -1,12 +1,13 @@
 // The game as a child process for the signal tests: the real window, music
 // player and signal handling over the program folder argv[1]. With "race"
-// it buys a win ticket and starts the race at once. It says "ready" when the
-// signal may come, and the race number and money when it ends.
+// it buys a win ticket and starts the race at once. It writes the file
+// "ready" there when the signal may come, and "ended" with the race number
+// and money when it ends.
 #include <QApplication>
 #include <QTimer>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 
 #include "core/random.h"
 #include "fakes.h"
@@ -26,11 +27,11 @@ int main(int argc, char** argv) {
     WindowServices s;
     s.rng = &rng, s.clock = &clock, s.mp3 = &mp3;
     s.makeSpeaker = [&](GameRecord& rec, Ui& ui) { return std::make_unique<VoiceDispatcher>(rec, ui, &voice, nullptr); };
+    const std::string folder = argv[1];
     Form1* window = nullptr;
     auto report = [&] {
-        std::printf("raceno=%d mochikin=%lld\n", window->record().raceno,
-                    static_cast<long long>(window->record().mochikin));
-        std::fflush(stdout);
+        std::ofstream(folder + "/ended") << "raceno=" << int(window->record().raceno)
+                                         << " mochikin=" << window->record().mochikin << "\n";
     };
     s.exitNow = [&](int status) {
         report();
@@ -39,7 +40,7 @@ int main(int argc, char** argv) {
     Form1 w(s);
     window = &w;
     w.watchStopSignals();
-    if (!w.startUp({argv[1], "", "", std::string(argv[1]) + "/home"})) return 1;
+    if (!w.startUp({folder, "", "", folder + "/home"})) return 1;
     w.show();
     QObject::connect(&app, &QCoreApplication::aboutToQuit, report);
     const bool race = std::strcmp(argv[2], "race") == 0;
@@ -49,8 +50,7 @@ int main(int argc, char** argv) {
             rec.tancount = 1, rec.tanban[0] = rec.yoso1, rec.tankin[0] = 1000, rec.tanflag = kTrue;
             rec.mochikin -= 1000;
         }
-        std::puts("ready");
-        std::fflush(stdout);
+        std::ofstream(folder + "/ready") << "ready\n";
         if (race) w.mnuhasso();
     });
     return app.exec();

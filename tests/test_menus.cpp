@@ -53,19 +53,6 @@ TEST(TicketView, EveryTicketOfAFullKindAndClearedFlags) {
     EXPECT_EQ(std::count(ui.printed.begin(), ui.printed.end(), '\n'), 600);
 }
 
-TEST(InformationMenus, Lines) {
-    GameRecord rec;
-    rec.raceno = 3;
-    rec.racename = "朝霧記念";
-    rec.mochikin = 15000;
-    FakeUi ui;
-    FakeSpeaker speech;
-    mnuracename(rec, ui, speech);
-    mnumochikin(rec, ui, speech);
-    EXPECT_EQ(ui.printed, "第 3レース朝霧記念です\n持ち金は 15000円です\n");
-    EXPECT_EQ(speech.said, (std::vector<std::string>{"第 3レース朝霧記念です", "持ち金は 15000円です"}));
-}
-
 TEST(InformationMenus, OddsOfTheFavourites) {
     GameRecord rec;
     rec.yoso1 = 9, rec.yoso2 = 5, rec.yoso3 = 2;

@@ -30,45 +30,60 @@ double rms(const Pcm& pcm) {
 
 }  // namespace
 
-TEST(Voice, DispatchAndFallback) {
-    enum Engine { None, First, Second, Third, Clipboard };
-    struct Case {
-        int voicemode;
-        bool first, secondExists, secondWorks, newSecond, third;
-        Engine speaker;
-        int after;
-    } cases[] = {
-        {4, true, false, false, false, true, First, 1},    // first use finds engine 1
-        {4, false, false, false, false, true, Third, 3},   // no 1, no 2 to create: ends at 3
-        {4, false, false, false, true, true, Second, 2},   // no 1: a new engine 2
-        {2, true, false, false, false, true, Third, 2},    // 2 absent: spoken by 3, stays 2
-        {1, false, true, true, false, true, Second, 1},    // 1 fails: 2 speaks, stays 1
-        {3, true, true, true, false, false, Clipboard, 3}, // 3 fails: the clipboard
-        {4, false, false, false, false, false, Clipboard, 3},
-        {0, true, false, false, false, false, First, 1},
+// Which engines a text is handed to, in order, as the transcript logs them;
+// the last one says it, whole and waited for, unless it is the clipboard.
+TEST(Voice, DispatchFallbackAndScreenReaderFirstUse) {
+    struct Case { int voicemode; bool screenReader, first, secondExists, secondWorks, newSecond, third; int after; const char* routes; } cases[] = {
+        {4, false, true, false, false, false, true, 1, "jtalk"},              // first use finds engine 1
+        {4, false, false, false, false, false, true, 3, "jtalk speechd"},     // no 1, no 2 to create: ends at 3
+        {4, false, false, false, false, true, true, 2, "jtalk espeak"},       // no 1: a new engine 2
+        {2, false, true, false, false, false, true, 2, "speechd"},            // 2 absent: spoken by 3, stays 2
+        {1, false, false, true, true, false, true, 1, "jtalk espeak"},        // 1 fails: 2 speaks, stays 1
+        {3, false, true, true, true, false, false, 3, "speechd clipboard"},   // 3 fails: the clipboard
+        {4, false, false, false, false, false, false, 3, "jtalk speechd clipboard"},
+        {0, false, true, false, false, false, false, 1, "jtalk"},
+        {4, true, true, false, false, false, true, 3, "speechd"},             // the screen reader's engine first
+        {4, true, true, false, false, false, false, 1, "speechd jtalk"},      // not there: the usual search
+        {4, true, false, false, false, false, false, 3, "speechd jtalk clipboard"},  // 3 is not asked twice
     };
+    TempDir dir;
+    const std::string text = "単勝 1番2.3倍\r\n残り持ち金は 11350円です", path = dir.file("speech.log");
     for (const auto& c : cases) {
+        std::remove(path.c_str());
         GameRecord rec;
         rec.voicemode = static_cast<std::uint8_t>(c.voicemode);
         FakeUi ui;
         FakeEngine one(c.first);
-        auto two = std::make_shared<FakeEngine>(c.secondWorks);
-        auto three = std::make_shared<FakeEngine>(c.third);
-        auto created = std::make_shared<FakeEngine>(true);
+        auto two = std::make_shared<FakeEngine>(c.secondWorks), three = std::make_shared<FakeEngine>(c.third),
+             created = std::make_shared<FakeEngine>();
         if (c.secondExists) rec.pctkvoice = two;
         rec.sapivoice = three;
-        VoiceDispatcher d(rec, ui, &one, [&]() -> std::shared_ptr<SpeechEngine> {
-            return c.newSecond ? created : nullptr;
-        });
-        d.reading("1番 X");
-        Engine spoke = !one.said.empty()       ? First
-                       : !two->said.empty()    ? Second
-                       : !created->said.empty() ? Second
-                       : !three->said.empty()  ? Third
-                       : ui.clipboard == "1番 X" ? Clipboard
-                                                 : None;
-        EXPECT_EQ(spoke, c.speaker) << "case voicemode " << c.voicemode;
-        EXPECT_EQ(rec.voicemode, c.after) << "case voicemode " << c.voicemode;
+        SpeechLog log(std::fopen(path.c_str(), "a"));
+        VoiceDispatcher d(rec, ui, &one, [&]() -> std::shared_ptr<SpeechEngine> { return c.newSecond ? created : nullptr; },
+                          &log);
+        d.setScreenReader(c.screenReader);
+        d.reading(text, SpeakMode::Wait);
+        EXPECT_EQ(rec.voicemode, c.after) << c.routes;
+        std::string routes;
+        std::ifstream in(path);
+        for (std::string line; std::getline(in, line);) {  // milliseconds, engine, text
+            auto t1 = line.find('\t'), t2 = line.find('\t', t1 + 1);
+            ASSERT_NE(t2, std::string::npos) << line;
+            EXPECT_GE(std::stol(line.substr(0, t1)), 0);
+            routes += (routes.empty() ? "" : " ") + line.substr(t1 + 1, t2 - t1 - 1);
+            EXPECT_EQ(line.substr(t2 + 1), "単勝 1番2.3倍\\n残り持ち金は 11350円です");
+        }
+        EXPECT_EQ(routes, c.routes);
+        const bool toClipboard = routes.ends_with("clipboard");
+        EXPECT_EQ(ui.clipboard, toClipboard ? text : "") << c.routes;
+        int speakers = 0;
+        for (FakeEngine* e : {&one, two.get(), three.get(), created.get()}) {
+            if (e->said.empty()) continue;
+            ++speakers;
+            EXPECT_EQ(e->said, std::vector<std::string>{text}) << c.routes;
+            EXPECT_EQ(e->waited, std::vector<bool>{true}) << c.routes;
+        }
+        EXPECT_EQ(speakers, toClipboard ? 0 : 1) << c.routes;
     }
 }
 
@@ -102,49 +117,6 @@ TEST(Voice, ScreenReaderModeSpeaksOnlyWhatTheGameAloneKnows) {
         expect.push_back(c.repeatable ? "1番2番 6.5倍" : "前");
         EXPECT_EQ(one.said, expect) << c.screenReader << " " << static_cast<int>(c.topic);
         EXPECT_EQ(one.waited[1], c.spoken && c.mode == SpeakMode::Wait);
-    }
-}
-
-TEST(Voice, ScreenReaderFirstUseSharesItsEngineAndEveryHandOverIsLogged) {
-    TempDir dir;
-    struct Case {
-        bool screenReader, first, third;
-        int after;
-        const char* routes;
-    } cases[] = {
-        {true, true, true, 3, "speechd"},                  // the screen reader's engine first
-        {true, true, false, 1, "speechd jtalk"},           // not there: the usual search
-        {true, false, false, 3, "speechd jtalk clipboard"},  // engine 3 is not asked twice
-        {false, true, true, 1, "jtalk"},
-    };
-    for (const auto& c : cases) {
-        std::string path = dir.file("speech.log");
-        std::remove(path.c_str());
-        GameRecord rec;
-        rec.voicemode = 4;
-        FakeUi ui;
-        FakeEngine one(c.first);
-        auto three = std::make_shared<FakeEngine>(c.third);
-        rec.sapivoice = three;
-        SpeechLog log(std::fopen(path.c_str(), "a"));
-        VoiceDispatcher d(rec, ui, &one, nullptr, &log);
-        d.setScreenReader(c.screenReader);
-        d.reading("単勝 1番2.3倍\r\n残り持ち金は 11350円です", SpeakMode::Wait);
-        EXPECT_EQ(rec.voicemode, c.after) << c.routes;
-        std::string routes;
-        std::ifstream in(path);
-        for (std::string line; std::getline(in, line);) {  // milliseconds, engine, text
-            auto t1 = line.find('\t'), t2 = line.find('\t', t1 + 1);
-            ASSERT_NE(t2, std::string::npos) << line;
-            EXPECT_GE(std::stol(line.substr(0, t1)), 0);
-            routes += (routes.empty() ? "" : " ") + line.substr(t1 + 1, t2 - t1 - 1);
-            EXPECT_EQ(line.substr(t2 + 1), "単勝 1番2.3倍\\n残り持ち金は 11350円です");
-        }
-        EXPECT_EQ(routes, c.routes);
-        if (c.screenReader && c.third) {  // handed over whole, to be waited for
-            EXPECT_EQ(three->said, std::vector<std::string>{"単勝 1番2.3倍\r\n残り持ち金は 11350円です"});
-            EXPECT_EQ(three->waited, std::vector<bool>{true});
-        }
     }
 }
 
@@ -197,15 +169,6 @@ TEST(Voice, AnEngineMadeAsideIsWaitedForUpToItsBound) {
         EXPECT_EQ(ui.clipboard.empty(), c.spoken) << c.readyAfterMs;
     }
     release.set_value();
-}
-
-TEST(Voice, MenuCycle) {
-    for (auto [from, to] : {std::pair{1, 2}, {2, 3}, {3, 1}, {4, 1}, {255, 1}, {0, 1}}) {
-        GameRecord rec;
-        rec.voicemode = static_cast<std::uint8_t>(from);
-        switchVoice(rec);
-        EXPECT_EQ(rec.voicemode, to) << from;
-    }
 }
 
 TEST(Audio, SilenceIsTrimmed) {
