@@ -21,6 +21,15 @@ inline std::ostream& operator<<(std::ostream& o, const Box& b) {
 // The one box expected when `shown`, else none.
 inline std::vector<Box> boxIf(bool shown, const Box& b) { return shown ? std::vector<Box>{b} : std::vector<Box>{}; }
 
+// Pops the next scripted answer, or gives `otherwise` when the script is done.
+template <class T>
+T next(std::deque<T>& script, T otherwise) {
+    if (script.empty()) return otherwise;
+    T t = std::move(script.front());
+    script.pop_front();
+    return t;
+}
+
 class FakeUi : public Ui {
 public:
     std::deque<std::string> inputs;   // answers to input boxes, in order
@@ -35,17 +44,11 @@ public:
     Answer msgBox(const std::string& p, const std::string& t, int style) override {
         boxes.push_back({p, t, style});
         if (journal) journal->push_back("box " + t);
-        if (answers.empty()) return style == kStyleYesNo || style == kStyleYesNoQuestion ? Answer::Yes : Answer::Other;
-        Answer a = answers.front();
-        answers.pop_front();
-        return a;
+        return next(answers, style == kStyleYesNo || style == kStyleYesNoQuestion ? Answer::Yes : Answer::Other);
     }
     std::string inputBox(const std::string& p, const std::string& t, const std::string&) override {
         prompts.push_back({p, t, 0});
-        if (inputs.empty()) return "";
-        std::string s = inputs.front();
-        inputs.pop_front();
-        return s;
+        return next(inputs, std::string());
     }
     void print(const std::string& t) override { printed += t; }
     void printLine(const std::string& t) override { printed += t + "\n"; }
@@ -66,13 +69,8 @@ public:
     // The next draw from 1..n gives k.
     void want(int k, int n) { script.push_back((k - 0.5) / n); }
     double next() override {
-        if (!script.empty()) {
-            double u = script.front();
-            script.pop_front();
-            return u;
-        }
         state_ = state_ * 6364136223846793005ULL + 1442695040888963407ULL;
-        return static_cast<double>(state_ >> 11) / 9007199254740992.0;
+        return test::next(script, static_cast<double>(state_ >> 11) / 9007199254740992.0);
     }
     void reseed() override { ++reseeds; }
 

@@ -26,10 +26,8 @@ TEST(Store, MergesAndClears) {
     Bet b;
     EXPECT_TRUE(b.buy(1, "5番 X 2.4 倍 1番人気)", {"100"}));
     EXPECT_TRUE(b.buy(1, "5番 X 2.4 倍 1番人気)", {"300"}));
-    EXPECT_EQ(b.rec.tancount, 1);
-    EXPECT_EQ(b.rec.tanban[0], 5);
-    EXPECT_EQ(b.rec.tankin[0], 400);
-    EXPECT_EQ(b.rec.mochikin, 14600);
+    EXPECT_EQ(std::vector<Money>({b.rec.tancount, b.rec.tanban[0], b.rec.tankin[0], b.rec.mochikin}),
+              std::vector<Money>({1, 5, 400, 14600}));
 
     EXPECT_TRUE(b.buy(3, "3番8番 5.0倍(2番人気)", {"100"}));
     EXPECT_TRUE(b.buy(3, "1番2番 5.0倍(2番人気)", {"200"}));
@@ -60,22 +58,15 @@ TEST(Store, MergesAndClears) {
 }
 
 TEST(Stake, RefusalsAndAcceptance) {
-    struct Case {
-        std::vector<std::string> answers;
-        bool bought;
-        Money stake;
-        std::vector<std::string> messages;
-    } cases[] = {
+    const std::string unit = "100円単位で入力して下さい。", over = "持ち金の15000円以下にして下さい";
+    struct Case { std::vector<std::string> answers; bool bought; Money stake; std::vector<std::string> messages; } cases[] = {
         {{"1000"}, true, 1000, {}},
         {{"15000"}, true, 15000, {}},
         {{" 500"}, true, 500, {}},
-        {{"150", "50", "00", "abc00", "1000"}, true, 1000,
-         {"100円単位で入力して下さい。", "100円単位で入力して下さい。", "100円単位で入力して下さい。",
-          "100円単位で入力して下さい。"}},
-        {{"150.00", "100.00"}, true, 100, {"100円単位で入力して下さい。"}},  // must be a multiple of 100 yen
-        {{"20000", ""}, false, 0, {"持ち金の15000円以下にして下さい"}},
-        {{"500 ", "-100", "100000", ""}, false, 0,
-         {"100円単位で入力して下さい。", "100円単位で入力して下さい。", "持ち金の15000円以下にして下さい"}},
+        {{"150", "50", "00", "abc00", "1000"}, true, 1000, {unit, unit, unit, unit}},
+        {{"150.00", "100.00"}, true, 100, {unit}},  // must be a multiple of 100 yen
+        {{"20000", ""}, false, 0, {over}},
+        {{"500 ", "-100", "100000", ""}, false, 0, {unit, unit, over}},
         {{""}, false, 0, {}},
     };
     for (const auto& c : cases) {
@@ -84,18 +75,16 @@ TEST(Stake, RefusalsAndAcceptance) {
         b.rec.bakenkind = 1;
         bool bought = registerTicket(b.rec, b.ui, 1, "7番");
         EXPECT_EQ(bought, c.bought) << c.answers.front();
-        EXPECT_EQ(b.rec.tancount, c.bought ? 1 : 0);
-        EXPECT_EQ(b.rec.mochikin, 15000 - c.stake);
-        EXPECT_EQ(b.rec.tanflag, c.bought ? -1 : 0);
+        EXPECT_EQ(std::vector<Money>({b.rec.tancount, b.rec.mochikin, b.rec.tanflag}),
+                  std::vector<Money>({c.bought, 15000 - c.stake, c.bought ? -1 : 0}));
         std::vector<Box> refusals;
         for (const std::string& m : c.messages) refusals.push_back({m, "入力エラー", kStyleNotice});
         EXPECT_EQ(b.ui.boxes, refusals) << c.answers.front();
         ASSERT_EQ(b.ui.prompts.size(), c.answers.size());
         EXPECT_EQ(b.ui.prompts[0], (Box{"金額を入力して下さい。持ち金は 15000円です", "6", 0}));
-        if (!c.bought) {
-            EXPECT_EQ(b.rec.kingaku, "");
-            EXPECT_EQ(b.rec.bakenkind, 0);
-        }
+        if (c.bought) continue;
+        EXPECT_EQ(b.rec.kingaku, "");
+        EXPECT_EQ(b.rec.bakenkind, 0);
     }
 }
 
@@ -115,33 +104,18 @@ TEST(Registration, MoneyCheck) {
 }
 
 TEST(Registration, SelectionTexts) {
-    struct Case {
-        int kind;
-        std::string selection;
-        bool bought;
-        Horses horses;
-        std::string title;  // of the refusal; "" = none shown
-        int style;
-    } cases[] = {
-        {1, "12番 X 7.5 倍 5番人気)", true, {12, 0, 0}, "", 0},
-        {1, "3番 Y", true, {3, 0, 0}, "", 0},
-        {1, "07番", true, {7, 0, 0}, "", 0},
-        {1, "7", true, {7, 0, 0}, "", 0},
-        {1, "", false, {}, "", kStyleOk},             // win: OK box, no title of its own
-        {2, "", false, {}, "入力エラー", kStyleNotice},
-        {1, "19", false, {}, "", kStyleOk},
-        {1, "7x", false, {}, "入力エラー", kStyleNotice},
-        {2, "abc", false, {}, "入力エラー", kStyleNotice},
-        {3, "7番15番 ", true, {7, 15, 0}, "", 0},
-        {3, "12番15番 9.9倍(1番人気)", true, {12, 15, 0}, "", 0},
-        {4, "1番12番 1.0倍から2.0倍(1番人気)", true, {1, 12, 0}, "", 0},
-        {3, "", false, {}, "入力エラー", kStyleNotice},
-        {4, "7番15番", false, {}, "入力エラー", kStyleNotice},
-        {5, "1番2番3番 ", true, {1, 2, 3}, "", 0},
-        {5, "1番2番", false, {}, "入力エラー", kStyleNotice},
-        {6, "15番7番3番 ", true, {15, 7, 3}, "", 0},
-        {6, "1番1番3番 ", false, {}, "入力エラー", kStyleNotice},
-        {6, "", false, {}, "入力エラー", kStyleNotice},
+    // A refusal shows "入力エラー" with style 6, or a plain OK box without a title.
+    struct Case { int kind; std::string selection; bool bought; Horses horses; bool plainBox = false; } cases[] = {
+        {1, "12番 X 7.5 倍 5番人気)", true, {12, 0, 0}}, {1, "3番 Y", true, {3, 0, 0}},
+        {1, "07番", true, {7, 0, 0}},                    {1, "7", true, {7, 0, 0}},
+        {1, "", false, {}, true},                        {2, "", false, {}},
+        {1, "19", false, {}, true},                      {1, "7x", false, {}},
+        {2, "abc", false, {}},                           {3, "7番15番 ", true, {7, 15, 0}},
+        {3, "12番15番 9.9倍(1番人気)", true, {12, 15, 0}}, {4, "1番12番 1.0倍から2.0倍(1番人気)", true, {1, 12, 0}},
+        {3, "", false, {}},                              {4, "7番15番", false, {}},
+        {5, "1番2番3番 ", true, {1, 2, 3}},              {5, "1番2番", false, {}},
+        {6, "15番7番3番 ", true, {15, 7, 3}},            {6, "1番1番3番 ", false, {}},
+        {6, "", false, {}},
     };
     for (const auto& c : cases) {
         Bet b;
@@ -149,7 +123,9 @@ TEST(Registration, SelectionTexts) {
         EXPECT_EQ(bought, c.bought) << c.selection;
         EXPECT_EQ(ticketCount(b.rec, c.kind), c.bought ? 1 : 0) << c.selection;
         EXPECT_EQ(ticketHorses(b.rec, c.kind, 0), c.horses) << c.selection;
-        EXPECT_EQ(b.ui.boxes, boxIf(!c.bought, {"1から18の番号で指定して下さい", c.title, c.style})) << c.selection;
+        EXPECT_EQ(b.ui.boxes, boxIf(!c.bought, {"1から18の番号で指定して下さい", c.plainBox ? "" : "入力エラー",
+                                               c.plainBox ? kStyleOk : kStyleNotice}))
+            << c.selection;
         EXPECT_EQ(b.ui.prompts.size(), c.bought ? 1u : 0u) << c.selection;  // refused before the stake dialog
     }
 }
@@ -192,12 +168,7 @@ TEST(Registration, CancelWithdrawsExactlyOnce) {
 }
 
 TEST(TypedEntry, PerList) {
-    struct Case {
-        int kind;
-        std::vector<std::string> answers;
-        std::optional<std::string> selection;
-        int refusals;
-    } cases[] = {
+    struct Case { int kind; std::vector<std::string> answers; std::optional<std::string> selection; int refusals; } cases[] = {
         {1, {"7", "07"}, "07番", 1},
         {1, {"19", "00", ""}, std::nullopt, 2},
         {2, {"11"}, "11番", 0},

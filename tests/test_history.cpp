@@ -76,19 +76,16 @@ TEST(History, ASeededGameKeepsItsSignatureAndIsRecordedWithTotalsThatAddUp) {
     for (const RaceRow& r : races) {
         EXPECT_TRUE(r.commandLine);
         EXPECT_EQ(r.finish.size(), 18u - (r.scratched ? 1 : 0) - (r.fallen ? 1 : 0));
-        Money back = 0;
+        Money back = 0, staked = 0;
         for (const TicketRow& t : r.tickets) {
             KindTotals& k = sum[t.kind - 1];
-            ++k.tickets, k.stake += t.stake;
+            ++k.tickets, k.stake += t.stake, staked += t.stake;
             bool hit = false;
             for (const PayoutRow& p : r.payouts)
                 if (p.kind == t.kind && p.horses == t.horses) k.returns += p.amount, back += p.amount, hit |= !p.refund;
             k.hits += hit;
         }
-        for (const PayoutRow& p : r.payouts)
-            if (!p.refund) best = std::max(best, p.amount);
-        Money staked = 0;
-        for (const TicketRow& t : r.tickets) staked += t.stake;
+        for (const PayoutRow& p : r.payouts) best = std::max(best, p.refund ? 0 : p.amount);
         EXPECT_EQ(r.after, r.before - staked + back);  // the money adds up race by race
     }
     EXPECT_EQ(races.back().after, afterEach.back());
@@ -96,11 +93,9 @@ TEST(History, ASeededGameKeepsItsSignatureAndIsRecordedWithTotalsThatAddUp) {
     EXPECT_EQ(afterEach, (std::vector<Money>{27600, 26980, 27020, 24620, 32360, 29960}));
     auto totals = h.totals();
     for (int k = 0; k < 6; ++k) {
-        EXPECT_EQ(totals[k].tickets, sum[k].tickets) << k;
-        EXPECT_EQ(totals[k].stake, sum[k].stake) << k;
-        EXPECT_EQ(totals[k].returns, sum[k].returns) << k;
-        EXPECT_EQ(totals[k].hits, sum[k].hits) << k;
-        EXPECT_EQ(totals[k].tickets, 12) << k;
+        const KindTotals &t = totals[k], &e = sum[k];
+        EXPECT_EQ(std::tie(t.tickets, t.stake, t.returns, t.hits), std::tie(e.tickets, e.stake, e.returns, e.hits)) << k;
+        EXPECT_EQ(t.tickets, 12) << k;
     }
     ASSERT_GT(best, 0) << "the seed was meant to give a payout";
     EXPECT_EQ(h.best()->payout.amount, best);
@@ -117,11 +112,9 @@ TEST(History, StatisticsAndCsvOfAKnownMeeting) {
     ASSERT_TRUE(h->record(smallRace(1, 2, 300, 0)));
     ASSERT_TRUE(h->record(smallRace(2, 1, 1000, 0)));
     EXPECT_EQ(h->lastMeeting(), 2);
-    auto m1 = h->totals(1);
-    EXPECT_EQ(m1[2].tickets, 2);
-    EXPECT_EQ(m1[2].stake, 800);
-    EXPECT_EQ(m1[2].returns, 6250);
-    EXPECT_EQ(m1[2].hits, 1);
+    const KindTotals quinellas = h->totals(1)[2];
+    EXPECT_EQ(std::tie(quinellas.tickets, quinellas.stake, quinellas.returns, quinellas.hits),
+              std::make_tuple(2, Money(800), Money(6250), 1));
     std::vector<std::string> lines = reportLines(*h, 1);
     auto has = [&](const std::string& l) { return std::find(lines.begin(), lines.end(), l) != lines.end(); };
     EXPECT_TRUE(has("馬連 2枚 800円 払い戻し 6250円 的中率 50.0% 回収率 781.3%"));
