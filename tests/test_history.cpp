@@ -22,12 +22,9 @@ namespace {
 
 RaceRow smallRace(int meeting, int raceNo, Money stake, Money paid) {
     RaceRow r;
-    r.playedAt = "2026-12-07 10:00:00";
-    r.meeting = meeting, r.raceNo = raceNo;
-    r.raceName = "潮風, ステークス";  // a comma for the CSV
-    r.course = "芝1600m";
-    r.finish = {7, 15, 3};
-    r.lines = {"馬連  7番15番12.5倍"};
+    r.playedAt = "2026-12-07 10:00:00", r.meeting = meeting, r.raceNo = raceNo;
+    r.raceName = "潮風, ステークス", r.course = "芝1600m";  // a comma for the CSV
+    r.finish = {7, 15, 3}, r.lines = {"馬連  7番15番12.5倍"};
     r.tickets = {{3, "7-15", stake}, {1, "2", 100}};
     if (paid) r.payouts = {{3, "7-15", "12.5", paid, false}};
     r.before = 10000, r.after = 10000 - stake - 100 + paid;
@@ -108,20 +105,20 @@ TEST(History, StatisticsAndCsvOfAKnownMeeting) {
     TempDir dir;
     auto h = History::open(dir.path(), "x").history;
     ASSERT_TRUE(h);
-    ASSERT_TRUE(h->record(smallRace(1, 1, 500, 6250)));
-    ASSERT_TRUE(h->record(smallRace(1, 2, 300, 0)));
-    ASSERT_TRUE(h->record(smallRace(2, 1, 1000, 0)));
+    for (const RaceRow& r : {smallRace(1, 1, 500, 6250), smallRace(1, 2, 300, 0), smallRace(2, 1, 1000, 0)})
+        ASSERT_TRUE(h->record(r));
     EXPECT_EQ(h->lastMeeting(), 2);
     const KindTotals quinellas = h->totals(1)[2];
     EXPECT_EQ(std::tie(quinellas.tickets, quinellas.stake, quinellas.returns, quinellas.hits),
               std::make_tuple(2, Money(800), Money(6250), 1));
     std::vector<std::string> lines = reportLines(*h, 1);
     auto has = [&](const std::string& l) { return std::find(lines.begin(), lines.end(), l) != lines.end(); };
-    EXPECT_TRUE(has("馬連 2枚 800円 払い戻し 6250円 的中率 50.0% 回収率 781.3%"));
-    EXPECT_TRUE(has("単勝 2枚 200円 払い戻し 0円 的中率 0.0% 回収率 0.0%"));
-    EXPECT_TRUE(has("馬連 3枚 1800円 払い戻し 6250円 的中率 33.3% 回収率 347.2%"));  // all time
-    EXPECT_TRUE(has("  馬連  7番15番12.5倍"));
-    EXPECT_TRUE(has("2026-12-07 10:00:00 第1開催 第 1レース 潮風, ステークス 芝1600m 馬連 7-15 12.5倍 6250円"));
+    for (const char* line : {"馬連 2枚 800円 払い戻し 6250円 的中率 50.0% 回収率 781.3%",
+                             "単勝 2枚 200円 払い戻し 0円 的中率 0.0% 回収率 0.0%",
+                             "馬連 3枚 1800円 払い戻し 6250円 的中率 33.3% 回収率 347.2%",  // all time
+                             "  馬連  7番15番12.5倍",
+                             "2026-12-07 10:00:00 第1開催 第 1レース 潮風, ステークス 芝1600m 馬連 7-15 12.5倍 6250円"})
+        EXPECT_TRUE(has(line)) << line;
 
     ASSERT_TRUE(writeCsv(*h, dir.file("out.csv")));
     std::ifstream in(dir.file("out.csv"));
@@ -135,10 +132,7 @@ TEST(History, StatisticsAndCsvOfAKnownMeeting) {
 }
 
 TEST(History, DamagedOrNewerFilesAreMovedAsideAndANewOneBegun) {
-    struct Case {
-        const char* name;
-        std::function<void(const std::string&)> spoil;
-    } cases[] = {
+    struct Case { const char* name; std::function<void(const std::string&)> spoil; } cases[] = {
         {"garbage", [](const std::string& p) { std::ofstream(p) << "これはデータベースではありません"; }},
         {"newer schema", [](const std::string& p) {
              sqlite3* db = nullptr;

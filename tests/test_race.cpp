@@ -111,48 +111,52 @@ TEST(Simulation, FinishingOrderText) {
 
 TEST(Settlement, EveryKind) {
     struct Case {
-        const char* name; RaceOutcome out; int kind; Horses horses; Money stake, gain;
+        const char* name; RaceOutcome out; std::vector<std::tuple<int, Horses, Money>> tickets; Money gain;
         const char *printedText, *announced;
         bool reversedRanks = false;  // horse h is rank 19 - h: 18 is the favourite
         double winOdds = 0;          // of rank 1, when not 0
     } cases[] = {
-        {"no ticket", finish(1, 2, 3), 0, {}, 0, 0, "", ""},
-        {"win 2.35", finish(1, 2, 3), 1, {1}, 100, 235, "単勝  1番2.35 倍\n", "単勝  1番2.35 倍\r\n"},
-        {"win loses", finish(2, 1, 3), 1, {1}, 100, 0, "", ""},
-        {"place first", finish(1, 2, 3), 2, {1}, 100, 150, "副賞  1番1.5倍\n", "副賞  1番1.5倍"},
-        {"place second", finish(1, 2, 3), 2, {2}, 100, 170, "副賞  2番1.7倍\n", "副賞  2番1.7倍"},
-        {"place third", finish(1, 2, 3), 2, {3}, 100, 250, "副賞  3番2.5倍\n", "副賞  3番2.5倍"},
-        {"quinella either order", finish(4, 2, 3), 3, {2, 4}, 100, 800, "馬連  2番 4番8.0倍\n",
+        {"no ticket", finish(1, 2, 3), {}, 0, "", ""},
+        {"win 2.35", finish(1, 2, 3), {{1, {1}, 100}}, 235, "単勝  1番2.35 倍\n", "単勝  1番2.35 倍\r\n"},
+        {"win loses", finish(2, 1, 3), {{1, {1}, 100}}, 0, "", ""},
+        {"place first", finish(1, 2, 3), {{2, {1}, 100}}, 150, "副賞  1番1.5倍\n", "副賞  1番1.5倍"},
+        {"place second", finish(1, 2, 3), {{2, {2}, 100}}, 170, "副賞  2番1.7倍\n", "副賞  2番1.7倍"},
+        {"place third", finish(1, 2, 3), {{2, {3}, 100}}, 250, "副賞  3番2.5倍\n", "副賞  3番2.5倍"},
+        {"quinella either order", finish(4, 2, 3), {{3, {2, 4}, 100}}, 800, "馬連  2番 4番8.0倍\n",
          "\r\n馬連  2番 4番8.0倍\r\n"},
-        {"wide ranks 2,5", finish(2, 5, 9), 4, {2, 5}, 100, 600, "ワイド  2番 5番6.倍\n", "ワイド  2番 5番6.倍"},
-        {"wide ranks 1,3", finish(1, 9, 3), 4, {1, 3}, 100, 240, "ワイド  1番 3番2.4倍\n", "ワイド  1番 3番2.4倍"},
-        {"wide ranks 9,16", finish(9, 16, 1), 4, {9, 16}, 100, 13770, "ワイド  9番 16番137.7倍\n",
+        {"wide ranks 2,5", finish(2, 5, 9), {{4, {2, 5}, 100}}, 600, "ワイド  2番 5番6.倍\n", "ワイド  2番 5番6.倍"},
+        {"wide ranks 1,3", finish(1, 9, 3), {{4, {1, 3}, 100}}, 240, "ワイド  1番 3番2.4倍\n", "ワイド  1番 3番2.4倍"},
+        {"wide ranks 9,16", finish(9, 16, 1), {{4, {9, 16}, 100}}, 13770, "ワイド  9番 16番137.7倍\n",
          "ワイド  9番 16番137.7倍"},
-        {"trio any order", finish(5, 1, 3), 5, {1, 3, 5}, 100, 1760, "３連副 1番3番5番 17.6倍\n",
+        {"trio any order", finish(5, 1, 3), {{5, {1, 3, 5}, 100}}, 1760, "３連副 1番3番5番 17.6倍\n",
          "\r\n３連副 1番3番5番 17.6倍\r\n"},
-        {"trifecta exact", finish(2, 1, 3), 6, {2, 1, 3}, 100, 1800, "３連探 2番1番3番 18.0倍\n",
+        {"trifecta exact", finish(2, 1, 3), {{6, {2, 1, 3}, 100}}, 1800, "３連探 2番1番3番 18.0倍\n",
          "３連探 2番1番3番 18.0倍"},
-        {"trifecta wrong order", finish(2, 1, 3), 6, {1, 2, 3}, 100, 0, "", ""},
-        {"fallen horse", finish(1, 2, 3, 0, 9), 1, {9}, 100, 0, "", ""},
-        {"scratched win", finish(1, 2, 3, 9), 1, {9}, 300, 300, "", ""},
-        {"scratched place", finish(1, 2, 3, 9), 2, {9}, 300, 300, "", ""},
-        {"scratched quinella", finish(1, 2, 3, 9), 3, {1, 9}, 300, 300, "", ""},
-        {"scratched wide", finish(1, 2, 3, 9), 4, {2, 9}, 300, 300, "", ""},
-        {"scratched trio", finish(1, 2, 3, 9), 5, {1, 2, 9}, 300, 300, "", ""},
-        {"scratched trifecta", finish(1, 2, 3, 9), 6, {9, 1, 2}, 300, 300, "", ""},
+        {"trifecta wrong order", finish(2, 1, 3), {{6, {1, 2, 3}, 100}}, 0, "", ""},
+        {"fallen horse", finish(1, 2, 3, 0, 9), {{1, {9}, 100}}, 0, "", ""},
+        {"scratched win", finish(1, 2, 3, 9), {{1, {9}, 300}}, 300, "", ""},
+        {"scratched place", finish(1, 2, 3, 9), {{2, {9}, 300}}, 300, "", ""},
+        {"scratched quinella", finish(1, 2, 3, 9), {{3, {1, 9}, 300}}, 300, "", ""},
+        {"scratched wide", finish(1, 2, 3, 9), {{4, {2, 9}, 300}}, 300, "", ""},
+        {"scratched trio", finish(1, 2, 3, 9), {{5, {1, 2, 9}, 300}}, 300, "", ""},
+        {"scratched trifecta", finish(1, 2, 3, 9), {{6, {9, 1, 2}, 300}}, 300, "", ""},
         // Ranks apart from numbers: the trio's win factor goes to its lowest
         // number (rank 17), not to the favourite; in a pair the more popular
         // one takes it, whatever its number.
-        {"trio", finish(16, 2, 18), 5, {2, 16, 18}, 100, 10200, "３連副 2番16番18番 102.0倍\n",
+        {"trio", finish(16, 2, 18), {{5, {2, 16, 18}, 100}}, 10200, "３連副 2番16番18番 102.0倍\n",
          "\r\n３連副 2番16番18番 102.0倍\r\n", true},
-        {"quinella", finish(3, 17, 9), 3, {3, 17}, 100, 3400, "馬連  3番 17番34.0倍\n", "\r\n馬連  3番 17番34.0倍\r\n",
+        {"quinella", finish(3, 17, 9), {{3, {3, 17}, 100}}, 3400, "馬連  3番 17番34.0倍\n", "\r\n馬連  3番 17番34.0倍\r\n",
          true},
-        {"wide, the higher number first", finish(17, 5, 9), 4, {5, 17}, 100, 2400, "ワイド  5番 17番24.倍\n",
+        {"wide, the higher number first", finish(17, 5, 9), {{4, {5, 17}, 100}}, 2400, "ワイド  5番 17番24.倍\n",
          "ワイド  5番 17番24.倍", true},
+        // Further place and wide lines are indented under the first.
+        {"two places, two wides", finish(1, 2, 3), {{2, {3}, 100}, {2, {1}, 100}, {4, {1, 2}, 100}, {4, {2, 3}, 100}}, 940,
+         "副賞  1番1.5倍\n   3番2.5倍\nワイド  1番 2番1.4倍\n   2番 3番4.倍\n",
+         "副賞  1番1.5倍   3番2.5倍ワイド  1番 2番1.4倍   2番 3番4.倍"},
         // Whole yen from a half: to the even one.
-        {"212.5 yen", finish(1, 2, 3), 1, {1}, 100, 212, "単勝  1番2.125 倍\n", "単勝  1番2.125 倍\r\n", false,
+        {"212.5 yen", finish(1, 2, 3), {{1, {1}, 100}}, 212, "単勝  1番2.125 倍\n", "単勝  1番2.125 倍\r\n", false,
          2.125},
-        {"237.5 yen", finish(1, 2, 3), 1, {1}, 100, 238, "単勝  1番2.375 倍\n", "単勝  1番2.375 倍\r\n", false,
+        {"237.5 yen", finish(1, 2, 3), {{1, {1}, 100}}, 238, "単勝  1番2.375 倍\n", "単勝  1番2.375 倍\r\n", false,
          2.375},
     };
     for (const auto& c : cases) {
@@ -162,38 +166,12 @@ TEST(Settlement, EveryKind) {
         if (c.winOdds) rec.tanodds[0] = c.winOdds, rec.tanoddsstr[0] = text::formatOdds(c.winOdds, 3) + " ";
         RaceOutcome out = c.out;
         out.p1 = rec.ninki[out.first - 1], out.p2 = rec.ninki[out.second - 1], out.p3 = rec.ninki[out.third - 1];
-        if (c.kind) addTicket(rec, c.kind, c.horses, c.stake);
+        for (const auto& [kind, horses, stake] : c.tickets) addTicket(rec, kind, horses, stake);
         Settlement s = settle(rec, out);
         EXPECT_EQ(rec.mochikin, 10000 + c.gain) << c.name;
         EXPECT_EQ(printed(s), c.printedText) << c.name;
         EXPECT_EQ(s.announcement, c.announced) << c.name;
     }
-}
-
-TEST(Settlement, IndentsFurtherPlaceAndWideLines) {
-    GameRecord rec = raceRecord();
-    addTicket(rec, 2, {3}, 100);
-    addTicket(rec, 2, {1}, 100);
-    addTicket(rec, 4, {1, 2}, 100);
-    addTicket(rec, 4, {2, 3}, 100);
-    Settlement s = settle(rec, finish(1, 2, 3));
-    EXPECT_EQ(printed(s), "副賞  1番1.5倍\n   3番2.5倍\nワイド  1番 2番1.4倍\n   2番 3番4.倍\n");
-    EXPECT_EQ(s.announcement, "副賞  1番1.5倍   3番2.5倍ワイド  1番 2番1.4倍   2番 3番4.倍");
-    ASSERT_EQ(s.prints.size(), 8u);
-    EXPECT_FALSE(s.prints[0].newline);  // the prefix stays on the line
-    EXPECT_EQ(s.prints[2].text, "  ");
-}
-
-TEST(Settlement, WholeMultipliers) {
-    GameRecord rec = raceRecord();
-    rec.tanodds[0] = 3;
-    rec.fukuodds[1] = 1;
-    rec.fukuodds[2] = 2.5;
-    addTicket(rec, 3, {1, 2}, 100);
-    addTicket(rec, 4, {1, 3}, 100);
-    Settlement s = settle(rec, finish(1, 2, 3));
-    EXPECT_EQ(printed(s), "馬連  1番 2番3.0倍\nワイド  1番 3番3.倍\n");
-    EXPECT_EQ(rec.mochikin, 10600);
 }
 
 TEST(Settlement, MoneyNeverWraps) {
