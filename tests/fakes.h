@@ -1,5 +1,6 @@
 #pragma once
 // Scripted stand-ins for the outside world.
+#include <cmath>
 #include <deque>
 #include <ostream>
 #include <string>
@@ -65,14 +66,13 @@ public:
 class ScriptedRandom : public Random {
 public:
     std::deque<double> script;
-    int reseeds = 0;
     // The next draw from 1..n gives k.
     void want(int k, int n) { script.push_back((k - 0.5) / n); }
     double next() override {
         state_ = state_ * 6364136223846793005ULL + 1442695040888963407ULL;
         return test::next(script, static_cast<double>(state_ >> 11) / 9007199254740992.0);
     }
-    void reseed() override { ++reseeds; }
+    void reseed() override {}
 
 private:
     unsigned long long state_ = 12345;
@@ -85,8 +85,7 @@ public:
     double secondsOfDay() override { return tod; }
     void sleepMs(int ms) override {
         mono += ms / 1000.0;
-        tod += ms / 1000.0;
-        if (tod >= 86400) tod -= 86400;  // midnight
+        tod = std::fmod(tod + ms / 1000.0, 86400);  // past midnight
     }
 };
 
@@ -96,8 +95,7 @@ public:
     std::vector<SpeakMode> modes;
     std::vector<std::string>* journal = nullptr;
     void reading(const std::string& t, SpeakMode m, Topic) override {
-        said.push_back(t);
-        modes.push_back(m);
+        said.push_back(t), modes.push_back(m);
         if (journal) journal->push_back("say " + t);
     }
 };
@@ -108,9 +106,8 @@ public:
     explicit FakeEngine(bool works = true) : works_(works) {}
     std::vector<std::string> said;
     std::vector<bool> waited;
-    std::vector<Topic> topics;
-    bool speak(const std::string& text, bool wait, Topic topic) override {
-        if (works_) said.push_back(text), waited.push_back(wait), topics.push_back(topic);
+    bool speak(const std::string& text, bool wait, Topic) override {
+        if (works_) said.push_back(text), waited.push_back(wait);
         return works_;
     }
 
@@ -129,8 +126,7 @@ public:
     void init() override { ++inits; }
     void free() override { ++frees; }
     void playAndWait(const std::string& path, bool serviceEvents, Ui& ui) override {
-        played.push_back(path);
-        serviced.push_back(serviceEvents);
+        played.push_back(path), serviced.push_back(serviceEvents);
         if (journal) journal->push_back("play " + path.substr(path.rfind('/') + 1));
         skip_ = false;
         for (int i = 0; serviceEvents && i < musicEvents && !skip_; ++i) ui.processEvents();

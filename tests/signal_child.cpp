@@ -30,13 +30,10 @@ int main(int argc, char** argv) {
     const std::string folder = argv[1];
     Form1* window = nullptr;
     auto report = [&] {
-        std::ofstream(folder + "/ended") << "raceno=" << int(window->record().raceno)
-                                         << " mochikin=" << window->record().mochikin << "\n";
+        const GameRecord& rec = window->record();
+        std::ofstream(folder + "/ended") << "raceno=" << int(rec.raceno) << " mochikin=" << rec.mochikin << "\n";
     };
-    s.exitNow = [&](int status) {
-        report();
-        std::_Exit(status);
-    };
+    s.exitNow = [&](int status) { report(), std::_Exit(status); };
     Form1 w(s);
     window = &w;
     w.watchStopSignals();

@@ -1,6 +1,7 @@
 #pragma once
 #include <filesystem>
 #include <fstream>
+#include <stdexcept>
 #include <string>
 
 namespace ozn::test {
@@ -8,9 +9,8 @@ namespace ozn::test {
 // A fresh folder that is removed again at the end of the test.
 class TempDir {
 public:
-    TempDir() {
-        std::string tmpl = (std::filesystem::temp_directory_path() / "ozn-test-XXXXXX").string();
-        path_ = ::mkdtemp(tmpl.data());
+    TempDir() : path_((std::filesystem::temp_directory_path() / "ozn-test-XXXXXX").string()) {
+        if (!::mkdtemp(path_.data())) throw std::runtime_error("cannot make a temporary folder");
     }
     ~TempDir() {
         std::error_code ec;
