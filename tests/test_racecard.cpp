@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <numeric>
 #include <random>
@@ -55,9 +56,7 @@ void expectRanks(const GameRecord& rec) {
 }  // namespace
 
 TEST(RaceCard, CourseTable) {
-    struct Row {
-        int line, y1, y2, y3, fanfare;
-    } rows[] = {{1, 1, 2, 3, 1},  {2, 2, 3, 1, 2},  {3, 2, 3, 1, 1},  {4, 3, 1, 2, 2},  {5, 3, 1, 2, 2},
+    struct Row { int line, y1, y2, y3, fanfare; } rows[] = {{1, 1, 2, 3, 1},  {2, 2, 3, 1, 2},  {3, 2, 3, 1, 1},  {4, 3, 1, 2, 2},  {5, 3, 1, 2, 2},
                 {6, 3, 1, 2, 1},  {7, 3, 1, 2, 1},  {8, 4, 5, 6, 1},  {9, 4, 5, 6, 1},  {10, 4, 5, 6, 2},
                 {11, 5, 6, 4, 2}, {12, 5, 6, 4, 2}, {13, 6, 4, 5, 1}, {14, 6, 4, 5, 1}, {15, 6, 4, 5, 1},
                 {16, 7, 8, 9, 1}, {17, 8, 9, 7, 2}, {18, 9, 7, 8, 2}};
@@ -160,6 +159,10 @@ TEST(RaceCard, WholeCards) {
             EXPECT_EQ(lists[5].back().rfind("18番17番16番 ", 0), 0u);
         }
         EXPECT_EQ(lines.size(), 12u) << "a race line repeated within the meeting";
+        rec.raceno = 13;  // past the meeting: a new one begins
+        readlist(rec, rng, ui);
+        EXPECT_EQ(rec.raceno, 1);
+        EXPECT_EQ(std::count(rec.racehist.begin(), rec.racehist.end(), 0), 11);
     }
 }
 
@@ -195,9 +198,7 @@ TEST(RaceCard, CombinationOddsRules) {
 TEST(RaceCard, ExchangeSortPositionsMatchTheLiteralSortOnSmallArrays) {
     // Every array of length up to 7 over three values.
     for (int n = 1; n <= 7; ++n) {
-        int total = 1;
-        for (int i = 0; i < n; ++i) total *= 3;
-        for (int code = 0; code < total; ++code) {
+        for (int code = 0; code < std::pow(3, n); ++code) {
             std::vector<double> keys;
             for (int i = 0, c = code; i < n; ++i, c /= 3) keys.push_back(c % 3);
             ASSERT_EQ(exchangeSortOrder(keys), literalExchangeSort(keys));
@@ -213,10 +214,8 @@ TEST(RaceCard, ExchangeSortPositionsMatchTheLiteralSortOnManyCards) {
     std::mt19937 gen(7);
     for (int card = 0; card < n; ++card) {
         GameRecord rec = cardRecord(kAllCodes);
-        std::array<std::uint8_t, 18> perm;
-        std::iota(perm.begin(), perm.end(), 1);
-        std::shuffle(perm.begin(), perm.end(), gen);
-        rec.ninki = perm;
+        std::iota(rec.ninki.begin(), rec.ninki.end(), 1);
+        std::shuffle(rec.ninki.begin(), rec.ninki.end(), gen);
         if (card % 2) {
             // Few distinct odds: many ties in every kind.
             std::uniform_int_distribution<int> few(1, 3);
@@ -224,10 +223,8 @@ TEST(RaceCard, ExchangeSortPositionsMatchTheLiteralSortOnManyCards) {
         }
         CardLists lists;
         combinationOdds(rec, lists);
-        auto check = [](auto& keysOf, const auto& idx, std::size_t n) {
-            std::vector<double> keys(keysOf.begin(), keysOf.begin() + n);
-            // Reconstruct the enumeration-order keys from the sorted table.
-            std::vector<double> byCombination(n);
+        auto check = [](const auto& keys, const auto& idx, std::size_t n) {
+            std::vector<double> byCombination(n);  // the keys in enumeration order, from the sorted table
             for (std::size_t m = 0; m < n; ++m) byCombination[idx[m] - 1] = keys[m];
             std::vector<int> expected = literalExchangeSort(byCombination);
             for (std::size_t m = 0; m < n; ++m) ASSERT_EQ(idx[m] - 1, expected[m]) << "position " << m;
@@ -237,18 +234,6 @@ TEST(RaceCard, ExchangeSortPositionsMatchTheLiteralSortOnManyCards) {
         check(rec.sanrenpukuodds, rec.sanrenpukuidx, 816);
         check(rec.sanrentanodds, rec.sanrentanidx, 4896);
     }
-}
-
-TEST(RaceCard, RaceNumberOutsideTheMeetingStartsANewOne) {
-    GameRecord rec = cardRecord(kAllCodes);
-    rec.raceno = 13;
-    rec.racehist.fill(3);
-    GameRandom rng(1);
-    FakeUi ui;
-    readlist(rec, rng, ui);
-    EXPECT_EQ(rec.raceno, 1);
-    EXPECT_NE(rec.racehist[0], 0);
-    for (int k = 1; k < 12; ++k) EXPECT_EQ(rec.racehist[k], 0);
 }
 
 TEST(RaceCard, LargestAllowedOddsGiveExactTextsInEveryList) {
