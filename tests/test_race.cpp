@@ -182,13 +182,12 @@ TEST(Settlement, MoneyNeverWraps) {
     EXPECT_GT(rec.mochikin, 4'000'000'000LL);
 }
 
-// ---- the race flow ----------------------------------------------------------
-
 namespace {
 
+// A race run through the flow, with the window's part scripted.
 struct Flow {
     TempDir dir;
-    GameRecord rec;
+    GameRecord rec = raceRecord();
     FakeUi ui;
     ScriptedRandom rng;
     FakeClock clock;
@@ -201,12 +200,9 @@ struct Flow {
                     nullptr, nullptr};
 
     Flow() {
-        rec = raceRecord();
-        rec.apppath = dir.path() + "/";
-        rec.bakenpath = dir.file("baken.txt");
+        rec.apppath = dir.path() + "/", rec.bakenpath = dir.file("baken.txt");
         for (int k = 0; k < 18; ++k) rec.racelist[k] = "R", rec.horsename[k] = "H";
-        rec.raceno = 1;
-        rec.fanfare = 2;
+        rec.raceno = 1, rec.fanfare = 2;
         dir.write("baken.txt", " 10000 \r\n");
     }
     // A race with no scratch, no fall and the order 1, 2, 3.
@@ -284,29 +280,27 @@ TEST(Flow, MoneyCheckAndGameOver) {
 }
 
 TEST(Flow, MeetingQuestionOnlyAfterRace12) {
-    for (int race : {1, 11, 12}) {
-        for (Answer answer : {Answer::Yes, Answer::No}) {
-            Flow f;
-            f.rec.raceno = static_cast<std::uint8_t>(race);
-            for (int k = 0; k < race - 1; ++k) f.rec.racehist[k] = static_cast<std::uint8_t>(k + 2);
-            f.scriptPlainRace();
-            f.ui.answers = {Answer::Other, answer};
-            f.closeEnds = false;  // the player then declines to quit
-            EXPECT_EQ(hasso(f.rec, f.ports, f.hooks), HassoResult::NextRace);
-            ASSERT_EQ(f.ui.boxes.size(), race == 12 ? 2u : 1u) << race;
-            if (race < 12) {
-                EXPECT_EQ(f.rec.raceno, race + 1);
-                continue;
-            }
-            EXPECT_EQ(f.ui.boxes[1], (Box{"開催変わりしますか", "", kStyleYesNo}));
-            // Either way a new meeting starts at race 1; after No the money was saved first.
-            EXPECT_EQ(f.rec.raceno, 1);
-            EXPECT_EQ(std::count(f.rec.racehist.begin(), f.rec.racehist.end(), 0), 11);
-            const int ended = answer == Answer::No;
-            EXPECT_EQ(std::vector<int>({f.closes, f.mp3.frees, f.mp3.inits}), std::vector<int>({ended, ended, ended}));
+    for (auto [race, answer] : {std::pair{1, Answer::Yes}, {11, Answer::No}, {12, Answer::Yes}, {12, Answer::No}}) {
+        Flow f;
+        f.rec.raceno = static_cast<std::uint8_t>(race);
+        for (int k = 0; k < race - 1; ++k) f.rec.racehist[k] = static_cast<std::uint8_t>(k + 2);
+        f.scriptPlainRace();
+        f.ui.answers = {Answer::Other, answer};
+        f.closeEnds = false;  // the player then declines to quit
+        EXPECT_EQ(hasso(f.rec, f.ports, f.hooks), HassoResult::NextRace);
+        ASSERT_EQ(f.ui.boxes.size(), race == 12 ? 2u : 1u) << race;
+        if (race < 12) {
+            EXPECT_EQ(f.rec.raceno, race + 1);
+            continue;
         }
+        EXPECT_EQ(f.ui.boxes[1], (Box{"開催変わりしますか", "", kStyleYesNo}));
+        // Either way a new meeting starts at race 1; after No the money was saved first.
+        EXPECT_EQ(f.rec.raceno, 1);
+        EXPECT_EQ(std::count(f.rec.racehist.begin(), f.rec.racehist.end(), 0), 11);
+        const int ended = answer == Answer::No;
+        EXPECT_EQ(std::vector<int>({f.closes, f.mp3.frees, f.mp3.inits}), std::vector<int>({ended, ended, ended}));
     }
-    Flow f;
+    Flow f;  // the close confirmed: the game ends
     f.rec.raceno = 12;
     f.scriptPlainRace();
     f.ui.answers = {Answer::Other, Answer::No};
