@@ -93,22 +93,6 @@ TEST(Simulation, FirstThreePlaces) {
     }
 }
 
-TEST(Simulation, FinishingOrderText) {
-    RaceOutcome o = finish(5, 2, 9);
-    for (int p = 0; p < 18; ++p) o.order[p] = p + 1;
-    o.order[0] = 5, o.order[4] = 1;
-    std::string t = finishingOrderText(o);
-    EXPECT_EQ(t.substr(0, 12), "\r\n1着  5番");
-    EXPECT_EQ(std::count(t.begin(), t.end(), '\n'), 19);
-    o.scratched = 4, o.fallen = 7, o.finishers = 16;
-    t = finishingOrderText(o);
-    EXPECT_EQ(std::count(t.begin(), t.end(), '\n'), 18);
-    EXPECT_EQ(t.substr(t.size() - 32), "\r\n4番は除外により変換\r\n");
-    o.scratched = 0, o.finishers = 17;
-    t = finishingOrderText(o);
-    EXPECT_EQ(t.find("除外"), std::string::npos);  // a fall adds no line
-}
-
 TEST(Settlement, EveryKind) {
     struct Case {
         const char* name; RaceOutcome out; std::vector<std::tuple<int, Horses, Money>> tickets; Money gain;
@@ -232,8 +216,12 @@ TEST(Flow, OrderOfEventsFanfareAndSave) {
         EXPECT_EQ(std::vector<std::string>(seen.begin(), seen.begin() + 6),
                   (std::vector<std::string>{fanfare == 1 ? "play kanto.mp3" : "play kansai.mp3", "say 3番除外", "events",
                                             "play hasso.mp3", "say 4番落馬", "box 着順結果"}));  // never the scratched one
+        // The finishing order: 16 places, and a line for the scratch but none for the fall.
         ASSERT_EQ(f.ui.boxes.size(), 1u);
-        EXPECT_NE(f.ui.boxes[0].prompt.find("3番は除外により変換"), std::string::npos);
+        const std::string& order = f.ui.boxes[0].prompt;
+        EXPECT_EQ(order.substr(0, 12), "\r\n1着  1番");
+        EXPECT_EQ(std::count(order.begin(), order.end(), '\n'), 18);
+        EXPECT_TRUE(order.ends_with("\r\n3番は除外により変換\r\n")) << order;
         EXPECT_EQ(f.mp3.played.back(), f.rec.apppath + "hasso.mp3");
         EXPECT_EQ(f.mp3.serviced, (std::vector<bool>{false, true}));  // only the start music lets the window breathe
         EXPECT_EQ(f.ui.printed, "単勝  1番2.35 倍\n 1350円増えました\n残り持ち金は 11350円です\n");
@@ -264,6 +252,7 @@ TEST(Flow, MoneyCheckAndGameOver) {
         f.rec.mochikin = c.left;
         f.scriptPlainRace();
         ASSERT_EQ(hasso(f.rec, f.ports, f.hooks), c.result) << c.left;
+        EXPECT_EQ(std::count(f.ui.boxes[0].prompt.begin(), f.ui.boxes[0].prompt.end(), '\n'), 19);  // all 18 placed
         EXPECT_EQ(f.ui.printed, c.printed);
         EXPECT_EQ(f.rec.mochikin, c.after);
         EXPECT_EQ(f.speech.said.back(), c.said);
