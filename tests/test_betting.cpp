@@ -60,9 +60,7 @@ TEST(Store, MergesAndClears) {
 TEST(Stake, RefusalsAndAcceptance) {
     const std::string unit = "100円単位で入力して下さい。", over = "持ち金の15000円以下にして下さい";
     struct Case { std::vector<std::string> answers; bool bought; Money stake; std::vector<std::string> messages; } cases[] = {
-        {{"1000"}, true, 1000, {}},
-        {{"15000"}, true, 15000, {}},
-        {{" 500"}, true, 500, {}},
+        {{"1000"}, true, 1000, {}}, {{"15000"}, true, 15000, {}}, {{" 500"}, true, 500, {}},
         {{"150", "50", "00", "abc00", "1000"}, true, 1000, {unit, unit, unit, unit}},
         {{"150.00", "100.00"}, true, 100, {unit}},  // must be a multiple of 100 yen
         {{"20000", ""}, false, 0, {over}},
@@ -157,16 +155,11 @@ TEST(Registration, FullStoreStillMergesHeldSelections) {
 
 TEST(TypedEntry, PerList) {
     struct Case { int kind; std::vector<std::string> answers; std::optional<std::string> selection; int refusals; } cases[] = {
-        {1, {"7", "07"}, "07番", 1},
-        {1, {"19", "00", ""}, std::nullopt, 2},
-        {2, {"11"}, "11番", 0},
-        {3, {"1507", "0715"}, "7番15番 ", 1},
-        {4, {"0101", "0118"}, "1番18番 ", 1},
-        {5, {"030201", "010203"}, "1番2番3番 ", 1},
-        {6, {"010101", "030201"}, "3番2番1番 ", 1},
-        {6, {"150703"}, "15番7番3番 ", 0},
-        {6, {"19 203", "a10203", ""}, std::nullopt, 2},
-        {5, {"0102031"}, std::nullopt, 1},
+        {1, {"7", "07"}, "07番", 1},                     {1, {"19", "00", ""}, std::nullopt, 2},
+        {2, {"11"}, "11番", 0},                          {3, {"1507", "0715"}, "7番15番 ", 1},
+        {4, {"0101", "0118"}, "1番18番 ", 1},            {5, {"030201", "010203"}, "1番2番3番 ", 1},
+        {6, {"010101", "030201"}, "3番2番1番 ", 1},      {6, {"150703"}, "15番7番3番 ", 0},
+        {6, {"19 203", "a10203", ""}, std::nullopt, 2}, {5, {"0102031"}, std::nullopt, 1},
     };
     const char* prompts[] = {"単勝の馬番を07や11などのように二桁で入れて下さい",
                              "副賞の馬番を07や11などのように二桁で入れて下さい",
@@ -185,19 +178,14 @@ TEST(TypedEntry, PerList) {
 
 TEST(Lists, PageKeys) {
     struct Case { int kind; Modifiers mods; bool down; int from, count, to; } cases[] = {
-        {6, {false, true, false}, true, 4000, 4896, 4895},
-        {6, {}, true, 4000, 4896, 4010},
-        {6, {true, false, false}, false, 4000, 4896, 3900},
-        {3, {}, false, 9, 153, 0},
-        {3, {}, false, 10, 153, 0},
-        {3, {}, false, 25, 153, 15},
-        {5, {true, false, false}, true, 750, 816, 815},
-        {5, {true, false, false}, true, 700, 816, 800},
+        {6, {false, true, false}, true, 4000, 4896, 4895}, {6, {}, true, 4000, 4896, 4010},
+        {6, {true, false, false}, false, 4000, 4896, 3900}, {3, {}, false, 9, 153, 0},
+        {3, {}, false, 10, 153, 0},                        {3, {}, false, 25, 153, 15},
+        {5, {true, false, false}, true, 750, 816, 815},    {5, {true, false, false}, true, 700, 816, 800},
         {5, {false, true, false}, true, 700, 816, 710},   // Ctrl means nothing in list 5
         {6, {true, true, false}, true, 0, 4896, 10},      // Shift+Ctrl: 10
         {4, {true, false, false}, true, 0, 153, 10},      // Shift means nothing in list 4
-        {3, {}, true, -1, 153, 9},                        // nothing selected
-        {3, {}, false, -1, 153, 0},
+        {3, {}, true, -1, 153, 9}, {3, {}, false, -1, 153, 0},  // nothing selected
     };
     for (const auto& c : cases) {
         int step = pageStep(c.kind, c.mods);

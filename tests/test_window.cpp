@@ -47,15 +47,10 @@ public:
     }
     void answerInput(const QString& text) {
         steps.push_back([text](QWidget* w) {
-            if (auto* d = qobject_cast<QInputDialog*>(w)) {
-                d->setTextValue(text);
-                text.isEmpty() ? d->reject() : d->accept();  // an empty answer cancels
-            }
+            if (auto* d = qobject_cast<QInputDialog*>(w)) d->setTextValue(text), d->accept();
         });
     }
-    void press(const QString& button) {
-        steps.push_back([button](QWidget* w) { clickIn(w, button); });
-    }
+    void press(const QString& button) { steps.push_back([button](QWidget* w) { clickIn(w, button); }); }
 
 private:
     void tick() {
@@ -68,11 +63,10 @@ private:
         if (!w) return;
         w->setProperty("botSeen", true);
         Seen s{w->windowTitle(), {}, {}};
+        if (auto* in = qobject_cast<QInputDialog*>(w)) s.text = in->labelText();
         if (auto* box = qobject_cast<QMessageBox*>(w)) {
             s.text = box->text();
             for (auto* b : box->buttons()) s.buttons << b->text();
-        } else if (auto* in = qobject_cast<QInputDialog*>(w)) {
-            s.text = in->labelText();
         }
         seen.push_back(s);
         if (steps.empty()) return;
@@ -113,6 +107,11 @@ struct Game {
     }
     QStringList printed() const { return w->printArea()->lines(); }
 };
+
+void focusOn(QWidget* w) {
+    w->setFocus();
+    QTRY_VERIFY(w->hasFocus());
+}
 
 // Gives the keyboard back to the window, as the player does after a dialog.
 void key(Game& g, Qt::Key k, Qt::KeyboardModifiers mods = {}) {
@@ -197,8 +196,7 @@ private slots:
         QCOMPARE(row->role(), QAccessible::ListItem);
         QCOMPARE(a->indexOfChild(row), 4000);
         QCOMPARE(row->parent(), a);
-        l->setFocus();
-        QTRY_VERIFY(l->hasFocus());
+        focusOn(l);
         l->setCurrentRow(4000);
         QCOMPARE(a->focusChild(), row);
         QVERIFY(row->state().focused && row->state().selected);
@@ -269,8 +267,7 @@ private slots:
         Game g;
         DialogBot bot;
         GameRecord& rec = g.w->record();
-        g.w->list(3)->setFocus();
-        QTRY_VERIFY(g.w->list(3)->hasFocus());
+        focusOn(g.w->list(3));
         bot.answerInput(QStringLiteral("1507"));  // refused: the smaller number first
         bot.press(QStringLiteral("続行"));
         bot.answerInput(QStringLiteral("0715"));
@@ -312,8 +309,7 @@ private slots:
         rec.voicemode = 3;
         key(g, Qt::Key_F9);
         QCOMPARE(g.said.back(), std::string("音声1 オープンJトーク"));  // in the new voice
-        g.w->list(2)->setFocus();
-        QTRY_VERIFY(g.w->list(2)->hasFocus());
+        focusOn(g.w->list(2));
         QTest::keyClick(g.w->list(2), Qt::Key_Tab);
         QCOMPARE(g.said.back(), std::string("副賞"));  // the button's caption
         QTest::keyClick(g.w.get(), Qt::Key_F10);
@@ -327,8 +323,7 @@ private slots:
         // With a screen reader: no entry, label or dialog, only what it cannot know.
         g.w->setScreenReaderRunning(true);
         QVERIFY(g.w->screenReaderMode());
-        g.w->list(3)->setFocus();
-        QTRY_VERIFY(g.w->list(3)->hasFocus());
+        focusOn(g.w->list(3));
         g.said.clear();
         QTest::keyClick(g.w->list(3), Qt::Key_Down);
         QTest::keyClick(g.w->list(3), Qt::Key_PageDown);
@@ -360,8 +355,7 @@ private slots:
         Game g;
         DialogBot bot;
         GameRecord& rec = g.w->record();
-        g.w->list(4)->setFocus();
-        QTRY_VERIFY(g.w->list(4)->hasFocus());
+        focusOn(g.w->list(4));
         g.mp3.musicEvents = 1000000;  // music that only Escape ends
         rec.voicemode = 1;
         const Money money = rec.mochikin;
