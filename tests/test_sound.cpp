@@ -86,33 +86,6 @@ TEST(Voice, DispatchFallbackAndScreenReaderFirstUse) {
     }
 }
 
-TEST(Voice, ScreenReaderModeSpeaksOnlyWhatTheGameAloneKnows) {
-    struct Case { bool screenReader; SpeakMode mode; Topic topic; bool spoken, repeatable; } cases[] = {
-        {false, SpeakMode::Interrupt, Topic::Entry, true, true}, {false, SpeakMode::Interrupt, Topic::Screen, true, false},
-        {false, SpeakMode::Interrupt, Topic::Info, true, true},
-        {true, SpeakMode::Interrupt, Topic::Entry, false, false},   // the screen reader reads entries
-        {true, SpeakMode::Interrupt, Topic::Screen, false, false},  // and dialogs
-        {true, SpeakMode::Interrupt, Topic::Info, true, true},      // F4-F6, purchases
-        {true, SpeakMode::Wait, Topic::Info, true, true},           // the race, whole
-    };
-    for (const auto& c : cases) {
-        GameRecord rec;
-        rec.voicemode = 1;
-        FakeUi ui;
-        FakeEngine one;
-        VoiceDispatcher d(rec, ui, &one, nullptr);
-        d.setScreenReader(c.screenReader);
-        d.reading("前", SpeakMode::Interrupt, Topic::Info);
-        d.reading("1番2番 6.5倍", c.mode, c.topic);
-        d.repeat();  // F3
-        std::vector<std::string> expect{"前"};
-        if (c.spoken) expect.push_back("1番2番 6.5倍");
-        expect.push_back(c.repeatable ? "1番2番 6.5倍" : "前");
-        EXPECT_EQ(one.said, expect) << c.screenReader << " " << static_cast<int>(c.topic);
-        EXPECT_EQ(one.waited[1], c.spoken && c.mode == SpeakMode::Wait);
-    }
-}
-
 // The window's tests hear the usual dialogs and menus; these are the rarer shapes.
 TEST(Voice, WhatDialogsMenusAndPurchasesSayAndHow) {
     EXPECT_EQ(dialogSpeech("ozn", "馬連の馬番を0715などのように四桁で入れて下さい", {}, "0715"),

@@ -301,11 +301,19 @@ private slots:
         QTest::keyClick(l6, Qt::Key_Return);
         QTRY_COMPARE(int(rec.sanrentancount), 1);
         QCOMPARE(rec.mochikin, Money(14400));
+        const std::string bought = g.said.back();
+        QVERIFY(bought.ends_with("買いました"));
 
         bot.press(QStringLiteral("続行"));
         key(g, Qt::Key_F7);  // title, text and buttons of the odds box
         QTRY_VERIFY(g.said.back().rfind("探副オッズ\r\n 1番人気", 0) == 0);
         QVERIFY(g.said.back().find("キャンセル 再試行 続行") != std::string::npos);  // its buttons, in order
+        key(g, Qt::Key_F3);
+        QCOMPARE(g.said.back(), bought);  // F3 repeats the purchase, not a dialog
+        QTest::keyClick(l6, Qt::Key_Up);
+        QTest::keyClick(l6, Qt::Key_F3);
+        QCOMPARE(std::vector<std::string>(g.said.end() - 2, g.said.end()),
+                 std::vector<std::string>(2, l6->currentText().toStdString()));  // or the entry last reached
         rec.voicemode = 3;
         key(g, Qt::Key_F9);
         QCOMPARE(g.said.back(), std::string("音声1 オープンJトーク"));  // in the new voice
