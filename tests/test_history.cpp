@@ -36,9 +36,9 @@ RaceRow smallRace(int meeting, int raceNo, Money stake, Money paid) {
 TEST(History, ASeededGameKeepsItsSignatureAndIsRecordedWithTotalsThatAddUp) {
     TempDir dir;
     dir.copyBundledData();
-    auto opened = History::open(dir.file("data"), "x");
-    ASSERT_TRUE(opened.history) << opened.notice;
-    History& h = *opened.history;
+    auto history = History::open(dir.file("data"), "x").history;
+    ASSERT_TRUE(history);
+    History& h = *history;
     GameRecord rec;
     FakeUi ui;
     setenv("OZN_SEED", "99", 1);
