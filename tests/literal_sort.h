@@ -1,4 +1,5 @@
 #pragma once
+#include <numeric>
 #include <utility>
 #include <vector>
 
@@ -8,13 +9,10 @@ namespace ozn::test {
 // for i < j, swap entries i and j when key[i] > key[j].
 inline std::vector<int> literalExchangeSort(std::vector<double> keys) {
     std::vector<int> idx(keys.size());
-    for (std::size_t i = 0; i < idx.size(); ++i) idx[i] = static_cast<int>(i);
+    std::iota(idx.begin(), idx.end(), 0);
     for (std::size_t i = 0; i + 1 < keys.size(); ++i)
         for (std::size_t j = i + 1; j < keys.size(); ++j)
-            if (keys[i] > keys[j]) {
-                std::swap(keys[i], keys[j]);
-                std::swap(idx[i], idx[j]);
-            }
+            if (keys[i] > keys[j]) std::swap(keys[i], keys[j]), std::swap(idx[i], idx[j]);
     return idx;
 }
 

@@ -125,9 +125,10 @@ TEST(History, StatisticsAndCsvOfAKnownMeeting) {
     std::vector<std::string> rows;
     for (std::string l; std::getline(in, l);) rows.push_back(l.substr(0, l.size() - 1));  // CR LF
     ASSERT_EQ(rows.size(), 7u);
-    EXPECT_EQ(rows[0], "日時,開催,レース,レース名,券種,馬番,金額,払い戻し,返還");
-    EXPECT_EQ(rows[1], "2026-12-07 10:00:00,1,1,\"潮風, ステークス\",馬連,7-15,500,6250,0");
-    EXPECT_EQ(rows[6], "2026-12-07 10:00:00,2,1,\"潮風, ステークス\",単勝,2,100,0,0");
+    EXPECT_EQ(std::vector<std::string>({rows[0], rows[1], rows[6]}),
+              std::vector<std::string>({"日時,開催,レース,レース名,券種,馬番,金額,払い戻し,返還",
+                                        "2026-12-07 10:00:00,1,1,\"潮風, ステークス\",馬連,7-15,500,6250,0",
+                                        "2026-12-07 10:00:00,2,1,\"潮風, ステークス\",単勝,2,100,0,0"}));
     EXPECT_FALSE(writeCsv(*h, dir.file("no/such/folder/out.csv")));
 }
 

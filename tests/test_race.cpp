@@ -269,15 +269,18 @@ TEST(Flow, MoneyCheckAndGameOver) {
 }
 
 TEST(Flow, MeetingQuestionOnlyAfterRace12) {
-    for (auto [race, answer] : {std::pair{1, Answer::Yes}, {11, Answer::No}, {12, Answer::Yes}, {12, Answer::No}}) {
+    struct Case { int race; Answer answer; bool quit; } cases[] = {  // quit: confirms "終了しますか?"
+        {1, Answer::Yes, false}, {11, Answer::No, false}, {12, Answer::Yes, false}, {12, Answer::No, false}, {12, Answer::No, true}};
+    for (auto [race, answer, quit] : cases) {
         Flow f;
         f.rec.raceno = static_cast<std::uint8_t>(race);
         for (int k = 0; k < race - 1; ++k) f.rec.racehist[k] = static_cast<std::uint8_t>(k + 2);
         f.scriptPlainRace();
         f.ui.answers = {Answer::Other, answer};
-        f.closeEnds = false;  // the player then declines to quit
-        EXPECT_EQ(hasso(f.rec, f.ports, f.hooks), HassoResult::NextRace);
+        f.closeEnds = quit;
+        EXPECT_EQ(hasso(f.rec, f.ports, f.hooks), quit ? HassoResult::Ended : HassoResult::NextRace);
         ASSERT_EQ(f.ui.boxes.size(), race == 12 ? 2u : 1u) << race;
+        if (quit) continue;  // the game ends here
         if (race < 12) {
             EXPECT_EQ(f.rec.raceno, race + 1);
             continue;
@@ -289,10 +292,4 @@ TEST(Flow, MeetingQuestionOnlyAfterRace12) {
         const int ended = answer == Answer::No;
         EXPECT_EQ(std::vector<int>({f.closes, f.mp3.frees, f.mp3.inits}), std::vector<int>({ended, ended, ended}));
     }
-    Flow f;  // the close confirmed: the game ends
-    f.rec.raceno = 12;
-    f.scriptPlainRace();
-    f.ui.answers = {Answer::Other, Answer::No};
-    EXPECT_EQ(hasso(f.rec, f.ports, f.hooks), HassoResult::Ended);
-    EXPECT_EQ(f.dir.read("baken.txt"), " 10000 \r\n");
 }

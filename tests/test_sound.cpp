@@ -89,8 +89,6 @@ TEST(Voice, WhatDialogsMenusAndPurchasesSayAndHow) {
     EXPECT_EQ(dialogSpeech("予想紙", " 3番 7番\n\r", {"OK"}), "予想紙\r\n 3番 7番\n\r\r\nOK");
     EXPECT_EQ(menuItemSpeech("その他(&o)", ""), "その他");
     EXPECT_EQ(menuItemSpeech("A&&B", ""), "A&B");
-    EXPECT_EQ(voiceName(3), "音声3 スピーチディスパッチャー");
-    EXPECT_EQ(purchaseSpeech({3, {7, 15, 0}, 500}), "馬連 7番15番 500円 買いました");
     EXPECT_EQ(purchaseSpeech({6, {15, 7, 3}, 1200}), "３連単 15番7番3番 1200円 買いました");
     EXPECT_EQ(purchaseSpeech({2, {18, 0, 0}, 100}), "副賞 18番 100円 買いました");
     // Line breaks become pauses.

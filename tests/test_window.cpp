@@ -101,7 +101,6 @@ struct Game {
         w = std::make_unique<Form1>(s);
         if (!w->startUp({dir.path(), "", "", dir.file("data")})) qFatal("start-up failed");
         w->show();
-        w->activateWindow();
         QApplication::setActiveWindow(w.get());
         if (!QTest::qWaitForWindowActive(w.get())) qWarning("window not active");
     }
@@ -514,10 +513,9 @@ private slots:
         QCOMPARE(again.w->zoom(), 200);
         QVERIFY(again.w->wideLists() && again.w->highContrast());
         const QPalette p = QApplication::palette();
-        QCOMPARE(p.color(QPalette::Window), QColor(Qt::black));
-        QCOMPARE(p.color(QPalette::Base), QColor(Qt::black));
-        QVERIFY(p.color(QPalette::WindowText) == QColor(Qt::white) || p.color(QPalette::WindowText) == QColor(Qt::yellow));
-        QVERIFY(p.color(QPalette::ButtonText) == QColor(Qt::white) || p.color(QPalette::ButtonText) == QColor(Qt::yellow));
+        for (auto role : {QPalette::Window, QPalette::Base}) QCOMPARE(p.color(role), QColor(Qt::black));
+        for (auto role : {QPalette::WindowText, QPalette::ButtonText})
+            QVERIFY(p.color(role) == QColor(Qt::white) || p.color(role) == QColor(Qt::yellow));
         QVERIFY(p.color(QPalette::Highlight) != p.color(QPalette::Mid));  // focus and selection still apart
         QCOMPARE(again.w->printArea()->palette().color(QPalette::WindowText), p.color(QPalette::WindowText));
         again.w->setHighContrast(false);
