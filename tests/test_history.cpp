@@ -186,9 +186,8 @@ TEST(History, AKillNeverLosesACommittedRaceNorLeavesHalfOfOne) {
         // A second race half written when the end comes.
         sqlite3* db = nullptr;
         sqlite3_open(dir.file("history.sqlite").c_str(), &db);
-        sqlite3_exec(db,
-                     "BEGIN; INSERT INTO races (played_at, meeting, race_no, race_name, course, scratched, fallen, "
-                     "finish, lines, money_before, money_after, command_line) VALUES ('t',1,2,'半分','',0,0,'','',1,1,0);",
+        sqlite3_exec(db, "BEGIN; INSERT INTO races (played_at, meeting, race_no, race_name, course, scratched, fallen, "
+                         "finish, lines, money_before, money_after, command_line) VALUES ('t',1,2,'半分','',0,0,'','',1,1,0);",
                      nullptr, nullptr, nullptr);
         ::kill(::getpid(), SIGKILL);
     }

@@ -25,9 +25,7 @@ TEST(TicketView, PrintedAndSpoken) {
         EXPECT_EQ(ui.printed, c.printed);
         EXPECT_EQ(speech.said, std::vector<std::string>{c.spoken});
     }
-}
-
-TEST(TicketView, EveryTicketOfAFullKindAndClearedFlags) {
+    // Every ticket of a full kind, and nothing of a kind whose flag was cleared.
     GameRecord rec;
     for (int i = 0; i < 300; ++i) addTicket(rec, 5, {1, 2 + i / 16, 3 + i % 16}, 100 + i);
     rec.tanflag = 0;  // a cancelled kind: count left behind, flag clear
@@ -56,12 +54,12 @@ TEST(InformationMenus, OddsOfTheFavourites) {
     FakeUi ui;
     mnutanfuku(rec, ui);
     EXPECT_EQ(ui.boxes, boxIf(true, {" 1番人気 9番A単勝2.5 倍 副賞1.1倍から2.1倍 2番人気 5番B単勝3.5 倍 副賞1.2倍から2.2倍"
-                                     " 3番人気 2番C単勝4.5 倍 副賞1.3倍から2.3倍",
-                                     "探副オッズ", kStyleNotice}));
+                                     " 3番人気 2番C単勝4.5 倍 副賞1.3倍から2.3倍", "探副オッズ", kStyleNotice}));
 }
 
 TEST(InformationMenus, TipSheet) {
-    struct Case { Money money; int uses; Money after; int sheets; } cases[] = {{300, 1, 0, 1}, {299, 1, 299, 0}, {15000, 2, 14400, 2}, {500, 2, 200, 1}};
+    struct Case { Money money; int uses; Money after; int sheets; } cases[] = {
+        {300, 1, 0, 1}, {299, 1, 299, 0}, {15000, 2, 14400, 2}, {500, 2, 200, 1}};
     for (const auto& c : cases) {
         GameRecord rec;
         rec.yoso1 = 9, rec.yoso2 = 5, rec.yoso3 = 2;  // descending favourites

@@ -77,10 +77,8 @@ TEST(RaceCard, FavouritesByProfile) {
 
 TEST(RaceCard, WinAndPlaceTexts) {
     GameRecord rec = cardRecord({});
-    rec.horsename[2] = "X";
-    rec.tanoddsstr[4] = "7.5 ";
-    rec.fukuoddsstr[4] = "1.8";
-    rec.fukuodds1str[4] = "2.3";
+    rec.horsename[2] = "X", rec.tanoddsstr[4] = "7.5 ";
+    rec.fukuoddsstr[4] = "1.8", rec.fukuodds1str[4] = "2.3";
     ScriptedRandom rng;
     // No codes: ranks 4..18 first, then the free favourite ranks 1..3.
     scriptCard(rng, 5, {4, 3, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 1, 2, 18});
@@ -131,8 +129,7 @@ TEST(RaceCard, WholeCards) {
             }
             if (allCodes && rec.racehist[race - 1] == 1) {  // favourites of the dirt course carry codes 1, 2, 3
                 EXPECT_EQ(std::vector<int>({rec.umatekisei[rec.yoso1 - 1], rec.umatekisei[rec.yoso2 - 1],
-                                            rec.umatekisei[rec.yoso3 - 1]}),
-                          std::vector<int>({1, 2, 3}));
+                                            rec.umatekisei[rec.yoso3 - 1]}), std::vector<int>({1, 2, 3}));
             }
             // Popularity numbers form a permutation in each list.
             for (int k = 2; k < 6; ++k) {
@@ -155,12 +152,9 @@ TEST(RaceCard, WholeCards) {
 TEST(RaceCard, CombinationOddsRules) {
     GameRecord rec = cardRecord({});
     for (int h = 1; h <= 18; ++h) rec.ninki[h - 1] = static_cast<std::uint8_t>(h);
-    rec.tanodds.fill(2.0);
-    rec.fukuodds.fill(1.5);
-    rec.tanodds[0] = 1.249;  // quinella 1-2: 1.249 x 1 -> stored 1.25, shown 1.3
-    rec.fukuodds[1] = 1.0;
-    rec.tanodds[2] = 12;     // quinella 3-4: 12 x 1 -> 12.0
-    rec.fukuodds[3] = 1.0;
+    rec.tanodds.fill(2.0), rec.fukuodds.fill(1.5);
+    rec.tanodds[0] = 1.249, rec.fukuodds[1] = 1.0;  // quinella 1-2: 1.249 x 1 -> stored 1.25, shown 1.3
+    rec.tanodds[2] = 12, rec.fukuodds[3] = 1.0;     // quinella 3-4: 12 x 1 -> 12.0
     CardLists lists;
     combinationOdds(rec, lists);
     EXPECT_EQ(lists[2][0].substr(0, lists[2][0].find("倍")), "1番2番 1.3");
@@ -179,6 +173,20 @@ TEST(RaceCard, CombinationOddsRules) {
     CardLists trios;
     combinationOdds(rec, trios);
     EXPECT_EQ(trios[4][0].substr(0, trios[4][0].find("倍")), "1番2番3番 66.0");
+    // The largest odds a file may hold give exact texts in every list.
+    GameRecord big = cardRecord(kAllCodes);
+    for (int k = 0; k < 18; ++k) ASSERT_TRUE(parseOddsLine(big, k, std::to_string(k + 1) + " 99999.9 99999.9"));
+    ScriptedRandom rng;
+    FakeUi ui;
+    CardLists bigLists = readlist(big, rng, ui);
+    // Every entry of a list has the same odds; only the popularity differs.
+    const char* const odds[6] = {"99999.9 倍", "99999.9倍から124999.9倍", "9999980000.0倍",
+                                 "3999992000.0倍から8999982000.0倍", "999997000003000.0倍", "1499995500004500.0倍"};
+    for (int kind = 0; kind < 6; ++kind)
+        for (const std::string& entry : bigLists[kind]) {
+            ASSERT_NE(entry.find(odds[kind]), std::string::npos) << entry;
+            ASSERT_EQ(entry.find('-'), std::string::npos) << entry;
+        }
 }
 
 TEST(RaceCard, ExchangeSortPositionsMatchTheLiteralSortOnSmallArrays) {
@@ -220,21 +228,4 @@ TEST(RaceCard, ExchangeSortPositionsMatchTheLiteralSortOnManyCards) {
         check(rec.sanrenpukuodds, rec.sanrenpukuidx, 816);
         check(rec.sanrentanodds, rec.sanrentanidx, 4896);
     }
-}
-
-TEST(RaceCard, LargestAllowedOddsGiveExactTextsInEveryList) {
-    GameRecord rec = cardRecord(kAllCodes);
-    for (int k = 0; k < 18; ++k) ASSERT_TRUE(parseOddsLine(rec, k, std::to_string(k + 1) + " 99999.9 99999.9"));
-    ScriptedRandom rng;
-    FakeUi ui;
-    CardLists lists = readlist(rec, rng, ui);
-    // Every entry of a list has the same odds; only the popularity differs.
-    const char* const odds[6] = {"99999.9 倍", "99999.9倍から124999.9倍", "9999980000.0倍",
-                                 "3999992000.0倍から8999982000.0倍", "999997000003000.0倍",
-                                 "1499995500004500.0倍"};
-    for (int kind = 0; kind < 6; ++kind)
-        for (const std::string& entry : lists[kind]) {
-            ASSERT_NE(entry.find(odds[kind]), std::string::npos) << entry;
-            ASSERT_EQ(entry.find('-'), std::string::npos) << entry;
-        }
 }

@@ -32,7 +32,9 @@ double rms(const Pcm& pcm) {
 // Which engines a text is handed to, in order, as the transcript logs them;
 // the last one says it, whole and waited for, unless it is the clipboard.
 TEST(Voice, DispatchFallbackAndScreenReaderFirstUse) {
-    struct Case { int voicemode; bool screenReader, first, secondExists, secondWorks, newSecond, third; int after; const char* routes; } cases[] = {
+    struct Case {
+        int voicemode; bool screenReader, first, secondExists, secondWorks, newSecond, third; int after; const char* routes;
+    } cases[] = {
         {4, false, true, false, false, false, true, 1, "jtalk"},              // first use finds engine 1
         {4, false, false, false, false, false, true, 3, "jtalk speechd"},     // no 1, no 2 to create: ends at 3
         {4, false, false, false, false, true, true, 2, "jtalk espeak"},       // no 1: a new engine 2
@@ -82,8 +84,9 @@ TEST(Voice, DispatchFallbackAndScreenReaderFirstUse) {
     }
 }
 
-// The window's tests hear the usual dialogs and menus; these are the rarer shapes.
-TEST(Voice, WhatDialogsMenusAndPurchasesSayAndHow) {
+// The window's tests hear the usual dialogs and menus; these are the rarer shapes,
+// and how a text is cut into phrases and its silence trimmed.
+TEST(Voice, WhatIsSaidAndHowItIsCut) {
     EXPECT_EQ(dialogSpeech("ozn", "馬連の馬番を0715などのように四桁で入れて下さい", {}, "0715"),
               "馬連の馬番を0715などのように四桁で入れて下さい\r\n0715");
     EXPECT_EQ(dialogSpeech("予想紙", " 3番 7番\n\r", {"OK"}), "予想紙\r\n 3番 7番\n\r\r\nOK");
@@ -95,6 +98,17 @@ TEST(Voice, WhatDialogsMenusAndPurchasesSayAndHow) {
     EXPECT_EQ(speakableText("単勝の選択\r\n3番 X"), "単勝の選択、3番 X");
     EXPECT_EQ(speakableText("\r\n副賞 \r\n4番100円"), "副賞 、4番100円");
     EXPECT_EQ(speakableText("2番 5番\n\r"), "2番 5番、");
+    // Silence around a phrase is trimmed, and texts are said a phrase at a time.
+    Pcm pcm{1000, std::vector<std::int16_t>(1000, 5)};
+    for (int i = 400; i < 500; ++i) pcm.samples[i] = 8000;
+    trimSilence(pcm);
+    EXPECT_EQ(pcm.samples.size(), 20u + 100u + 83u);  // 20 ms before, 83 ms after at 1 kHz
+    EXPECT_EQ(pcm.samples[20], 8000);
+    Pcm quiet{1000, std::vector<std::int16_t>(100, 0)};
+    trimSilence(quiet);
+    EXPECT_EQ(quiet.samples.size(), 100u);  // nothing to hear: left alone
+    EXPECT_EQ(phrases("単勝の選択、1番 X 2.4 倍"),
+              (std::vector<std::string>{"単勝の選択、", "1番", "X", "2.4", "倍"}));
 }
 
 TEST(Voice, AnEngineMadeAsideIsWaitedForUpToItsBound) {
@@ -123,24 +137,13 @@ TEST(Voice, AnEngineMadeAsideIsWaitedForUpToItsBound) {
     release.set_value();
 }
 
-TEST(Audio, SilenceIsTrimmed) {
-    Pcm pcm{1000, std::vector<std::int16_t>(1000, 5)};
-    for (int i = 400; i < 500; ++i) pcm.samples[i] = 8000;
-    trimSilence(pcm);
-    EXPECT_EQ(pcm.samples.size(), 20u + 100u + 83u);  // 20 ms before, 83 ms after at 1 kHz
-    EXPECT_EQ(pcm.samples[20], 8000);
-    Pcm quiet{1000, std::vector<std::int16_t>(100, 0)};
-    trimSilence(quiet);
-    EXPECT_EQ(quiet.samples.size(), 100u);  // nothing to hear: left alone
-    EXPECT_EQ(phrases("単勝の選択、1番 X 2.4 倍"),
-              (std::vector<std::string>{"単勝の選択、", "1番", "X", "2.4", "倍"}));
-}
-
 TEST(Audio, MadeSoundsAreKeptPerVoice) {
     SpeechChannel channel;
     std::atomic<int> made[3] = {0, 0, 0};  // sounds made by each synthesiser
     auto synth = [&made](int n) {
-        return [&made, n](const std::string&) { return ++made[n], std::optional<Pcm>(Pcm{8000, std::vector<std::int16_t>(400, 4000)}); };
+        return [&made, n](const std::string&) {
+            return ++made[n], std::optional<Pcm>(Pcm{8000, std::vector<std::int16_t>(400, 4000)});
+        };
     };
     if (!channel.say("1番", "a", synth(0), true)) GTEST_SKIP() << "no audio device";
     channel.say("1番", "a", synth(0), true);  // again: from the cache
