@@ -16,9 +16,7 @@ struct Box {
     int style;
     bool operator==(const Box&) const = default;
 };
-inline std::ostream& operator<<(std::ostream& o, const Box& b) {
-    return o << '{' << b.prompt << " | " << b.title << " | " << b.style << '}';
-}
+inline std::ostream& operator<<(std::ostream& o, const Box& b) { return o << b.prompt << " | " << b.title << " | " << b.style; }
 // The one box expected when `shown`, else none.
 inline std::vector<Box> boxIf(bool shown, const Box& b) { return shown ? std::vector<Box>{b} : std::vector<Box>{}; }
 

@@ -17,7 +17,9 @@ using namespace ozn::test;
 namespace {
 
 void writeData(const TempDir& d) {
-    d.write("race.txt", "砂塵\r\n若葉\r\n");
+    std::string races;  // a meeting's twelve
+    for (int i = 1; i <= 12; ++i) races += "砂塵" + std::to_string(i) + "\r\n";
+    d.write("race.txt", races);
     d.write("horsename.txt", "アオ dirt\r\nアカ 1200\r\n");
     d.write("odds.txt", "1 2.5 1.3\r\n2 4.0 2\r\n");
 }
@@ -111,13 +113,10 @@ TEST(DataFiles, FailuresEndTheProgram) {
 TEST(Startup, RecordAfterStart) {
     TempDir d;
     writeData(d);
-    std::string twelve;
-    for (int i = 1; i <= 12; ++i) twelve += "R" + std::to_string(i) + "\r\n";
-    d.write("race.txt", twelve);
     auto s = start(d);
     ASSERT_TRUE(s->ok);
     EXPECT_EQ(s->rec.apppath, d.path() + "/");
-    EXPECT_EQ(s->rec.racelist[11] + "|" + s->rec.racelist[12] + "|" + s->rec.horsename[1], "R12||アカ");
+    EXPECT_EQ(s->rec.racelist[11] + "|" + s->rec.racelist[12] + "|" + s->rec.horsename[1], "砂塵12||アカ");
     EXPECT_DOUBLE_EQ(s->rec.fukuodds1[0], 1.6);
     EXPECT_EQ(std::vector<int>({s->rec.raceno, s->cards, s->rec.voicemode, s->rec.tekisei[1]}), std::vector<int>({1, 1, 4, 2}));
 }

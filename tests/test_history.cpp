@@ -31,6 +31,14 @@ RaceRow smallRace(int meeting, int raceNo, Money stake, Money paid) {
     return r;
 }
 
+// Runs SQL on the file itself, past the history; the connection is left open.
+sqlite3* behindItsBack(const std::string& path, const char* sql) {
+    sqlite3* db = nullptr;
+    sqlite3_open(path.c_str(), &db);
+    sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
+    return db;
+}
+
 }  // namespace
 
 TEST(History, ASeededGameKeepsItsSignatureAndIsRecordedWithTotalsThatAddUp) {
@@ -135,12 +143,7 @@ TEST(History, StatisticsAndCsvOfAKnownMeeting) {
 TEST(History, DamagedOrNewerFilesAreMovedAsideAndANewOneBegun) {
     struct Case { const char* name; std::function<void(const std::string&)> spoil; } cases[] = {
         {"garbage", [](const std::string& p) { std::ofstream(p) << "これはデータベースではありません"; }},
-        {"newer schema", [](const std::string& p) {
-             sqlite3* db = nullptr;
-             sqlite3_open(p.c_str(), &db);
-             sqlite3_exec(db, "PRAGMA user_version=99", nullptr, nullptr, nullptr);
-             sqlite3_close(db);
-         }},
+        {"newer schema", [](const std::string& p) { sqlite3_close(behindItsBack(p, "PRAGMA user_version=99")); }},
         {"torn pages", [](const std::string& p) {
              {
                  auto h = History::open(std::filesystem::path(p).parent_path(), "x").history;
@@ -184,11 +187,9 @@ TEST(History, AKillNeverLosesACommittedRaceNorLeavesHalfOfOne) {
         auto h = History::open(dir.path(), "x").history;
         if (!h || !h->record(smallRace(1, 1, 500, 6250))) _exit(3);
         // A second race half written when the end comes.
-        sqlite3* db = nullptr;
-        sqlite3_open(dir.file("history.sqlite").c_str(), &db);
-        sqlite3_exec(db, "BEGIN; INSERT INTO races (played_at, meeting, race_no, race_name, course, scratched, fallen, "
-                         "finish, lines, money_before, money_after, command_line) VALUES ('t',1,2,'半分','',0,0,'','',1,1,0);",
-                     nullptr, nullptr, nullptr);
+        behindItsBack(dir.file("history.sqlite"),
+                      "BEGIN; INSERT INTO races (played_at, meeting, race_no, race_name, course, scratched, fallen, finish, "
+                      "lines, money_before, money_after, command_line) VALUES ('t',1,2,'半分','',0,0,'','',1,1,0);");
         ::kill(::getpid(), SIGKILL);
     }
     int status = 0;

@@ -189,9 +189,7 @@ struct Flow {
         dir.write("baken.txt", " 10000 \r\n");
     }
     // A race with no scratch, no fall and the order 1, 2, 3.
-    void scriptPlainRace() {
-        for (int n : {15, 15, 120, 120, 120}) rng.want(1, n);
-    }
+    void scriptPlainRace() { for (int n : {15, 15, 120, 120, 120}) rng.want(1, n); }
 };
 
 }  // namespace

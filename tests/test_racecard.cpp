@@ -35,6 +35,8 @@ GameRecord cardRecord(const std::array<int, 18>& codes) {
 }
 
 const std::array<int, 18> kAllCodes = {1, 2, 3, 4, 5, 6, 7, 8, 9, 1, 2, 3, 4, 6, 0, 0, 5, 8};
+// Per race line: the aptitude codes of its three favourites, and its fanfare.
+const char* const kCourses = "1231 2312 2311 3122 3122 3121 3121 4561 4561 4562 5642 5642 6451 6451 6451 7891 8972 9782";
 
 // Scripts a card: race line, post positions as the identity, and the given
 // horse numbers for ranks 4.. in order.
@@ -97,6 +99,7 @@ TEST(RaceCard, WinAndPlaceTexts) {
 TEST(RaceCard, WholeCards) {
     std::array<int, 18> sparse{};
     sparse[4] = 1;
+    std::set<int> coursesSeen;
     for (int seed = 1; seed <= 10; ++seed) {
         const bool allCodes = seed <= 5;
         GameRecord rec = cardRecord(allCodes ? kAllCodes : sparse);
@@ -127,9 +130,13 @@ TEST(RaceCard, WholeCards) {
                 EXPECT_EQ(lists[0][h - 1].rfind(std::to_string(h) + "番 ", 0), 0u);
                 EXPECT_EQ(lists[0][h - 1].substr(lists[0][h - 1].size() - tail.size()), tail);
             }
-            if (allCodes && rec.racehist[race - 1] == 1) {  // favourites of the dirt course carry codes 1, 2, 3
-                EXPECT_EQ(std::vector<int>({rec.umatekisei[rec.yoso1 - 1], rec.umatekisei[rec.yoso2 - 1],
-                                            rec.umatekisei[rec.yoso3 - 1]}), std::vector<int>({1, 2, 3}));
+            // The favourites carry the aptitudes of the course on the line drawn, which also picks the fanfare.
+            const int line = rec.racehist[race - 1];
+            const std::string course = std::to_string(rec.umatekisei[rec.yoso1 - 1]) + std::to_string(rec.umatekisei[rec.yoso2 - 1]) +
+                                       std::to_string(rec.umatekisei[rec.yoso3 - 1]) + std::to_string(rec.fanfare);
+            if (allCodes) {
+                EXPECT_EQ(course, std::string(kCourses + (line - 1) * 5, 4)) << "line " << line;
+                coursesSeen.insert(line);
             }
             // Popularity numbers form a permutation in each list.
             for (int k = 2; k < 6; ++k) {
@@ -147,6 +154,7 @@ TEST(RaceCard, WholeCards) {
         EXPECT_EQ(rec.raceno, 1);
         EXPECT_EQ(std::count(rec.racehist.begin(), rec.racehist.end(), 0), 11);
     }
+    EXPECT_EQ(coursesSeen.size(), 18u);  // every line of the course table
 }
 
 TEST(RaceCard, CombinationOddsRules) {
