@@ -41,7 +41,7 @@ TEST(TicketView, PrintedAndSpoken) {
     EXPECT_EQ(std::count(ui.printed.begin(), ui.printed.end(), '\n'), 600);
 }
 
-TEST(InformationMenus, OddsOfTheFavourites) {
+TEST(MenuBoxes, OddsOfTheFavouritesAndTheVersion) {
     GameRecord rec;
     rec.yoso1 = 9, rec.yoso2 = 5, rec.yoso3 = 2;
     rec.ninki[8] = 1, rec.ninki[4] = 2, rec.ninki[1] = 3;
@@ -55,6 +55,9 @@ TEST(InformationMenus, OddsOfTheFavourites) {
     mnutanfuku(rec, ui);
     EXPECT_EQ(ui.boxes, boxIf(true, {" 1番人気 9番A単勝2.5 倍 副賞1.1倍から2.1倍 2番人気 5番B単勝3.5 倍 副賞1.2倍から2.2倍"
                                      " 3番人気 2番C単勝4.5 倍 副賞1.3倍から2.3倍", "探副オッズ", kStyleNotice}));
+    FakeUi help;  // and the version
+    mnuver(help);
+    EXPECT_EQ(help.boxes, boxIf(true, {"ozn for windows 0.18", "version", kStyleNotice}));
 }
 
 TEST(InformationMenus, TipSheet) {
@@ -63,8 +66,7 @@ TEST(InformationMenus, TipSheet) {
     for (const auto& c : cases) {
         GameRecord rec;
         rec.yoso1 = 9, rec.yoso2 = 5, rec.yoso3 = 2;  // descending favourites
-        rec.mochikin = c.money;
-        rec.mochikinmae = 12345;
+        rec.mochikin = c.money, rec.mochikinmae = 12345;
         FakeUi ui;
         for (int i = 0; i < c.uses; ++i) mnulook(rec, ui);
         EXPECT_EQ(std::vector<Money>({rec.mochikin, rec.mochikinmae}),
@@ -73,10 +75,4 @@ TEST(InformationMenus, TipSheet) {
         std::fill_n(boxes.begin(), c.sheets, Box{" 5番 9番\n\r 2番 9番\n\r 2番 5番\n\r", "予想紙", kStyleNotice});
         EXPECT_EQ(ui.boxes, boxes) << c.money;
     }
-}
-
-TEST(HelpMenus, Version) {
-    FakeUi ui;
-    mnuver(ui);
-    EXPECT_EQ(ui.boxes, boxIf(true, {"ozn for windows 0.18", "version", kStyleNotice}));
 }

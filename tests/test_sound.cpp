@@ -111,6 +111,16 @@ TEST(Voice, WhatIsSaidAndHowItIsCut) {
               (std::vector<std::string>{"単勝の選択、", "1番", "X", "2.4", "倍"}));
 }
 
+// F9: the next engine; from anything that is not one of the three, engine 1.
+TEST(Voice, MenuCycle) {
+    for (auto [from, to] : {std::pair{1, 2}, {2, 3}, {3, 1}, {4, 1}, {255, 1}, {0, 1}}) {
+        GameRecord rec;
+        rec.voicemode = static_cast<std::uint8_t>(from);
+        switchVoice(rec);
+        EXPECT_EQ(rec.voicemode, to) << from;
+    }
+}
+
 TEST(Voice, AnEngineMadeAsideIsWaitedForUpToItsBound) {
     using namespace std::chrono;
     struct Case { int readyAfterMs /* -1: never answers */, boundMs; bool spoken; } cases[] = {
