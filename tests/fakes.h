@@ -93,7 +93,8 @@ public:
     std::vector<SpeakMode> modes;
     std::vector<std::string>* journal = nullptr;
     void reading(const std::string& t, SpeakMode m, Topic) override {
-        said.push_back(t), modes.push_back(m);
+        said.push_back(t);
+        modes.push_back(m);
         if (journal) journal->push_back("say " + t);
     }
 };
@@ -105,7 +106,7 @@ public:
     std::vector<std::string> said;
     std::vector<bool> waited;
     bool speak(const std::string& text, bool wait, Topic) override {
-        if (works_) said.push_back(text), waited.push_back(wait);
+        if (works_) { said.push_back(text); waited.push_back(wait); }
         return works_;
     }
 
@@ -124,7 +125,8 @@ public:
     void init() override { ++inits; }
     void free() override { ++frees; }
     void playAndWait(const std::string& path, bool serviceEvents, Ui& ui) override {
-        played.push_back(path), serviced.push_back(serviceEvents);
+        played.push_back(path);
+        serviced.push_back(serviceEvents);
         if (journal) journal->push_back("play " + path.substr(path.rfind('/') + 1));
         skip_ = false;
         for (int i = 0; serviceEvents && i < musicEvents && !skip_; ++i) ui.processEvents();

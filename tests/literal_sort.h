@@ -12,7 +12,7 @@ inline std::vector<int> literalExchangeSort(std::vector<double> keys) {
     std::iota(idx.begin(), idx.end(), 0);
     for (std::size_t i = 0; i + 1 < keys.size(); ++i)
         for (std::size_t j = i + 1; j < keys.size(); ++j)
-            if (keys[i] > keys[j]) std::swap(keys[i], keys[j]), std::swap(idx[i], idx[j]);
+            if (keys[i] > keys[j]) { std::swap(keys[i], keys[j]); std::swap(idx[i], idx[j]); }
     return idx;
 }
 

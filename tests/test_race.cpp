@@ -177,7 +177,7 @@ struct Flow {
     Ports ports{ui, rng, clock, speech, mp3};
     int controlons = 0, closes = 0, cards = 0;
     bool closeEnds = true;
-    RaceHooks hooks{[this] { ++controlons; }, [this] { return ++closes, closeEnds; }, [this](CardLists) { ++cards; },
+    RaceHooks hooks{[this] { ++controlons; }, [this] { ++closes; return closeEnds; }, [this](CardLists) { ++cards; },
                     nullptr, nullptr};
 
     Flow() {

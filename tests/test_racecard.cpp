@@ -160,7 +160,8 @@ TEST(RaceCard, WholeCards) {
 TEST(RaceCard, CombinationOddsRules) {
     GameRecord rec = cardRecord({});
     for (int h = 1; h <= 18; ++h) rec.ninki[h - 1] = static_cast<std::uint8_t>(h);
-    rec.tanodds.fill(2.0), rec.fukuodds.fill(1.5);
+    rec.tanodds.fill(2.0);
+    rec.fukuodds.fill(1.5);
     rec.tanodds[0] = 1.249, rec.fukuodds[1] = 1.0;  // quinella 1-2: 1.249 x 1 -> stored 1.25, shown 1.3
     rec.tanodds[2] = 12, rec.fukuodds[3] = 1.0;     // quinella 3-4: 12 x 1 -> 12.0
     CardLists lists;

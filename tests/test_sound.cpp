@@ -152,7 +152,8 @@ TEST(Audio, MadeSoundsAreKeptPerVoice) {
     std::atomic<int> made[3] = {0, 0, 0};  // sounds made by each synthesiser
     auto synth = [&made](int n) {
         return [&made, n](const std::string&) {
-            return ++made[n], std::optional<Pcm>(Pcm{8000, std::vector<std::int16_t>(400, 4000)});
+            ++made[n];
+            return std::optional<Pcm>(Pcm{8000, std::vector<std::int16_t>(400, 4000)});
         };
     };
     if (!channel.say("1番", "a", synth(0), true)) GTEST_SKIP() << "no audio device";

@@ -47,7 +47,7 @@ public:
     }
     void answerInput(const QString& text) {
         steps.push_back([text](QWidget* w) {
-            if (auto* d = qobject_cast<QInputDialog*>(w)) d->setTextValue(text), d->accept();
+            if (auto* d = qobject_cast<QInputDialog*>(w)) { d->setTextValue(text); d->accept(); }
         });
     }
     void press(const QString& button) { steps.push_back([button](QWidget* w) { clickIn(w, button); }); }
@@ -96,7 +96,7 @@ struct Game {
         WindowServices s;
         s.rng = &rng, s.clock = &clock, s.mp3 = &mp3;
         s.makeSpeaker = [this](GameRecord& rec, Ui& ui) { return std::make_unique<VoiceDispatcher>(rec, ui, &voice, nullptr); };
-        s.openDocument = [this](const std::string& p) { return opened.push_back(p), desktop; };
+        s.openDocument = [this](const std::string& p) { opened.push_back(p); return desktop; };
         s.exitNow = [this](int status) { exits.push_back(status); };
         w = std::make_unique<Form1>(s);
         if (!w->startUp({dir.path(), "", "", dir.file("data")})) qFatal("start-up failed");
