@@ -19,6 +19,10 @@ namespace ozn {
 namespace {
 
 constexpr int kSpeechChannel = 0;
+// The mixer works in this one format; SDL converts it for whatever the
+// device takes, so sounds are made for it without asking.
+constexpr int kMixRate = 44100, kMixChannels = 2;
+constexpr SDL_AudioFormat kMixFormat = AUDIO_S16SYS;
 
 void sleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
@@ -27,7 +31,7 @@ bool openMixer() {
     // nobody reads: the game could then only be killed.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
-    if (Mix_OpenAudio(44100, AUDIO_S16SYS, 2, 1024) != 0) {
+    if (Mix_OpenAudioDevice(kMixRate, kMixFormat, kMixChannels, 1024, nullptr, 0) != 0) {
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
         return false;
     }
@@ -148,11 +152,8 @@ std::vector<std::string> phrases(const std::string& text) {
 // The audio converted to what the mixer plays, kept in `audio`: the chunk
 // only points into it.
 Mix_Chunk* deviceChunk(const Pcm& pcm, std::vector<Uint8>& audio) {
-    int freq = 0, channels = 0;
-    Uint16 format = 0;
-    if (!Mix_QuerySpec(&freq, &format, &channels)) return nullptr;
     auto converted = convert(reinterpret_cast<const Uint8*>(pcm.samples.data()), pcm.samples.size() * 2, AUDIO_S16SYS,
-                             1, pcm.rate, format, channels, freq);
+                             1, pcm.rate, kMixFormat, kMixChannels, kMixRate);
     if (!converted) return nullptr;
     audio = std::move(*converted);
     return Mix_QuickLoad_RAW(audio.data(), static_cast<Uint32>(audio.size()));
