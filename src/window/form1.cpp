@@ -226,10 +226,9 @@ void Form1::setScreenReaderRunning(bool running) {
 
 void Form1::setScreenReaderSetting(ScreenReaderSetting setting) {
     srSetting_ = setting;
-    userSettings().setValue(kScreenReaderKey, QLatin1String(kScreenReaderValues[static_cast<int>(setting)]));
-    if (auto* a = findChild<QAction*>(QStringLiteral("mnuscreenreader_%1")
-                                          .arg(QLatin1String(kScreenReaderValues[static_cast<int>(setting)]))))
-        a->setChecked(true);
+    const QLatin1String value(kScreenReaderValues[static_cast<int>(setting)]);
+    userSettings().setValue(kScreenReaderKey, value);
+    if (auto* a = findChild<QAction*>(QStringLiteral("mnuscreenreader_%1").arg(value))) a->setChecked(true);
     applySpeechMode();
 }
 
