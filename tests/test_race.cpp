@@ -225,7 +225,7 @@ TEST(Flow, OrderOfEventsFanfareAndSave) {
         EXPECT_EQ(f.speech.modes[2], SpeakMode::Wait);
         EXPECT_EQ(std::vector<int>({f.controlons, f.rec.raceno, f.rec.tancount, f.cards}), std::vector<int>({1, 2, 0, 1}));
         EXPECT_EQ(f.rec.mochikinmae, 11350);
-        EXPECT_EQ(f.dir.read("baken.txt"), " 10000 \r\n");  // a race saves nothing
+        EXPECT_EQ(f.dir.read("baken.txt"), " 11350 \r\n");  // saved with the race, as the history keeps it
         EXPECT_FALSE(f.dir.exists("ozn.cfg"));
     }
 }

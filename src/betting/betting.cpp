@@ -161,8 +161,8 @@ bool registerTicket(GameRecord& rec, Ui& ui, int kind, const std::string& select
 }
 
 const std::string& kindName(int kind) {
-    static const std::string k[kKinds] = {"単勝", "副賞", "馬連", "ワイド", "３連複", "３連単"};
-    return k[kind - 1];
+    static const std::string k[kKinds + 1] = {"", "単勝", "副賞", "馬連", "ワイド", "３連複", "３連単"};
+    return k[kind >= 1 && kind <= kKinds ? kind : 0];
 }
 
 std::string purchaseSpeech(const Purchase& p) {

@@ -1,25 +1,105 @@
 #include "history/history.h"
 
 #include <sqlite3.h>
-#include <sys/stat.h>
 
-#include <cstdio>
+#include <algorithm>
+#include <cmath>
 #include <filesystem>
-#include <functional>
 #include <map>
 
 #include "betting/store.h"
-#include "core/text.h"
+#include "history/sql.h"
 
 namespace ozn {
 namespace {
 
 namespace fs = std::filesystem;
+using sql::Statement;
+using sql::exec;
 
-// Each step takes the schema from version i to i + 1. A later version adds
-// its step here; an older file is brought up to date when it is opened.
-const char* const kMigrations[] = {
-    R"sql(
+// Another program may hold the file for a moment; a race is not held up long for it.
+constexpr int kBusyMs = 250;
+
+bool parseNumbers(const std::string& text, std::vector<int>& out) {
+    out.clear();
+    if (text.empty()) return true;
+    int n = -1;
+    for (char c : text + ",") {
+        if (c == ',') {
+            if (n < 0) return false;
+            out.push_back(n);
+            n = -1;
+        } else if (c >= '0' && c <= '9' && n < 100) {
+            n = (n < 0 ? 0 : n * 10) + (c - '0');
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+int finishersOf(int scratched, int fallen) { return kHorses - (scratched ? 1 : 0) - (fallen ? 1 : 0); }
+
+bool outcomeOk(int scratched, int fallen) {
+    return scratched >= 0 && scratched <= kHorses && fallen >= 0 && fallen <= kHorses && (!scratched || scratched != fallen);
+}
+
+// A finishing order as stored: empty (not known), or every runner but the
+// scratched and fallen horse exactly once.
+bool finishOk(const std::string& text, int scratched, int fallen) {
+    std::vector<int> order;
+    if (!outcomeOk(scratched, fallen) || !parseNumbers(text, order)) return false;
+    if (order.empty()) return true;
+    if (static_cast<int>(order.size()) != finishersOf(scratched, fallen)) return false;
+    std::array<bool, kHorses + 1> seen{};
+    for (int h : order) {
+        if (h < 1 || h > kHorses || seen[h] || h == scratched || h == fallen) return false;
+        seen[h] = true;
+    }
+    return true;
+}
+
+// The first game versions stored the order from its second place on, then
+// one stray value (0, or the winner again). The winner is the one runner
+// missing from the rest; anything else stays unknown.
+std::string repairedFinish(const std::string& stored, int scratched, int fallen) {
+    std::vector<int> order;
+    if (!outcomeOk(scratched, fallen) || !parseNumbers(stored, order)) return "";
+    if (static_cast<int>(order.size()) != finishersOf(scratched, fallen)) return "";
+    order.pop_back();
+    std::array<bool, kHorses + 1> seen{};
+    if (scratched) seen[scratched] = true;
+    if (fallen) seen[fallen] = true;
+    for (int h : order) {
+        if (h < 1 || h > kHorses || seen[h]) return "";
+        seen[h] = true;
+    }
+    std::string out = std::to_string(std::find(seen.begin() + 1, seen.end(), false) - seen.begin());
+    for (int h : order) out += "," + std::to_string(h);
+    return out;
+}
+
+bool repairFinishingOrders(sqlite3* db) {
+    std::vector<std::pair<long long, std::string>> fixes;
+    Statement read(db, "SELECT id, scratched, fallen, finish FROM races");
+    while (read.step())
+        fixes.emplace_back(read.integer(0), repairedFinish(read.text(3), static_cast<int>(read.integer(1)),
+                                                           static_cast<int>(read.integer(2))));
+    if (!read.done()) return false;
+    for (const auto& [id, finish] : fixes)
+        if (!Statement(db, "UPDATE races SET finish = ? WHERE id = ?").bind(1, finish).bind(2, id).run()) return false;
+    return true;
+}
+
+// Each step takes the schema from version i to i + 1 in one transaction. A
+// later version adds its step here; an older file is brought up to date
+// when it is opened.
+struct Migration {
+    const char* sql;
+    bool (*fix)(sqlite3*);
+};
+const Migration kMigrations[] = {
+    {R"sql(
     CREATE TABLE races (
         id INTEGER PRIMARY KEY,
         played_at TEXT NOT NULL,
@@ -50,40 +130,135 @@ const char* const kMigrations[] = {
     CREATE INDEX tickets_race ON tickets(race_id);
     CREATE INDEX payouts_race ON payouts(race_id);
     )sql",
+     nullptr},
+    // Money spent beside the tickets (the tip sheet), the day of the last
+    // integrity check, and the finishing orders of version 1 set right.
+    {R"sql(
+    CREATE TABLE events (
+        race_id INTEGER NOT NULL REFERENCES races(id),
+        kind TEXT NOT NULL,
+        amount INTEGER NOT NULL);
+    CREATE INDEX events_race ON events(race_id);
+    CREATE TABLE meta (key TEXT PRIMARY KEY, value TEXT NOT NULL);
+    )sql",
+     repairFinishingOrders},
 };
 static_assert(std::size(kMigrations) == History::kSchemaVersion);
 
-class Statement {
-public:
-    Statement(sqlite3* db, const char* sql) { sqlite3_prepare_v2(db, sql, -1, &s_, nullptr); }
-    ~Statement() { sqlite3_finalize(s_); }
-    Statement(const Statement&) = delete;
-    Statement& operator=(const Statement&) = delete;
-    Statement& bind(int i, long long v) {
-        sqlite3_bind_int64(s_, i, v);
-        return *this;
-    }
-    Statement& bind(int i, const std::string& v) {
-        sqlite3_bind_text(s_, i, v.c_str(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
-        return *this;
-    }
-    bool step() { return s_ && sqlite3_step(s_) == SQLITE_ROW; }
-    bool run() { return s_ && sqlite3_step(s_) == SQLITE_DONE; }
-    long long integer(int col) const { return sqlite3_column_int64(s_, col); }
-    std::string text(int col) const {
-        auto p = sqlite3_column_text(s_, col);
-        return p ? reinterpret_cast<const char*>(p) : "";
-    }
+// What a damaged file may hold is left out: every query reads these views.
+const char* const kCheckedViews = R"sql(
+    CREATE TEMP VIEW ok_races AS SELECT * FROM main.races WHERE
+        typeof(played_at) = 'text' AND
+        played_at GLOB '[0-9][0-9][0-9][0-9]-[01][0-9]-[0-3][0-9] [0-2][0-9]:[0-5][0-9]:[0-5][0-9]' AND
+        typeof(meeting) = 'integer' AND meeting BETWEEN 1 AND 999999999 AND
+        typeof(race_no) = 'integer' AND race_no BETWEEN 1 AND 12 AND
+        typeof(race_name) = 'text' AND typeof(course) = 'text' AND typeof(lines) = 'text' AND
+        typeof(scratched) = 'integer' AND scratched BETWEEN 0 AND 18 AND
+        typeof(fallen) = 'integer' AND fallen BETWEEN 0 AND 18 AND typeof(finish) = 'text' AND
+        ozn_finish_ok(finish, scratched, fallen) AND
+        typeof(money_before) = 'integer' AND money_before BETWEEN 0 AND 9007199254740992 AND
+        typeof(money_after) = 'integer' AND money_after BETWEEN 0 AND 9007199254740992 AND
+        typeof(command_line) = 'integer' AND command_line IN (0, 1);
+    CREATE TEMP VIEW ok_tickets AS SELECT t.rowid AS seq, t.* FROM main.tickets t WHERE
+        t.race_id IN (SELECT id FROM ok_races) AND
+        typeof(t.kind) = 'integer' AND t.kind BETWEEN 1 AND 6 AND ozn_horses_ok(t.kind, t.horses) AND
+        typeof(t.stake) = 'integer' AND t.stake BETWEEN 1 AND 9007199254740992;
+    CREATE TEMP VIEW ok_payouts AS SELECT p.rowid AS seq, p.* FROM main.payouts p WHERE
+        p.race_id IN (SELECT id FROM ok_races) AND
+        typeof(p.kind) = 'integer' AND p.kind BETWEEN 1 AND 6 AND ozn_horses_ok(p.kind, p.horses) AND typeof(p.multiplier) = 'text' AND
+        typeof(p.amount) = 'integer' AND p.amount BETWEEN 0 AND 9007199254740992 AND
+        typeof(p.refund) = 'integer' AND p.refund IN (0, 1);
+    CREATE TEMP VIEW ok_events AS SELECT e.rowid AS seq, e.* FROM main.events e WHERE
+        e.race_id IN (SELECT id FROM ok_races) AND typeof(e.kind) = 'text' AND
+        typeof(e.amount) = 'integer' AND e.amount BETWEEN 0 AND 9007199254740992;
+)sql";
 
-private:
-    sqlite3_stmt* s_ = nullptr;
-};
+void finishOkSql(sqlite3_context* c, int, sqlite3_value** v) {
+    auto text = sqlite3_value_text(v[0]);
+    sqlite3_result_int(c, text && finishOk(reinterpret_cast<const char*>(text), sqlite3_value_int(v[1]),
+                                           sqlite3_value_int(v[2])));
+}
 
-bool exec(sqlite3* db, const char* sql) { return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK; }
+void horsesOkSql(sqlite3_context* c, int, sqlite3_value** v) {
+    auto text = sqlite3_value_text(v[1]);
+    sqlite3_result_int(c, text && parseHorses(sqlite3_value_int(v[0]), reinterpret_cast<const char*>(text)));
+}
 
-int schemaVersion(sqlite3* db) {
-    Statement s(db, "PRAGMA user_version");
-    return s.step() ? static_cast<int>(s.integer(0)) : -1;
+bool addCheckedViews(sqlite3* db) {
+    const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
+    return sqlite3_create_function(db, "ozn_finish_ok", 3, flags, nullptr, finishOkSql, nullptr, nullptr) == SQLITE_OK &&
+           sqlite3_create_function(db, "ozn_horses_ok", 2, flags, nullptr, horsesOkSql, nullptr, nullptr) == SQLITE_OK &&
+           exec(db, kCheckedViews);
+}
+
+// Busy, locked or an I/O error: the file may be sound, only not usable now.
+bool transient(int rc) {
+    switch (rc & 0xff) {
+        case SQLITE_BUSY: case SQLITE_LOCKED: case SQLITE_IOERR: case SQLITE_NOMEM: case SQLITE_CANTOPEN:
+        case SQLITE_PROTOCOL: case SQLITE_FULL: case SQLITE_READONLY: case SQLITE_PERM: case SQLITE_AUTH:
+            return true;
+        default: return false;
+    }
+}
+
+enum class Opening { Ready, Bad, NotNow, ReadOnly };
+
+// Opens the file and brings its schema up to date. Bad: not ours to use.
+// The integrity check, which reads the whole file, runs once a day.
+Opening openDatabase(const std::string& path, const std::string& today, sqlite3*& db) {
+    db = nullptr;
+    auto fail = [&](Opening why) {
+        sqlite3_close(db);
+        db = nullptr;
+        return why;
+    };
+    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK)
+        return fail(Opening::NotNow);
+    sqlite3_busy_timeout(db, kBusyMs);
+    auto badOr = [&](int rc) { return fail(transient(rc) ? Opening::NotNow : Opening::Bad); };
+    Statement v(db, "PRAGMA user_version");
+    if (!v.step()) return badOr(v.rc());
+    const long long version = v.integer(0);
+    v.reset();
+    if (version < 0 || version > History::kSchemaVersion) return fail(Opening::Bad);  // a newer game's
+    Statement tables(db, "SELECT count(*) FROM sqlite_master");
+    if (!tables.step()) return badOr(tables.rc());
+    if (version == 0 && tables.integer(0) > 0) return fail(Opening::Bad);  // some other program's
+    tables.reset();
+    bool checkDue = version > 0;
+    if (version >= 2) {
+        Statement last(db, "SELECT value FROM meta WHERE key = 'checked'");
+        if (last.step()) checkDue = last.text(0) != today;
+        else if (!last.done()) return badOr(last.rc());
+    }
+    if (checkDue) {
+        Statement check(db, "PRAGMA quick_check");
+        if (!check.step()) return badOr(check.rc());
+        if (check.text(0) != "ok") return fail(Opening::Bad);
+    }
+    if (sqlite3_db_readonly(db, "main") == 1) return fail(Opening::ReadOnly);
+    // Write-ahead log: a race is on disk once committed, and a kill never
+    // leaves half of one.
+    for (const char* pragma : {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=FULL", "PRAGMA foreign_keys=ON"}) {
+        Statement s(db, pragma);
+        if (!s.step() && !s.done()) return badOr(s.rc());
+    }
+    for (long long step = version; step < History::kSchemaVersion; ++step) {
+        const Migration& m = kMigrations[step];
+        bool ok = exec(db, "BEGIN IMMEDIATE");
+        const int began = sqlite3_errcode(db);
+        ok = ok && exec(db, m.sql) && (!m.fix || m.fix(db)) &&
+             exec(db, ("PRAGMA user_version=" + std::to_string(step + 1)).c_str()) && exec(db, "COMMIT");
+        if (!ok) {
+            const int rc = sqlite3_errcode(db);
+            exec(db, "ROLLBACK");
+            return transient(began) || transient(rc) ? fail(Opening::NotNow) : fail(Opening::Bad);
+        }
+    }
+    if (checkDue || version < 2)
+        Statement(db, "INSERT OR REPLACE INTO meta (key, value) VALUES ('checked', ?)").bind(1, today).run();
+    if (!addCheckedViews(db)) return fail(Opening::NotNow);
+    return Opening::Ready;
 }
 
 std::string joined(const std::vector<std::string>& parts, char sep) {
@@ -104,44 +279,8 @@ std::vector<std::string> split(const std::string& s, char sep) {
     }
 }
 
-enum class Opening { Ready, Bad, Failed };
-
-// Opens the file and brings its schema up to date. Bad: not ours to use.
-Opening openDatabase(const std::string& path, sqlite3*& db) {
-    db = nullptr;
-    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
-        sqlite3_close(db);
-        db = nullptr;
-        return fs::exists(path) ? Opening::Bad : Opening::Failed;
-    }
-    sqlite3_busy_timeout(db, 2000);
-    auto fail = [&](Opening why) {
-        sqlite3_close(db);
-        db = nullptr;
-        return why;
-    };
-    int version = schemaVersion(db);
-    if (version < 0) return fail(Opening::Bad);  // not a database at all
-    {
-        Statement check(db, "PRAGMA quick_check");
-        if (!check.step() || check.text(0) != "ok") return fail(Opening::Bad);
-    }
-    if (version > History::kSchemaVersion) return fail(Opening::Bad);  // a newer game's
-    // Write-ahead log: a race is on disk once committed, and a kill never
-    // leaves half of one.
-    if (!exec(db, "PRAGMA journal_mode=WAL") || !exec(db, "PRAGMA synchronous=FULL") ||
-        !exec(db, "PRAGMA foreign_keys=ON"))
-        return fail(Opening::Failed);
-    for (int v = version; v < History::kSchemaVersion; ++v) {
-        std::string step = std::string("BEGIN IMMEDIATE;") + kMigrations[v] +
-                           "PRAGMA user_version=" + std::to_string(v + 1) + ";COMMIT;";
-        if (!exec(db, step.c_str())) {
-            exec(db, "ROLLBACK");
-            return fail(Opening::Bad);  // tables of some other kind in the way
-        }
-    }
-    return Opening::Ready;
-}
+// A sum of checked amounts, which stay below 2^53 each: never wraps.
+Money clampedMoney(double total) { return static_cast<Money>(std::clamp(total, 0.0, 9.0e18)); }
 
 }  // namespace
 
@@ -158,17 +297,37 @@ std::string horsesText(int kind, const Horses& h) {
     return out;
 }
 
-RaceRow raceRow(const GameRecord& rec, const RaceOutcome& out, const Settlement& s, int meeting,
-                std::string playedAt) {
+std::optional<Horses> parseHorses(int kind, const std::string& text) {
+    if (kind < 1 || kind > kKinds) return std::nullopt;
+    if (text.find(',') != std::string::npos) return std::nullopt;
+    std::string commas = text;
+    std::replace(commas.begin(), commas.end(), '-', ',');
+    std::vector<int> numbers;
+    if (!parseNumbers(commas, numbers) || static_cast<int>(numbers.size()) != horsesPerTicket(kind))
+        return std::nullopt;
+    Horses h{};
+    for (std::size_t k = 0; k < numbers.size(); ++k) {
+        if (numbers[k] < 1 || numbers[k] > kHorses || std::count(numbers.begin(), numbers.end(), numbers[k]) > 1)
+            return std::nullopt;
+        h[k] = numbers[k];
+    }
+    return h;
+}
+
+std::string horsesSpoken(const std::string& stored) {
+    std::string out;
+    for (const std::string& h : split(stored, '-')) out += h + "番";
+    return out;
+}
+
+RaceRow raceRow(const GameRecord& rec, const RaceOutcome& out, const Settlement& s) {
     RaceRow r;
-    r.playedAt = std::move(playedAt);
-    r.meeting = meeting;
     r.raceNo = rec.raceno;
     r.raceName = rec.racename;
     if (rec.raceno >= 1 && rec.raceno <= kRacesPerMeeting) r.course = courseName(rec.racehist[rec.raceno - 1]);
     r.scratched = out.scratched;
     r.fallen = out.fallen;
-    for (int k = 1; k <= out.finishers; ++k) r.finish.push_back(out.order[k]);
+    r.finish.assign(out.order.begin(), out.order.begin() + std::clamp(out.finishers, 0, kHorses));
     std::string line;
     for (const PrintPiece& piece : s.prints) {
         line += piece.text;
@@ -179,7 +338,6 @@ RaceRow raceRow(const GameRecord& rec, const RaceOutcome& out, const Settlement&
             r.tickets.push_back({kind, horsesText(kind, ticketHorses(rec, kind, i)), ticketStake(rec, kind, i)});
     for (const PaidTicket& p : s.paid)
         r.payouts.push_back({p.kind, horsesText(p.kind, p.horses), p.multiplier, p.amount, p.refund});
-    r.before = rec.mochikinmae;
     r.after = rec.mochikin;
     r.commandLine = rec.bakenpath.empty();
     return r;
@@ -193,22 +351,23 @@ History::Opened History::open(const std::string& folder, const std::string& stam
     }
     std::error_code ec;
     fs::create_directories(folder, ec);
-    const std::string path = folder + "/history.sqlite";
+    const std::string path = folder + "/history.sqlite", today = stamp.substr(0, 8);
     sqlite3* db = nullptr;
-    Opening how = openDatabase(path, db);
+    Opening how = openDatabase(path, today, db);
     if (how == Opening::Bad) {
         // Kept for whoever wants to look, never overwritten, never used again.
         std::string aside = path + ".bad-" + stamp;
         for (const char* side : {"", "-wal", "-shm"})
             if (fs::exists(path + side)) fs::rename(path + side, aside + side, ec);
         result.notice = "成績の記録ファイルが読めないので、" + aside + " に移して新しく始めます";
-        how = openDatabase(path, db);
+        how = openDatabase(path, today, db);
     }
-    if (how != Opening::Ready) {
-        result.notice = "成績の記録ファイルを " + folder + " に作れないので、今回は成績を記録しません";
-        return result;
-    }
-    result.history.reset(new History(db));
+    if (how == Opening::ReadOnly)
+        result.notice = "成績の記録ファイル " + path + " に書きこめないので、今回は成績を記録しません";
+    else if (how != Opening::Ready)
+        result.notice = "成績の記録ファイル " + path + " を今は使えないので、今回は成績を記録しません";
+    else
+        result.history.reset(new History(db));
     return result;
 }
 
@@ -230,20 +389,24 @@ bool History::record(const RaceRow& r) {
     race.bind(10, r.before).bind(11, r.after).bind(12, r.commandLine ? 1 : 0);
     if (!race.run()) return rollback();
     const long long id = sqlite3_last_insert_rowid(db_);
-    for (const TicketRow& t : r.tickets) {
-        Statement s(db_, "INSERT INTO tickets (race_id, kind, horses, stake) VALUES (?,?,?,?)");
-        if (!s.bind(1, id).bind(2, t.kind).bind(3, t.horses).bind(4, t.stake).run()) return rollback();
-    }
+    for (const TicketRow& t : r.tickets)
+        if (!Statement(db_, "INSERT INTO tickets (race_id, kind, horses, stake) VALUES (?,?,?,?)")
+                 .bind(1, id).bind(2, t.kind).bind(3, t.horses).bind(4, t.stake).run())
+            return rollback();
     for (const PayoutRow& p : r.payouts) {
         Statement s(db_, "INSERT INTO payouts (race_id, kind, horses, multiplier, amount, refund) VALUES (?,?,?,?,?,?)");
         s.bind(1, id).bind(2, p.kind).bind(3, p.horses).bind(4, p.multiplier).bind(5, p.amount);
         if (!s.bind(6, p.refund ? 1 : 0).run()) return rollback();
     }
+    for (Money fee : r.tipSheets)
+        if (!Statement(db_, "INSERT INTO events (race_id, kind, amount) VALUES (?, 'tipsheet', ?)")
+                 .bind(1, id).bind(2, fee).run())
+            return rollback();
     return exec(db_, "COMMIT") || rollback();
 }
 
 int History::lastMeeting() const {
-    Statement s(db_, "SELECT COALESCE(MAX(meeting), 0) FROM races");
+    Statement s(db_, "SELECT COALESCE(MAX(meeting), 0) FROM ok_races");
     return s.step() ? static_cast<int>(s.integer(0)) : 0;
 }
 
@@ -253,14 +416,13 @@ std::vector<RaceRow> History::races(std::optional<int> meeting) const {
     // Only the rows of the races asked for are read, however long the history.
     const std::string where = meeting ? " WHERE r.meeting = ?" : "";
     auto query = [&](const std::string& sql) {
-        auto s = std::make_unique<Statement>(db_, sql.c_str());
+        auto s = std::make_unique<Statement>(db_, sql);
         if (meeting) s->bind(1, *meeting);
         return s;
     };
     auto races = query("SELECT id, played_at, meeting, race_no, race_name, course, scratched, fallen, finish, lines, "
-                       "money_before, money_after, command_line FROM races r" + where + " ORDER BY id");
-    Statement& s = *races;
-    while (s.step()) {
+                       "money_before, money_after, command_line FROM ok_races r" + where + " ORDER BY id");
+    for (Statement& s = *races; s.step();) {
         RaceRow r;
         r.playedAt = s.text(1);
         r.meeting = static_cast<int>(s.integer(2));
@@ -269,7 +431,7 @@ std::vector<RaceRow> History::races(std::optional<int> meeting) const {
         r.course = s.text(5);
         r.scratched = static_cast<int>(s.integer(6));
         r.fallen = static_cast<int>(s.integer(7));
-        for (const std::string& h : split(s.text(8), ',')) r.finish.push_back(std::stoi(h));
+        parseNumbers(s.text(8), r.finish);
         r.lines = split(s.text(9), '\n');
         r.before = s.integer(10);
         r.after = s.integer(11);
@@ -277,17 +439,19 @@ std::vector<RaceRow> History::races(std::optional<int> meeting) const {
         byId[s.integer(0)] = out.size();
         out.push_back(std::move(r));
     }
-    auto tickets = query("SELECT t.race_id, t.kind, t.horses, t.stake FROM tickets t JOIN races r ON r.id = t.race_id" +
-                         where + " ORDER BY t.rowid");
-    for (Statement& t = *tickets; t.step();)
-        if (auto it = byId.find(t.integer(0)); it != byId.end())
-            out[it->second].tickets.push_back({static_cast<int>(t.integer(1)), t.text(2), t.integer(3)});
-    auto payouts = query("SELECT p.race_id, p.kind, p.horses, p.multiplier, p.amount, p.refund FROM payouts p "
-                         "JOIN races r ON r.id = p.race_id" + where + " ORDER BY p.rowid");
-    for (Statement& p = *payouts; p.step();)
-        if (auto it = byId.find(p.integer(0)); it != byId.end())
-            out[it->second].payouts.push_back(
-                {static_cast<int>(p.integer(1)), p.text(2), p.text(3), p.integer(4), p.integer(5) != 0});
+    auto rowsOf = [&](const char* table, const char* columns, auto add) {
+        auto s = query(std::string("SELECT x.race_id, ") + columns + " FROM " + table +
+                       " x JOIN races r ON r.id = x.race_id" + where + " ORDER BY x.seq");
+        while (s->step())
+            if (auto it = byId.find(s->integer(0)); it != byId.end()) add(out[it->second], *s);
+    };
+    rowsOf("ok_tickets", "x.kind, x.horses, x.stake", [](RaceRow& r, Statement& t) {
+        r.tickets.push_back({static_cast<int>(t.integer(1)), t.text(2), t.integer(3)});
+    });
+    rowsOf("ok_payouts", "x.kind, x.horses, x.multiplier, x.amount, x.refund", [](RaceRow& r, Statement& p) {
+        r.payouts.push_back({static_cast<int>(p.integer(1)), p.text(2), p.text(3), p.integer(4), p.integer(5) != 0});
+    });
+    rowsOf("ok_events", "x.amount", [](RaceRow& r, Statement& e) { r.tipSheets.push_back(e.integer(1)); });
     return out;
 }
 
@@ -299,23 +463,22 @@ std::array<KindTotals, 6> History::totals(std::optional<int> meeting) const {
     // Every ticket with what came back for it (a ticket is unique per race
     // and kind: equal ones were merged when bought).
     std::string sql =
-        "SELECT t.kind, t.stake, "
-        "  COALESCE((SELECT SUM(p.amount) FROM payouts p WHERE p.race_id = t.race_id AND p.kind = t.kind "
-        "            AND p.horses = t.horses), 0), "
-        "  EXISTS(SELECT 1 FROM payouts p WHERE p.race_id = t.race_id AND p.kind = t.kind "
-        "         AND p.horses = t.horses AND p.refund = 0) "
-        "FROM tickets t JOIN races r ON r.id = t.race_id";
-    if (meeting) sql += " WHERE r.meeting = ?";
-    Statement s(db_, sql.c_str());
+        "SELECT kind, count(*), TOTAL(stake), TOTAL(back), SUM(hit) FROM ("
+        "  SELECT t.kind, t.stake, "
+        "    (SELECT TOTAL(p.amount) FROM ok_payouts p WHERE p.race_id = t.race_id AND p.kind = t.kind "
+        "     AND p.horses = t.horses) AS back, "
+        "    EXISTS(SELECT 1 FROM ok_payouts p WHERE p.race_id = t.race_id AND p.kind = t.kind "
+        "           AND p.horses = t.horses AND p.refund = 0) AS hit "
+        "  FROM ok_tickets t JOIN races r ON r.id = t.race_id" +
+        std::string(meeting ? " WHERE r.meeting = ?" : "") + ") GROUP BY kind";
+    Statement s(db_, sql);
     if (meeting) s.bind(1, *meeting);
     while (s.step()) {
-        int kind = static_cast<int>(s.integer(0));
-        if (kind < 1 || kind > 6) continue;
-        KindTotals& k = t[kind - 1];
-        ++k.tickets;
-        k.stake += s.integer(1);
-        k.returns += s.integer(2);
-        k.hits += s.integer(3) != 0;
+        KindTotals& k = t[std::clamp(static_cast<int>(s.integer(0)), 1, 6) - 1];
+        k.tickets = static_cast<int>(s.integer(1));
+        k.stake = clampedMoney(s.real(2));
+        k.returns = clampedMoney(s.real(3));
+        k.hits = static_cast<int>(s.integer(4));
     }
     return t;
 }
@@ -324,7 +487,7 @@ std::optional<BestPayout> History::best() const {
     Statement s(db_,
                 "SELECT r.played_at, r.meeting, r.race_no, r.race_name, p.kind, p.horses, p.multiplier, p.amount, "
                 "r.course "
-                "FROM payouts p JOIN races r ON r.id = p.race_id WHERE p.refund = 0 "
+                "FROM ok_payouts p JOIN races r ON r.id = p.race_id WHERE p.refund = 0 "
                 "ORDER BY p.amount DESC, r.id LIMIT 1");
     if (!s.step()) return std::nullopt;
     BestPayout b;
@@ -335,6 +498,15 @@ std::optional<BestPayout> History::best() const {
     b.payout = {static_cast<int>(s.integer(4)), s.text(5), s.text(6), s.integer(7), false};
     b.race.course = s.text(8);
     return b;
+}
+
+int History::skippedRows() const {
+    Statement s(db_,
+                "SELECT (SELECT count(*) FROM main.races) - (SELECT count(*) FROM ok_races)"
+                " + (SELECT count(*) FROM main.tickets) - (SELECT count(*) FROM ok_tickets)"
+                " + (SELECT count(*) FROM main.payouts) - (SELECT count(*) FROM ok_payouts)"
+                " + (SELECT count(*) FROM main.events) - (SELECT count(*) FROM ok_events)");
+    return s.step() ? static_cast<int>(std::clamp<long long>(s.integer(0), 0, 1 << 30)) : 0;
 }
 
 }  // namespace ozn

@@ -16,7 +16,7 @@ struct RaceOutcome {
     int scratched = 0;  // 0: none
     int fallen = 0;     // 0: none
     int finishers = kHorses;
-    std::array<int, kHorses> order{};  // horse number by position, 1..finishers used
+    std::array<int, kHorses> order{};  // order[p - 1]: the horse in position p, p = 1..finishers
     int first = 0, second = 0, third = 0;
     int p1 = 0, p2 = 0, p3 = 0;  // their popularity ranks
 };

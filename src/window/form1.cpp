@@ -25,6 +25,7 @@
 #include "betting/betting.h"
 #include "core/stopsignal.h"
 #include "history/history.h"
+#include "history/keeper.h"
 #include "race/race.h"
 #include "sound/voice.h"
 #include "window/accessible.h"
@@ -57,7 +58,8 @@ private:
 
 }  // namespace
 
-Form1::Form1(WindowServices services, QWidget* parent) : QMainWindow(parent), services_(std::move(services)) {
+Form1::Form1(WindowServices services, QWidget* parent)
+    : QMainWindow(parent), services_(std::move(services)), keeper_(std::make_unique<RaceKeeper>()) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("ozn"));
     installAccessibleFactories();
@@ -243,7 +245,10 @@ void Form1::repeatSpeech() { speech_->repeat(); }
 bool Form1::startUp(const StartupEnv& env) {
     BusyScope busy(busy_);
     StartupHooks hooks;
-    hooks.readlist = [this] { showCard(readlist(rec_, *services_.rng, *ui_)); };
+    hooks.readlist = [this] {
+        showCard(readlist(rec_, *services_.rng, *ui_));
+        keeper_->cardMade(rec_.mochikin);
+    };
     hooks.initOutside = [this] {
         services_.mp3->init();
         if (services_.createVoices) services_.createVoices(rec_);
@@ -363,7 +368,10 @@ void Form1::mnuhasso() {
         };
         hooks.controlon = [this] { controlon(); };
         hooks.closeWindow = [this] { return runCloseRequest(false); };
-        hooks.showCard = [this](CardLists lists) { showCard(lists); };
+        hooks.showCard = [this](CardLists lists) {
+            showCard(lists);
+            keeper_->cardMade(rec_.mochikin);
+        };
         Ports p = ports();
         result = hasso(rec_, p, hooks);
     }
@@ -397,7 +405,7 @@ void Form1::mnutanfuku() {
     if (!busy_) ozn::mnutanfuku(rec_, *ui_);
 }
 void Form1::mnulook() {
-    if (!busy_) ozn::mnulook(rec_, *ui_);
+    if (!busy_ && ozn::mnulook(rec_, *ui_)) keeper_->tipSheet(kTipSheetFee);
 }
 void Form1::mnuvoice() {
     switchVoice(rec_);
@@ -456,23 +464,21 @@ void Form1::closeEvent(QCloseEvent* event) {
     else event->ignore();
 }
 
+History* Form1::history() const { return keeper_->history(); }
+int Form1::meeting() const { return keeper_->meeting(); }
+
 void Form1::openHistory(const std::string& folder) {
     const std::string stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")).toStdString();
-    History::Opened opened = History::open(folder, stamp);
-    history_ = std::move(opened.history);
-    if (!opened.notice.empty()) ui_->msgBox(opened.notice, "成績", kStyleNotice);
-    meeting_ = history_ ? history_->lastMeeting() + 1 : 1;
+    historyNotice(keeper_->open(folder, stamp));
+}
+
+void Form1::historyNotice(const std::string& notice) {
+    if (!notice.empty()) ui_->msgBox(notice, "成績", kStyleOk);
 }
 
 void Form1::recordRace(const RaceOutcome& out, const Settlement& s) {
-    if (!history_) return;
-    // A new meeting of this run begins with its race 1.
-    if (rec_.raceno == 1 && recordedThisRun_) ++meeting_;
-    recordedThisRun_ = true;
     const std::string now = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toStdString();
-    if (history_->record(raceRow(rec_, out, s, meeting_, now)) || historyFailureTold_) return;
-    historyFailureTold_ = true;
-    ui_->msgBox("成績を記録できませんでした", "成績", kStyleNotice);
+    historyNotice(keeper_->settled(rec_, out, s, now));
 }
 
 void Form1::mnuseiseki() {
@@ -486,7 +492,7 @@ void Form1::mnuseiseki() {
     text->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
     text->setAccessibleName(QStringLiteral("成績"));
     std::vector<std::string> lines =
-        history_ ? reportLines(*history_, meeting_) : std::vector<std::string>{"成績は記録されていません"};
+        history() ? reportLines(*history(), meeting()) : std::vector<std::string>{"成績は記録されていません"};
     QStringList all;
     for (const std::string& l : lines) all << q(l);
     text->setPlainText(all.join(QLatin1Char('\n')));
@@ -507,7 +513,7 @@ void Form1::mnuseiseki() {
     sayLine();
 }
 
-bool Form1::exportCsv(const std::string& path) { return history_ && writeCsv(*history_, path); }
+bool Form1::exportCsv(const std::string& path) { return history() && writeCsv(*history(), path); }
 
 void Form1::mnucsv() {
     if (busy_) return;
@@ -516,7 +522,7 @@ void Form1::mnucsv() {
                                                 QStringLiteral("CSV (*.csv)"));
     if (path.isEmpty()) return;
     if (exportCsv(path.toStdString())) say("保存しました", Topic::Info);
-    else ui_->msgBox("成績を保存できませんでした", "成績", kStyleNotice);
+    else ui_->msgBox("成績を保存できませんでした", "成績", kStyleOk);
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {

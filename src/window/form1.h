@@ -19,6 +19,7 @@ namespace ozn {
 
 class History;
 class PrintArea;
+class RaceKeeper;
 class QtUi;
 class SelectionList;
 class VoiceDispatcher;
@@ -101,8 +102,8 @@ public:
     void mnuseiseki();
     void mnucsv();
     bool exportCsv(const std::string& path);
-    History* history() const { return history_.get(); }
-    int meeting() const { return meeting_; }
+    History* history() const;
+    int meeting() const;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -133,6 +134,7 @@ private:
     // The user's settings (XDG config folder): speech mode and view.
     static QSettings userSettings();
     void recordRace(const RaceOutcome& out, const Settlement& s);
+    void historyNotice(const std::string& notice);
     Ports ports();
 
     WindowServices services_;
@@ -162,10 +164,7 @@ private:
     bool closing_ = false;       // the close request has been confirmed
     bool stopping_ = false;      // a signal asked the game to end
     bool musicPlaying_ = false;  // the start music runs: Escape skips it
-    std::unique_ptr<History> history_;
-    int meeting_ = 1;
-    bool recordedThisRun_ = false;
-    bool historyFailureTold_ = false;
+    std::unique_ptr<RaceKeeper> keeper_;
 };
 
 }  // namespace ozn

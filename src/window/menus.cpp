@@ -52,12 +52,12 @@ void mnutanfuku(GameRecord& rec, Ui& ui) {
     ui.msgBox(s, "探副オッズ", kStyleNotice);
 }
 
-void mnulook(GameRecord& rec, Ui& ui) {
-    if (rec.mochikin < 300) {
+bool mnulook(GameRecord& rec, Ui& ui) {
+    if (rec.mochikin < kTipSheetFee) {
         ui.msgBox("３００円以下なので利用できません", "予想紙", kStyleNotice);
-        return;
+        return false;
     }
-    rec.mochikin -= 300;
+    rec.mochikin -= kTipSheetFee;
     rec.mochikinmae = rec.mochikin;
     std::string sheet;
     const std::pair<int, int> pairs[] = {{rec.yoso1, rec.yoso2}, {rec.yoso1, rec.yoso3}, {rec.yoso2, rec.yoso3}};
@@ -66,6 +66,7 @@ void mnulook(GameRecord& rec, Ui& ui) {
         sheet += text::signedNumber(a) + "番" + text::signedNumber(b) + "番\n\r";
     }
     ui.msgBox(sheet, "予想紙", kStyleNotice);
+    return true;
 }
 
 void mnuver(Ui& ui) { ui.msgBox("ozn for windows 0.18", "version", kStyleNotice); }

@@ -15,8 +15,9 @@ void mnuracename(GameRecord& rec, Ui& ui, Speaker& speech);
 void mnumochikin(GameRecord& rec, Ui& ui, Speaker& speech);
 // 単勝・副賞のオッズ: the three favourites in one box.
 void mnutanfuku(GameRecord& rec, Ui& ui);
-// 予想しを見る: the 300-yen tip sheet.
-void mnulook(GameRecord& rec, Ui& ui);
+// 予想しを見る: the 300-yen tip sheet. true when it was sold.
+inline constexpr Money kTipSheetFee = 300;
+bool mnulook(GameRecord& rec, Ui& ui);
 // バージョン情報.
 void mnuver(Ui& ui);
 

@@ -1,0 +1,45 @@
+#pragma once
+// The history as the game keeps it during a run: which meeting a race
+// belongs to, the money before its tickets, what else it cost, and races
+// that could not be written yet.
+#include <deque>
+#include <memory>
+#include <string>
+
+#include "history/history.h"
+
+namespace ozn {
+
+class RaceKeeper {
+public:
+    RaceKeeper() = default;
+    ~RaceKeeper() { flush(); }
+    RaceKeeper(const RaceKeeper&) = delete;
+    RaceKeeper& operator=(const RaceKeeper&) = delete;
+
+    // Opens the history (see History::open); a notice to show once, or "".
+    std::string open(const std::string& folder, const std::string& stamp);
+    // A new card is up: the money now is the money before its race.
+    void cardMade(Money money);
+    void tipSheet(Money fee) { tipSheets_.push_back(fee); }
+    // Keeps the settled race, and any that waited for the file. A notice to
+    // show once, the first time a race has to wait, or "".
+    std::string settled(const GameRecord& rec, const RaceOutcome& out, const Settlement& s,
+                        const std::string& playedAt);
+    // Writes the races still waiting; false when some remain.
+    bool flush();
+
+    History* history() const { return history_.get(); }
+    int meeting() const { return meeting_; }
+    std::size_t waiting() const { return waiting_.size(); }
+
+private:
+    std::unique_ptr<History> history_;
+    int meeting_ = 1;
+    bool recordedThisRun_ = false, waitTold_ = false;
+    Money before_ = 0;
+    std::vector<Money> tipSheets_;
+    std::deque<RaceRow> waiting_;
+};
+
+}  // namespace ozn
