@@ -9,7 +9,7 @@ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ -
   -DOZN_TESTS=OFF -DOZN_BENCH=OFF -DCMAKE_CXX_FLAGS="-O1 -g" >/dev/null
 cmake --build build-fuzz -j"$(nproc)" --target ozn_fuzz_all
 corpus=build-fuzz/corpus
-mkdir -p "$corpus"/{datafiles,savefiles,commandline,stake,typed}
+mkdir -p "$corpus"/{datafiles,savefiles,commandline,stake,typed,bulk}
 cp data/race.txt data/horsename.txt data/odds.txt "$corpus/datafiles/"
 printf ' 15000 \r\n' > "$corpus/savefiles/save"
 head -c 200 data/odds.txt > "$corpus/savefiles/odds"
@@ -18,9 +18,11 @@ head -n1 data/odds.txt | tr -d '\r\n' > "$corpus/commandline/odds-line"
 printf '500' > "$corpus/stake/stake"
 printf '\x02071518' > "$corpus/typed/trio"
 printf '\x050715 03' > "$corpus/typed/trifecta"
+printf '\x0507 15/01 03/01 02 03' > "$corpus/bulk/formation"
+printf '\x0507-01 03 15 M' > "$corpus/bulk/multi"
 export ASAN_OPTIONS=detect_leaks=0
 status=0
-for target in datafiles savefiles commandline stake typed; do
+for target in datafiles savefiles commandline stake typed bulk; do
   log=build-fuzz/fuzz_$target.log
   if build-fuzz/fuzz_$target -max_total_time="$seconds" -print_final_stats=1 \
       -artifact_prefix=build-fuzz/ "$corpus/$target" >"$log" 2>&1; then

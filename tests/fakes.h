@@ -35,6 +35,7 @@ public:
     std::deque<Answer> answers;       // answers to message boxes (default Other / Yes for questions)
     std::vector<Box> boxes;           // every message box shown
     std::vector<Box> prompts;         // every input box shown
+    std::vector<std::string> defaults;  // and the text it came with
     std::string printed;              // print area, lines ended by "\n"
     std::string clipboard;
     int events = 0;
@@ -45,8 +46,9 @@ public:
         if (journal) journal->push_back("box " + t);
         return next(answers, style == kStyleYesNo || style == kStyleYesNoQuestion ? Answer::Yes : Answer::Other);
     }
-    std::string inputBox(const std::string& p, const std::string& t, const std::string&) override {
+    std::string inputBox(const std::string& p, const std::string& t, const std::string& def) override {
         prompts.push_back({p, t, 0});
+        defaults.push_back(def);
         return next(inputs, std::string());
     }
     void print(const std::string& t) override { printed += t; }

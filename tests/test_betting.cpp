@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "betting/betting.h"
+#include "betting/bulk.h"
 #include "fakes.h"
 
 using namespace ozn;
@@ -180,4 +181,107 @@ TEST(Lists, PageKeys) {
     }
     EXPECT_EQ(pageStep(1, {}), 0);
     EXPECT_EQ(pageStep(2, {true, false, false}), 0);
+}
+
+TEST(Bulk, FormsCountsAndMistakes) {
+    using F = BulkForm;
+    struct Case { int kind; std::string line; F form; std::size_t count; Horses front, back; std::string error; } cases[] = {
+        {1, "11 07", F::Row, 2, {7, 0, 0}, {11, 0, 0}, ""},
+        {2, "１８、３", F::Row, 2, {3, 0, 0}, {18, 0, 0}, ""},  // full-width, and the comma of a Japanese keyboard
+        {3, "07 15 18", F::Box, 3, {7, 15, 0}, {15, 18, 0}, ""},
+        {4, "1,2,3", F::Box, 3, {1, 2, 0}, {2, 3, 0}, ""},
+        {5, "01 02 03 04 05", F::Box, 10, {1, 2, 3}, {3, 4, 5}, ""},
+        {6, "01 02 03 04", F::Box, 24, {1, 2, 3}, {4, 3, 2}, ""},
+        {3, "07-01 03 15", F::Axis, 3, {1, 7, 0}, {7, 15, 0}, ""},
+        {5, "07-01 03 15", F::Axis, 3, {1, 3, 7}, {3, 7, 15}, ""},
+        {5, "07 15-01 03", F::Axis, 2, {1, 7, 15}, {3, 7, 15}, ""},
+        {6, "07-01 03 15", F::Axis, 6, {7, 1, 3}, {7, 15, 3}, ""},
+        {6, "15 07-01 03", F::Axis, 2, {15, 7, 1}, {15, 7, 3}, ""},  // the axes keep their order
+        {6, "07-01 03 15 M", F::Multi, 18, {1, 3, 7}, {15, 7, 3}, ""},
+        {6, "07 15ー01 03マルチ", F::Multi, 12, {1, 7, 15}, {15, 7, 3}, ""},
+        {6, "０７－０１　０３ ｍ", F::Multi, 6, {1, 3, 7}, {7, 3, 1}, ""},
+        {6, "07/15 18/01 03", F::Formation, 4, {7, 15, 1}, {7, 18, 3}, ""},
+        {6, "07 15/01 03/01 02 03", F::Formation, 8, {7, 1, 2}, {15, 3, 2}, ""},
+        {5, "07 15/01 03/01 02 03", F::Formation, 6, {1, 2, 7}, {2, 3, 15}, ""},
+        {3, "07 15/01 03 07", F::Formation, 5, {1, 7, 0}, {7, 15, 0}, ""},
+        {6, "07・15・01", F::Formation, 1, {7, 15, 1}, {7, 15, 1}, ""},  // "/" as a Japanese keyboard types it
+        {3, "07 19", {}, 0, {}, {}, "19という馬番はありません。1から18の数字を入れて下さい"},
+        {1, "00", {}, 0, {}, {}, "00という馬番はありません。1から18の数字を入れて下さい"},
+        {6, "123 4", {}, 0, {}, {}, "123という馬番はありません。1から18の数字を入れて下さい"},
+        {5, "07 08 07", {}, 0, {}, {}, "7番が二つ入っています"},
+        {6, "07/15 15/01", {}, 0, {}, {}, "15番が二つ入っています"},
+        {1, "07-08", {}, 0, {}, {}, "単勝にはながしやフォーメーションはありません。01 03 07 のように馬番を並べて下さい"},
+        {3, "07-01 02 M", {}, 0, {}, {}, "マルチは３連単だけです"},
+        {6, "M 07-01 02", {}, 0, {}, {}, "マルチは 07-01 03 15 M のように、ながしの最後にMを付けます"},
+        {6, "07 01 02 M", {}, 0, {}, {}, "マルチは 07-01 03 15 M のように、ながしの最後にMを付けます"},
+        {4, "07 08-01 02", {}, 0, {}, {}, "ワイドのながしの軸は1頭です"},
+        {6, "-01 02", {}, 0, {}, {}, "３連単のながしの軸は1頭か2頭です"},
+        {6, "01 02 03-04", {}, 0, {}, {}, "３連単のながしの軸は1頭か2頭です"},
+        {3, "07-07 08", {}, 0, {}, {}, "7番が軸と相手の両方に入っています"},
+        {3, "07/08/09", {}, 0, {}, {}, "馬連のフォーメーションは「/」で区切った2組です"},
+        {5, "07/08", {}, 0, {}, {}, "３連複のフォーメーションは「/」で区切った3組です"},
+        {6, "01-02/03", {}, 0, {}, {}, "ながしの「-」とフォーメーションの「/」は一緒に使えません"},
+        {6, "01-02-03", {}, 0, {}, {}, "ながしの「-」は一つだけです"},
+        {3, "07", {}, 0, {}, {}, "組み合わせが1点もありません"},
+        {6, "07/07/07", {}, 0, {}, {}, "組み合わせが1点もありません"},
+        {5, "07-", {}, 0, {}, {}, "組み合わせが1点もありません"},
+        {1, "07 a", {}, 0, {}, {}, "「a」は使えません。馬番と - / M だけで入れて下さい"},
+    };
+    for (const auto& c : cases) {
+        BulkParse p = parseBulk(c.kind, c.line);
+        EXPECT_EQ(p.error, c.error) << c.line;
+        if (!c.error.empty()) continue;
+        EXPECT_EQ(p.order.form, c.form) << c.line;
+        ASSERT_EQ(p.order.tickets.size(), c.count) << c.line;
+        EXPECT_EQ(p.order.tickets.front(), c.front) << c.line;
+        EXPECT_EQ(p.order.tickets.back(), c.back) << c.line;
+    }
+}
+
+TEST(Bulk, PurchaseIsAllOrNone) {
+    const std::string prompt = bulkPrompt(3), kind6 = bulkPrompt(6);
+    EXPECT_EQ(kind6, "３連単のまとめ買い：ボックスは 01 03 07、ながしは 07-01 03 15、フォーメーションは 07 15/01 03/01 "
+                     "02 03、マルチはながしの最後に M");
+    struct Case { Money money; std::vector<std::string> inputs; std::deque<Answer> answers; bool bought; Money left; std::vector<std::string> boxes; } cases[] = {
+        // 7-15 is held: it grows, the others are new.
+        {15000, {"07 19", "07 15 18", "100"}, {}, true, 14700,
+         {"19という馬番はありません。1から18の数字を入れて下さい", "馬連 ボックス 3点 各100円 合計300円 買いますか"}},
+        {500, {"07 15 18", "200", "100"}, {}, true, 200,
+         {"合計600円は持ち金の500円を超えます", "馬連 ボックス 3点 各100円 合計300円 買いますか"}},
+        {500, {"01 02 03 04", "100", ""}, {}, false, 500, {"合計600円は持ち金の500円を超えます"}},
+        {15000, {"07-01 02", "150", "1000"}, {Answer::Other, Answer::No}, false, 15000,
+         {"100円単位で入力して下さい。", "馬連 ながし 2点 各1000円 合計2000円 買いますか"}},
+        {15000, {"07 19", ""}, {}, false, 15000, {"19という馬番はありません。1から18の数字を入れて下さい"}},
+        {99, {"07 15 18", "100"}, {}, false, 99, {"持ち金が100円以下です"}},
+    };
+    for (const auto& c : cases) {
+        Bet b;
+        b.rec.mochikin = c.money;
+        addTicket(b.rec, 3, {7, 15, 0}, 200);
+        b.ui.inputs.assign(c.inputs.begin(), c.inputs.end());
+        b.ui.answers = c.answers;
+        auto bought = bulkPurchase(b.rec, b.ui, 3);
+        EXPECT_EQ(bought.has_value(), c.bought) << c.inputs[0];
+        EXPECT_EQ(b.rec.mochikin, c.left) << c.inputs[0];
+        std::vector<std::string> boxes;
+        for (const Box& box : b.ui.boxes) boxes.push_back(box.prompt);
+        EXPECT_EQ(boxes, c.boxes) << c.inputs[0];
+        std::vector<Money> store;
+        for (int i = 0; i < b.rec.umacount; ++i)
+            store.insert(store.end(), {b.rec.umaban1[i], b.rec.umaban2[i], b.rec.umakin[i]});
+        const Money stake = c.money - c.left;
+        EXPECT_EQ(store, c.bought ? std::vector<Money>({7, 15, 200 + stake / 3, 7, 18, stake / 3, 15, 18, stake / 3})
+                                  : std::vector<Money>({7, 15, 200}))
+            << c.inputs[0];
+        if (c.bought) EXPECT_EQ(bulkPurchaseSpeech(*bought), "馬連 3点 " + std::to_string(stake) + "円 買いました");
+        if (c.money < 100) continue;
+        EXPECT_EQ(b.ui.prompts[0], (Box{prompt, "まとめ買い", 0}));
+        EXPECT_EQ(b.ui.defaults[1], c.inputs[0] == "07 19" ? "07 19" : "");  // the box again, the text kept
+    }
+    // More new tickets than the store has room for.
+    Bet b;
+    b.rec.sanrentancount = kTrifectas - 1;
+    b.ui.inputs = {"01 02 03", ""};
+    EXPECT_FALSE(bulkPurchase(b.rec, b.ui, 6));
+    EXPECT_EQ(b.ui.boxes, boxIf(true, {"３連単はあと1点しか買えません", "入力エラー", kStyleNotice}));
 }

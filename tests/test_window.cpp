@@ -163,7 +163,7 @@ private slots:
         QCOMPARE(menus, QStringList({"file(&f)", "その他(&o)", "ヘルプ(&h)"}));
         QCOMPARE(items, QStringList({"発送(&h)|F2", "馬券(&b)|F4", "レース名(&r)|F5", "持ち金(&m)|F6",
                                      "単勝・副賞のオッズ(&t)|F7", "予想しを見る(&l)|F8", "終了(&x)|",
-                                     "音声切り替え(&v)|F9", "スクリーンリーダー連携(&s)|", "表示(&d)|", "成績(&k)|F12",
+                                     "音声切り替え(&v)|F9", "まとめ買い(&b)|Ctrl+B", "スクリーンリーダー連携(&s)|", "表示(&d)|", "成績(&k)|F12",
                                      "成績をCSVで保存(&c)|", "オンラインマニュアル(&m)|", "バージョン情報(&v)|",
                                      "ころもちのページへ(&u)|"}));
         // Speech on focus only when the player moves to another control.
@@ -278,6 +278,25 @@ private slots:
         QCOMPARE(bot.seen[0].title, QStringLiteral("ozn"));  // no title of its own
         QCOMPARE(bot.seen[3].title, QStringLiteral("6"));
         QCOMPARE(g.w->focusWidget(), static_cast<QWidget*>(g.w->list(3)));
+        // まとめ買い: a mistake brings the box back with the text kept; 7-15 joins the ticket held.
+        bot.answerInput(QStringLiteral("07 19"));
+        bot.press(QStringLiteral("続行"));
+        bot.steps.push_back([](QWidget* w) {
+            auto* d = qobject_cast<QInputDialog*>(w);
+            QCOMPARE(d->textValue(), QStringLiteral("07 19"));
+            d->setTextValue(QStringLiteral("07 15 18"));
+            d->accept();
+        });
+        bot.answerInput(QStringLiteral("100"));
+        bot.press(QStringLiteral("はい"));
+        key(g, Qt::Key_B, Qt::ControlModifier);  // in the quinella list
+        QTRY_COMPARE(rec.mochikin, Money(14200));
+        QCOMPARE(bot.seen[5].text, QStringLiteral("19という馬番はありません。1から18の数字を入れて下さい"));
+        QVERIFY(std::count(g.said.begin(), g.said.end(), "まとめ買い\r\n馬連 ボックス 3点 各100円 合計300円 買いますか\r\nはい いいえ"));
+        QCOMPARE(g.said.back(), std::string("馬連 3点 300円 買いました"));
+        key(g, Qt::Key_F4);
+        QCOMPARE(g.printed().mid(0, 3), QStringList({"馬連 7番15番600円", "7番18番100円", "15番18番100円"}));
+        QCOMPARE(g.w->focusWidget(), static_cast<QWidget*>(g.w->list(3)));
 
         SelectionList* l6 = g.w->list(6);
         l6->setFocus();
@@ -295,7 +314,7 @@ private slots:
         bot.answerInput(QStringLiteral("100"));
         QTest::keyClick(l6, Qt::Key_Return);
         QTRY_COMPARE(int(rec.sanrentancount), 1);
-        QCOMPARE(rec.mochikin, Money(14400));
+        QCOMPARE(rec.mochikin, Money(14100));
         const std::string bought = g.said.back();
         QVERIFY(bought.ends_with("買いました"));
 
@@ -333,12 +352,12 @@ private slots:
         bot.answerInput(QStringLiteral("0102"));
         bot.answerInput(QStringLiteral("100"));
         QTest::keyClick(g.w->list(3), Qt::Key_0);
-        QTRY_COMPARE(rec.mochikin, Money(14300));
+        QTRY_COMPARE(rec.mochikin, Money(14000));
         key(g, Qt::Key_F6);
-        QCOMPARE(g.said, (std::vector<std::string>{"馬連 1番2番 100円 買いました", "持ち金は 14300円です"}));
+        QCOMPARE(g.said, (std::vector<std::string>{"馬連 1番2番 100円 買いました", "持ち金は 14000円です"}));
         QTest::keyClick(g.w->list(3), Qt::Key_Down);
         QTest::keyClick(g.w->list(3), Qt::Key_F3);
-        QCOMPARE(g.said.back(), std::string("持ち金は 14300円です"));  // not the entry, which it read
+        QCOMPARE(g.said.back(), std::string("持ち金は 14000円です"));  // not the entry, which it read
         // The player's choice wins over the desktop, and is kept.
         g.w->setScreenReaderSetting(ScreenReaderSetting::Off);
         QVERIFY(!g.w->screenReaderMode());

@@ -11,35 +11,6 @@ namespace {
 const std::string kRangeMessage = "1から18の番号で指定して下さい";
 const std::string kInputError = "入力エラー";
 
-enum class StakeAnswer { Accepted, Cancelled };
-
-// The stake dialog loop; on acceptance kingaku holds the text.
-StakeAnswer askStake(GameRecord& rec, Ui& ui) {
-    for (;;) {
-        rec.kingaku = ui.inputBox("金額を入力して下さい。持ち金は" + text::signedNumber(rec.mochikin) + "円です",
-                                  "6", "");
-        if (rec.kingaku.empty()) return StakeAnswer::Cancelled;
-        double value = text::leadingNumber(rec.kingaku);
-        // A stake is a whole multiple of 100 yen; "150.00" ends in 00 but is not.
-        bool unitOk = text::charRight(rec.kingaku, 2) == "00" && text::isNumericText(rec.kingaku) &&
-                      value >= 100 && std::fmod(value, 100.0) == 0.0;
-        if (!unitOk) {
-            ui.msgBox("100円単位で入力して下さい。", kInputError, kStyleNotice);
-            continue;
-        }
-        if (value > static_cast<double>(rec.mochikin)) {
-            ui.msgBox("持ち金の" + text::plainNumber(rec.mochikin) + "円以下にして下さい", kInputError,
-                      kStyleNotice);
-            continue;
-        }
-        return StakeAnswer::Accepted;
-    }
-}
-
-Money acceptedStake(const GameRecord& rec) {
-    return text::roundHalfEven(text::leadingNumber(rec.kingaku), 0, rec.mochikin).value_or(0);
-}
-
 // Win and place: the number before "番" at position 2 or 3, or a bare 1..18.
 std::optional<int> readOneHorse(Ui& ui, int kind, const std::string& s) {
     std::size_t p = text::charFind(s, "番");
@@ -94,12 +65,60 @@ std::optional<Horses> readHorses(int kind, const std::string& s) {
 
 }  // namespace
 
-void bakenbox(GameRecord& rec, Ui& ui) {
-    if (askStake(rec, ui) == StakeAnswer::Accepted) return;
-    if (rec.bakenkind >= 1 && rec.bakenkind <= kKinds) {
-        setTicketCount(rec, rec.bakenkind, ticketCount(rec, rec.bakenkind) - 1);
-        rec.bakenkind = 0;
+std::optional<Money> askStake(GameRecord& rec, Ui& ui, const StakeBox& box) {
+    for (;;) {
+        rec.kingaku = ui.inputBox(box.prompt + "持ち金は" + text::signedNumber(rec.mochikin) + "円です", box.title, "");
+        if (rec.kingaku.empty()) {
+            rec.bakenkind = 0;
+            return std::nullopt;
+        }
+        double value = text::leadingNumber(rec.kingaku);
+        // A stake is a whole multiple of 100 yen; "150.00" ends in 00 but is not.
+        bool unitOk = text::charRight(rec.kingaku, 2) == "00" && text::isNumericText(rec.kingaku) &&
+                      value >= 100 && std::fmod(value, 100.0) == 0.0;
+        if (!unitOk) {
+            ui.msgBox("100円単位で入力して下さい。", kInputError, kStyleNotice);
+            continue;
+        }
+        if (value > static_cast<double>(rec.mochikin)) {
+            ui.msgBox("持ち金の" + text::plainNumber(rec.mochikin) + "円以下にして下さい", kInputError,
+                      kStyleNotice);
+            continue;
+        }
+        Money stake = text::roundHalfEven(value, 0, rec.mochikin).value_or(0);
+        if (stake * box.tickets > rec.mochikin) {
+            ui.msgBox("合計" + text::plainNumber(stake * box.tickets) + "円は持ち金の" +
+                          text::plainNumber(rec.mochikin) + "円を超えます",
+                      kInputError, kStyleNotice);
+            continue;
+        }
+        return stake;
     }
+}
+
+std::optional<Money> bakenbox(GameRecord& rec, Ui& ui) { return askStake(rec, ui, {"金額を入力して下さい。", "6", 1}); }
+
+bool fileTicket(GameRecord& rec, int kind, const Horses& horses, Money stake) {
+    const int count = ticketCount(rec, kind);
+    const int held = findTicket(rec, kind, horses, count);
+    if (held < 0 && count >= capacity(kind)) return false;
+    rec.mochikin -= stake;
+    if (count < capacity(kind)) {
+        // The new entry goes at the end, and into an equal earlier one if there is one.
+        setTicketCount(rec, kind, count + 1);
+        setTicketHorses(rec, kind, count, horses);
+        ticketStake(rec, kind, count) = stake;
+        if (held >= 0) {
+            ticketStake(rec, kind, held) += stake;
+            setTicketHorses(rec, kind, count, Horses{});
+            ticketStake(rec, kind, count) = 0;
+            setTicketCount(rec, kind, count);
+        }
+    } else {
+        ticketStake(rec, kind, held) += stake;  // full: only a held selection can grow
+    }
+    setKindFlag(rec, kind);
+    return true;
 }
 
 bool registerTicket(GameRecord& rec, Ui& ui, int kind, const std::string& selection, Purchase* bought) {
@@ -120,43 +139,15 @@ bool registerTicket(GameRecord& rec, Ui& ui, int kind, const std::string& select
         }
         horses = *h;
     }
-
-    int count = ticketCount(rec, kind);
-    if (count >= capacity(kind)) {
-        // Full: only a selection already held can still be added to.
-        int held = findTicket(rec, kind, horses, count);
-        if (held < 0) {
-            ui.msgBox("この馬券はこれ以上買えません", kInputError, kStyleNotice);
-            return false;
-        }
-        if (askStake(rec, ui) == StakeAnswer::Cancelled) {
-            rec.bakenkind = 0;
-            return false;
-        }
-        Money stake = acceptedStake(rec);
-        ticketStake(rec, kind, held) += stake;
-        rec.mochikin -= stake;
-        setKindFlag(rec, kind);
-        if (bought) *bought = {kind, horses, stake};
-        return true;
+    const int count = ticketCount(rec, kind);
+    if (count >= capacity(kind) && findTicket(rec, kind, horses, count) < 0) {
+        ui.msgBox("この馬券はこれ以上買えません", kInputError, kStyleNotice);
+        return false;
     }
-
-    setTicketCount(rec, kind, count + 1);
-    setTicketHorses(rec, kind, count, horses);
-    bakenbox(rec, ui);
-    if (rec.bakenkind == 0) return false;
-    Money stake = acceptedStake(rec);
-    ticketStake(rec, kind, count) = stake;
-    rec.mochikin -= stake;
-    int earlier = findTicket(rec, kind, horses, count);
-    if (earlier >= 0) {
-        ticketStake(rec, kind, earlier) += stake;
-        setTicketHorses(rec, kind, count, Horses{});
-        ticketStake(rec, kind, count) = 0;
-        setTicketCount(rec, kind, count);
-    }
-    setKindFlag(rec, kind);
-    if (bought) *bought = {kind, horses, stake};
+    auto stake = bakenbox(rec, ui);
+    if (!stake) return false;
+    fileTicket(rec, kind, horses, *stake);
+    if (bought) *bought = {kind, horses, *stake};
     return true;
 }
 

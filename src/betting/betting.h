@@ -8,9 +8,21 @@
 
 namespace ozn {
 
-// bakenbox: asks for the stake of the pending entry of kind `bakenkind`.
-// On cancel the pending entry is withdrawn and bakenkind becomes 0.
-void bakenbox(GameRecord& rec, Ui& ui);
+// The stake dialog: asks until an amount passes or the player gives up
+// (nullopt: bakenkind becomes 0, kingaku ""). Each of `tickets` tickets
+// costs the stake, and their total must be covered by the money held.
+struct StakeBox {
+    std::string prompt, title;
+    int tickets = 1;
+};
+std::optional<Money> askStake(GameRecord& rec, Ui& ui, const StakeBox& box);
+// The stake of one ticket, as every registration asks it.
+std::optional<Money> bakenbox(GameRecord& rec, Ui& ui);
+
+// Files a ticket whose stake was accepted: appends it, or adds the stake to
+// an equal ticket held already; takes the money and sets the kind's flag.
+// false, and nothing changed, when the kind is full and does not hold it.
+bool fileTicket(GameRecord& rec, int kind, const Horses& h, Money stake);
 
 struct Purchase {
     int kind = 0;

@@ -29,6 +29,7 @@
 #include "race/race.h"
 #include "sound/voice.h"
 #include "window/accessible.h"
+#include "window/buying.h"
 #include "window/layout.h"
 #include "window/menus.h"
 #include "window/printarea.h"
@@ -113,10 +114,12 @@ void Form1::buildControls() {
         label->setFocusPolicy(Qt::NoFocus);
         labels_[kind - 1] = label;
 
-        auto buySelected = [this, kind] { registerFrom(kind, this->list(kind)->currentText().toStdString()); };
+        auto buySelected = [this, kind] {
+            if (!busy_) buying_->one(kind, this->list(kind)->currentText().toStdString());
+        };
         connect(button, &QPushButton::clicked, this, buySelected);
         connect(list, &SelectionList::enterPressed, this, buySelected);
-        connect(list, &SelectionList::typedEntryRequested, this, [this, kind] { typedEntry(kind); });
+        connect(list, &SelectionList::typedEntryRequested, this, [this, kind] { if (!busy_) buying_->typed(kind); });
         connect(list, &SelectionList::selectionSpoken, this, [this, kind](const QString& text) {
             say(text.toStdString(), Topic::Entry);
             prefetchAround(kind);
@@ -135,6 +138,7 @@ void Form1::buildControls() {
         setTabOrder(lists_[kind - 1], commands_[kind - 1]);
         if (kind < 6) setTabOrder(commands_[kind - 1], lists_[kind]);
     }
+    buying_ = std::make_unique<Buying>(rec_, *ui_, *speech_, lists_, commands_);
 }
 
 void Form1::buildMenus() {
@@ -161,6 +165,7 @@ void Form1::buildMenus() {
     QMenu* other = menuBar()->addMenu(QStringLiteral("その他(&o)"));
     other->setObjectName(QStringLiteral("mnuother"));
     add(other, "mnuvoice", QStringLiteral("音声切り替え(&v)"), QKeySequence(Qt::Key_F9), &Form1::mnuvoice);
+    add(other, "mnumatome", QStringLiteral("まとめ買い(&b)"), QKeySequence(Qt::CTRL | Qt::Key_B), &Form1::mnumatome);
     buildSpeechMenu(other);
     buildViewMenu(other);
     add(other, "mnuseiseki", QStringLiteral("成績(&k)"), QKeySequence(Qt::Key_F12), &Form1::mnuseiseki);
@@ -331,21 +336,6 @@ void Form1::controlon() {
     area_->setTextLeft(textLeftBesideControls_);
 }
 
-void Form1::registerFrom(int kind, const std::string& selection) {
-    if (busy_) return;
-    rec_.bakenkind = static_cast<std::int16_t>(kind);
-    Purchase bought;
-    if (registerTicket(rec_, *ui_, kind, selection, &bought)) {
-        list(kind)->setFocus(Qt::OtherFocusReason);
-        say(purchaseSpeech(bought), Topic::Info);
-    }
-}
-
-void Form1::typedEntry(int kind) {
-    if (busy_) return;
-    if (auto selection = ozn::typedEntry(*ui_, kind)) registerFrom(kind, *selection);
-}
-
 void Form1::mnuhasso() {
     if (busy_) return;
     HassoResult result;
@@ -392,6 +382,9 @@ void Form1::mnuhasso() {
     }
 }
 
+void Form1::mnumatome() {
+    if (!busy_) buying_->bulk(lastFocusedList_);
+}
 void Form1::mnubaken() {
     if (!busy_) ozn::mnubaken(rec_, *ui_, *speech_);
 }

@@ -17,6 +17,7 @@
 
 namespace ozn {
 
+class Buying;
 class History;
 class PrintArea;
 class RaceKeeper;
@@ -89,6 +90,7 @@ public:
     // Menu commands.
     void mnuhasso();
     void mnubaken();
+    void mnumatome();  // まとめ買い (Ctrl+B)
     void mnuracename();
     void mnumochikin();
     void mnutanfuku();
@@ -123,9 +125,6 @@ private:
     void say(const std::string& text, Topic topic);
     // Lets the speech make the list's neighbouring entries ahead.
     void prefetchAround(int kind);
-    // Sets bakenkind and runs the kind's registration routine.
-    void registerFrom(int kind, const std::string& selection);
-    void typedEntry(int kind);
     // Runs the close request; true when the program ends.
     bool runCloseRequest(bool insideCloseEvent);
     void stopBySignal();
@@ -164,6 +163,7 @@ private:
     bool closing_ = false;       // the close request has been confirmed
     bool stopping_ = false;      // a signal asked the game to end
     bool musicPlaying_ = false;  // the start music runs: Escape skips it
+    std::unique_ptr<Buying> buying_;
     std::unique_ptr<RaceKeeper> keeper_;
 };
 

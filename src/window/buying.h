@@ -1,0 +1,37 @@
+#pragma once
+#include <array>
+#include <string>
+
+#include "core/interfaces.h"
+#include "core/record.h"
+
+class QPushButton;
+
+namespace ozn {
+
+class SelectionList;
+
+// Buying from the window: one ticket from a list's entry or its typed
+// digits, or many at once (まとめ買い). Each purchase is said and the focus
+// goes back to the kind's list.
+class Buying {
+public:
+    Buying(GameRecord& rec, Ui& ui, Speaker& speech, const std::array<SelectionList*, 6>& lists,
+           const std::array<QPushButton*, 6>& buttons)
+        : rec_(rec), ui_(ui), speech_(speech), lists_(lists), buttons_(buttons) {}
+    void one(int kind, const std::string& selection);
+    void typed(int kind);
+    // For the kind of the list or button that has the focus, else of the list used last.
+    void bulk(const SelectionList* lastList);
+
+private:
+    void done(int kind, const std::string& said);
+
+    GameRecord& rec_;
+    Ui& ui_;
+    Speaker& speech_;
+    std::array<SelectionList*, 6> lists_;
+    std::array<QPushButton*, 6> buttons_;
+};
+
+}  // namespace ozn
