@@ -273,7 +273,7 @@ TEST(Bulk, PurchaseIsAllOrNone) {
         EXPECT_EQ(store, c.bought ? std::vector<Money>({7, 15, 200 + stake / 3, 7, 18, stake / 3, 15, 18, stake / 3})
                                   : std::vector<Money>({7, 15, 200}))
             << c.inputs[0];
-        if (c.bought) EXPECT_EQ(bulkPurchaseSpeech(*bought), "馬連 3点 " + std::to_string(stake) + "円 買いました");
+        EXPECT_EQ(bought ? bulkPurchaseSpeech(*bought) : "", c.bought ? "馬連 3点 " + std::to_string(stake) + "円 買いました" : "");
         if (c.money < 100) continue;
         EXPECT_EQ(b.ui.prompts[0], (Box{prompt, "まとめ買い", 0}));
         EXPECT_EQ(b.ui.defaults[1], c.inputs[0] == "07 19" ? "07 19" : "");  // the box again, the text kept
