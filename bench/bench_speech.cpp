@@ -46,13 +46,13 @@ void postMix(void*, Uint8* stream, int len) {
 
 double secondsToFirstSample(ozn::OpenJTalkEngine& engine, const std::string& text, bool silenceFirst = true) {
     if (silenceFirst) {
-        engine.speak("", false, ozn::Topic::Entry);  // silence, then listen
+        engine.speak("", ozn::SpeakMode::Interrupt, ozn::Topic::Entry);  // silence, then listen
         std::this_thread::sleep_for(std::chrono::milliseconds(60));
     }
     g_heard.store(0);
     g_armed.store(true);
     auto start = Clock::now();
-    engine.speak(text, false, ozn::Topic::Entry);
+    engine.speak(text, ozn::SpeakMode::Interrupt, ozn::Topic::Entry);
     while (g_heard.load() == 0 && Clock::now() - start < std::chrono::seconds(5))
         std::this_thread::sleep_for(std::chrono::microseconds(200));
     g_armed.store(false);
@@ -72,7 +72,7 @@ struct Listening {
     ~Listening() {
         if (!ok) return;
         Mix_SetPostMix(nullptr, nullptr);
-        engine.speak("", false, ozn::Topic::Entry);
+        engine.speak("", ozn::SpeakMode::Interrupt, ozn::Topic::Entry);
     }
 };
 
@@ -112,7 +112,7 @@ void runListMoves(benchmark::State& state, int step) {
         return out;
     };
     std::size_t at = 0;
-    engine.speak(entries[at], false, ozn::Topic::Entry);
+    engine.speak(entries[at], ozn::SpeakMode::Interrupt, ozn::Topic::Entry);
     engine.prefetch(neighbours(at));
     std::vector<double> samples;
     for (auto _ : state) {

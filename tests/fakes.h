@@ -94,11 +94,13 @@ public:
     std::vector<std::string> said;
     std::vector<SpeakMode> modes;
     std::vector<std::string>* journal = nullptr;
+    int stops = 0;
     void reading(const std::string& t, SpeakMode m, Topic) override {
         said.push_back(t);
         modes.push_back(m);
         if (journal) journal->push_back("say " + t);
     }
+    void stop() override { ++stops; }
 };
 
 // An engine that always works (or always fails) and keeps what it was given.
@@ -106,11 +108,20 @@ class FakeEngine : public SpeechEngine {
 public:
     explicit FakeEngine(bool works = true) : works_(works) {}
     std::vector<std::string> said;
-    std::vector<bool> waited;
-    bool speak(const std::string& text, bool wait, Topic) override {
-        if (works_) { said.push_back(text); waited.push_back(wait); }
-        return works_;
+    std::vector<SpeakMode> modes;
+    std::vector<SpeechParams> params;  // every setting it was given
+    std::vector<std::string> queue;    // what it still has to say: stop() empties it
+    bool speak(const std::string& text, SpeakMode mode, Topic) override {
+        if (!works_) return false;
+        said.push_back(text);
+        modes.push_back(mode);
+        if (mode != SpeakMode::Queue && mode != SpeakMode::Commentary) queue.clear();
+        queue.push_back(text);
+        return true;
     }
+    void stop() override { queue.clear(); }
+    bool speaking() const override { return !queue.empty(); }
+    void setParams(const SpeechParams& p) override { params.push_back(p); }
 
 private:
     bool works_;
@@ -130,9 +141,11 @@ public:
         played.push_back(path);
         serviced.push_back(serviceEvents);
         if (journal) journal->push_back("play " + path.substr(path.rfind('/') + 1));
-        skip_ = false;
         for (int i = 0; serviceEvents && i < musicEvents && !skip_; ++i) ui.processEvents();
-        skipped = skipped || skip_;
+        if (serviceEvents) {
+            skipped = skipped || skip_;
+            skip_ = false;
+        }
     }
     void skip() override { skip_ = true; }
 

@@ -7,6 +7,9 @@
 #include <cstdlib>
 #include <fstream>
 #include <future>
+#include <map>
+#include <mutex>
+#include <condition_variable>
 #include <thread>
 
 #include "betting/betting.h"
@@ -79,7 +82,7 @@ TEST(Voice, DispatchFallbackAndScreenReaderFirstUse) {
         EXPECT_EQ(ui.clipboard, toClipboard ? text : "") << c.routes;
         std::vector<std::string> heard;
         for (FakeEngine* e : {&one, two.get(), three.get(), created.get()})
-            for (std::size_t i = 0; i < e->said.size(); ++i) heard.push_back(e->said[i] + (e->waited[i] ? " (waited)" : ""));
+            for (std::size_t i = 0; i < e->said.size(); ++i) heard.push_back(e->said[i] + (e->modes[i] == SpeakMode::Wait ? " (waited)" : ""));
         EXPECT_EQ(heard, std::vector<std::string>(toClipboard ? 0 : 1, text + " (waited)")) << c.routes;
     }
 }
@@ -129,7 +132,8 @@ TEST(Voice, AnEngineMadeAsideIsWaitedForUpToItsBound) {
     std::shared_future<void> released = release.get_future().share();
     for (const auto& c : cases) {
         auto engine = std::make_shared<FakeEngine>();
-        auto pending = PendingEngine::start([&, c]() -> std::shared_ptr<SpeechEngine> {
+        // Everything by value: the thread may outlive this round, and the test.
+        auto pending = PendingEngine::start([engine, released, c]() -> std::shared_ptr<SpeechEngine> {
             if (c.readyAfterMs < 0) released.wait();
             else std::this_thread::sleep_for(milliseconds(c.readyAfterMs));
             return engine;
@@ -147,26 +151,59 @@ TEST(Voice, AnEngineMadeAsideIsWaitedForUpToItsBound) {
     release.set_value();
 }
 
-TEST(Audio, MadeSoundsAreKeptPerVoice) {
+// Sounds are kept per voice; made ahead, they are not made again; a voice
+// whose settings changed keeps nothing; queued texts and the race's calls
+// follow what is being said, and only stop() cuts the calls off.
+TEST(Audio, SpeechChannelCacheQueueAndCommentary) {
     SpeechChannel channel;
-    std::atomic<int> made[3] = {0, 0, 0};  // sounds made by each synthesiser
-    auto synth = [&made](int n) {
-        return [&made, n](const std::string&) {
-            ++made[n];
-            return std::optional<Pcm>(Pcm{8000, std::vector<std::int16_t>(400, 4000)});
+    std::mutex m;
+    std::condition_variable cv;
+    std::map<std::string, int> made;  // per voice
+    std::vector<std::string> order;   // phrases as they are made
+    auto synth = [&](const std::string& voice, int samples = 400) {
+        return [&, voice, samples](const std::string& phrase) {
+            std::lock_guard lock(m);
+            ++made[voice];
+            order.push_back(phrase);
+            cv.notify_all();
+            return std::optional<Pcm>(Pcm{8000, std::vector<std::int16_t>(samples, 4000)});
         };
     };
-    if (!channel.say("1番", "a", synth(0), true)) GTEST_SKIP() << "no audio device";
-    channel.say("1番", "a", synth(0), true);  // again: from the cache
-    channel.say("1番", "b", synth(1), true);  // another engine makes its own
-    EXPECT_EQ(std::vector<int>({made[0], made[1]}), std::vector<int>({1, 1}));
+    if (!channel.say("1番", "a", synth("a"), SpeakMode::Wait)) GTEST_SKIP() << "no audio device";
+    channel.say("1番", "a", synth("a"), SpeakMode::Wait);  // again: from the cache
+    channel.say("1番", "b", synth("b"), SpeakMode::Wait);  // another engine makes its own
+    EXPECT_EQ(made, (std::map<std::string, int>{{"a", 1}, {"b", 1}}));
     // Made ahead, a phrase at a time: saying them later makes nothing more.
-    channel.prefetch({"2番 ミナモ", "3番 カガミ"}, "a", synth(2));
-    for (int i = 0; i < 400 && made[2] < 4; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    ASSERT_EQ(made[2], 4);
-    channel.say("3番 カガミ", "a", synth(2), true);
-    channel.say("2番 ミナモ", "a", synth(2), true);
-    EXPECT_EQ(made[2], 4);
+    channel.prefetch({"2番 ミナモ", "3番 カガミ"}, "c", synth("c"));
+    {
+        std::unique_lock lock(m);
+        ASSERT_TRUE(cv.wait_for(lock, std::chrono::seconds(20), [&] { return made["c"] == 4; }));
+    }
+    EXPECT_TRUE(channel.has("ミナモ", "c"));
+    channel.say("3番 カガミ", "c", synth("c"), SpeakMode::Wait);
+    EXPECT_EQ(made["c"], 4);
+    // New settings: nothing made before is kept, so it is made anew.
+    channel.forget("c");
+    EXPECT_FALSE(channel.has("ミナモ", "c"));
+    channel.say("2番", "c", synth("c"), SpeakMode::Wait);
+    EXPECT_EQ(made["c"], 5);
+    // A call of the race (8000 samples: a second) is not cut off by a text
+    // that comes meanwhile; that text follows it. Queued texts follow too.
+    order.clear();
+    channel.say("先頭 サンダー", "d", synth("d", 8000), SpeakMode::Commentary);
+    channel.say("割り込み", "d", synth("d"), SpeakMode::Interrupt);
+    channel.say("あと", "d", synth("d"), SpeakMode::Queue);
+    channel.say("おわり", "d", synth("d"), SpeakMode::Wait);
+    EXPECT_EQ(order, (std::vector<std::string>{"先頭", "サンダー", "割り込み", "あと", "おわり"}));
+    EXPECT_FALSE(channel.speaking());
+    // stop(): the call and everything queued behind it end at once.
+    channel.say("一 二 三 四", "e", synth("e", 8000), SpeakMode::Commentary);
+    channel.say("五", "e", synth("e"), SpeakMode::Queue);
+    EXPECT_TRUE(channel.speaking());
+    channel.stop();
+    EXPECT_FALSE(channel.speaking());
+    channel.say("六", "e", synth("e"), SpeakMode::Interrupt);  // not held back by the stopped call
+    EXPECT_TRUE(channel.speaking());
 }
 
 TEST(RealEngines, OpenJTalkAndEspeakSpeakAListEntry) {
@@ -182,7 +219,7 @@ TEST(RealEngines, OpenJTalkAndEspeakSpeakAListEntry) {
     }
     OpenJTalkEngine missing(channel, {"open_jtalk", "/nonexistent", "/nonexistent.htsvoice"});
     EXPECT_FALSE(missing.synthesize("テスト"));
-    EXPECT_FALSE(missing.speak("テスト", false, Topic::Info));
+    EXPECT_FALSE(missing.speak("テスト", SpeakMode::Interrupt, Topic::Info));
 }
 
 TEST(RealEngines, AnEmptyTextWithoutASoundDeviceStillReachesTheClipboard) {

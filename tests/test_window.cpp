@@ -164,8 +164,8 @@ private slots:
         QCOMPARE(items, QStringList({"発送(&h)|F2", "馬券(&b)|F4", "レース名(&r)|F5", "持ち金(&m)|F6",
                                      "単勝・副賞のオッズ(&t)|F7", "予想しを見る(&l)|F8", "終了(&x)|",
                                      "音声切り替え(&v)|F9", "まとめ買い(&b)|Ctrl+B", "スクリーンリーダー連携(&s)|", "表示(&d)|", "成績(&k)|F12",
-                                     "成績をCSVで保存(&c)|", "オンラインマニュアル(&m)|", "バージョン情報(&v)|",
-                                     "ころもちのページへ(&u)|"}));
+                                     "成績をCSVで保存(&c)|", "音の設定(&a)|", "読み上げ履歴(&r)|", "オンラインマニュアル(&m)|",
+                                     "バージョン情報(&v)|", "ころもちのページへ(&u)|", "キー一覧(&k)|"}));
         // Speech on focus only when the player moves to another control.
         SelectionList* l2 = g.w->list(2);
         auto focus = [&](QEvent::Type type, Qt::FocusReason reason) {
@@ -238,19 +238,28 @@ private slots:
         QTRY_COMPARE(bot.seen.size(), std::size_t(1));
         QCOMPARE(bot.seen[0].title, QStringLiteral("予想紙"));
         QCOMPARE(rec.mochikin, Money(14700));
-        // The manual: opened by the desktop, or else in a window of our own.
-        g.dir.write("ozn.txt", "ozn オンラインマニュアル");
+        // The manual: self-voiced in a window of our own, read line by line;
+        // beside a screen reader, by the desktop's viewer when there is one.
+        g.dir.write("ozn.txt", "ozn オンラインマニュアル\n\n■ 画面");
         g.w->record().apppath = g.dir.path() + "/";
         g.w->mnuman();
+        auto* manual = g.w->findChild<QDialog*>(QStringLiteral("manual"));
+        QVERIFY(manual && g.opened.empty());
+        auto* viewer = manual->findChild<QPlainTextEdit*>();
+        QVERIFY(viewer->isReadOnly() && manual->focusWidget() == viewer);
+        QCOMPARE(g.said.back(), std::string("ozn オンラインマニュアル"));
+        QTest::keyClick(viewer, Qt::Key_Down);
+        QCOMPARE(g.said.back(), std::string("空行"));
+        QTest::keyClick(viewer, Qt::Key_Down);
+        QCOMPARE(g.said.back(), std::string("■ 画面"));
+        manual->close();
+        g.w->setScreenReaderSetting(ScreenReaderSetting::On);
+        g.w->mnuman();
         QCOMPARE(g.opened.back(), g.dir.file("ozn.txt"));
-        QCOMPARE(g.w->findChildren<QPlainTextEdit*>().size(), 0);  // the desktop opened it
         g.desktop = false;
         g.w->mnuman();
-        auto viewers = g.w->findChildren<QPlainTextEdit*>();
-        QCOMPARE(viewers.size(), 1);  // a window of our own instead
-        QVERIFY(viewers[0]->isReadOnly());
-        QCOMPARE(viewers[0]->toPlainText(), QStringLiteral("ozn オンラインマニュアル"));
-        QVERIFY(viewers[0]->hasFocus() || viewers[0]->window()->focusWidget() == viewers[0]);
+        QTRY_VERIFY(g.w->findChild<QDialog*>(QStringLiteral("manual")));  // no desktop: ours again
+        g.w->setScreenReaderSetting(ScreenReaderSetting::Auto);
         g.w->mnuurl();
         QCOMPARE(g.opened.back(), g.dir.file("ozn.html"));
     }
@@ -322,8 +331,12 @@ private slots:
         key(g, Qt::Key_F7);  // title, text and buttons of the odds box
         QTRY_VERIFY(g.said.back().rfind("探副オッズ\r\n 1番人気", 0) == 0);
         QVERIFY(g.said.back().find("キャンセル 再試行 続行") != std::string::npos);  // its buttons, in order
+        const std::string odds = g.said.back();
+        QTRY_VERIFY(!QApplication::activeModalWidget());
         key(g, Qt::Key_F3);
-        QCOMPARE(g.said.back(), bought);  // F3 repeats the purchase, not a dialog
+        QCOMPARE(g.said.back(), odds);  // F3 repeats what was said last, the box too
+        key(g, Qt::Key_F3, Qt::ShiftModifier);
+        QCOMPARE(g.said.back(), "1つ前、" + bought);  // and Shift+F3 what came before
         QTest::keyClick(l6, Qt::Key_Up);
         QTest::keyClick(l6, Qt::Key_F3);
         QCOMPARE(std::vector<std::string>(g.said.end() - 2, g.said.end()),
@@ -417,7 +430,7 @@ private slots:
         };
         QVERIFY(said("着順結果\r\n" + bot.seen[0].text.toStdString() + "\r\nキャンセル 再試行 続行") != g.said.end());
         auto announced = said("残り持ち金は 15000円です");  // waited for, whole
-        QVERIFY(announced != g.said.end() && g.voice.waited[announced - g.said.begin()]);
+        QVERIFY(announced != g.said.end() && g.voice.modes[announced - g.said.begin()] == SpeakMode::Wait);
 
         QCOMPARE(g.w->history()->meeting(g.w->meeting()).size(), std::size_t(1));
         key(g, Qt::Key_F12);

@@ -49,28 +49,43 @@ public:
 };
 
 // Where a text comes from, so that nothing a screen reader already reads is
-// spoken a second time.
+// spoken a second time, and so that the message history keeps news, not the
+// names of controls the player passes.
 enum class Topic {
-    Entry,   // a list entry or a list's focus text: repeatable with F3
-    Screen,  // dialogs, menu items, button captions
+    Entry,   // a list entry reached by a move: kept
+    Focus,   // a control's name as the focus reaches it: said, not kept
+    Screen,  // menu items, button captions, zoom steps: said, not kept
+    Dialog,  // a dialog's text as it opens: kept
     Info,    // what only the game knows: menu answers, purchases, the race
+};
+
+// Interrupt: cuts off what is being said. Wait: the same, and returns once
+// heard whole (the race's own texts). Queue: after what is being said.
+// Commentary: the race's calls: queued, returns at once, and no later text
+// cuts it off (only stop() does); "important" for a shared speech server.
+enum class SpeakMode { Interrupt, Wait, Queue, Commentary };
+
+// How the game's own speech sounds: speed in percent (100 = the engine's
+// own pace), pitch in steps of a half-tone, volume in percent.
+struct SpeechParams {
+    int speed = 100, pitch = 0, volume = 100;
+    bool operator==(const SpeechParams&) const = default;
 };
 
 // One speech engine. speak() returns false when the engine failed.
 class SpeechEngine {
 public:
     virtual ~SpeechEngine() = default;
-    // wait: return only once the text has been spoken; otherwise cut off
-    // whatever is still being spoken and return at once.
     // topic: an engine shared with a screen reader queues the game's own
     // news beside the screen reader's instead of letting it be cut off.
-    virtual bool speak(const std::string& text, bool wait, Topic topic) = 0;
+    virtual bool speak(const std::string& text, SpeakMode mode, Topic topic) = 0;
     // Texts likely to be asked for next: an engine may make them ahead.
     virtual void prefetch(const std::vector<std::string>& texts) { (void)texts; }
+    // Silence at once, queued texts included.
+    virtual void stop() {}
+    virtual bool speaking() const { return false; }
+    virtual void setParams(const SpeechParams& params) { (void)params; }
 };
-
-// Wait: the race's own texts, heard whole before the race goes on.
-enum class SpeakMode { Interrupt, Wait };
 
 // The game's `reading`: speaks a text through the chosen engine.
 class Speaker {
@@ -78,6 +93,10 @@ public:
     virtual ~Speaker() = default;
     virtual void reading(const std::string& text, SpeakMode mode = SpeakMode::Interrupt,
                          Topic topic = Topic::Info) = 0;
+    // The game's speech ends at once, queued texts too; nothing is lost
+    // from the message history.
+    virtual void stop() {}
+    virtual bool speaking() const { return false; }
 };
 
 class Mp3Player {

@@ -284,13 +284,6 @@ Money clampedMoney(double total) { return static_cast<Money>(std::clamp(total, 0
 
 }  // namespace
 
-std::string courseName(int raceLine) {
-    static const char* const kCourses[] = {"ダート",  "芝1200m", "芝1200m", "芝1600m", "芝1600m", "芝1600m",
-                                           "芝1600m", "芝2000m", "芝2000m", "芝2000m", "芝2200m", "芝2200m",
-                                           "芝2400m", "芝2400m", "芝2400m", "芝2500m", "芝3000m", "芝3200m"};
-    return raceLine >= 1 && raceLine <= 18 ? kCourses[raceLine - 1] : "";
-}
-
 std::string horsesText(int kind, const Horses& h) {
     std::string out;
     for (int k = 0; k < horsesPerTicket(kind); ++k) out += (k ? "-" : "") + std::to_string(h[k]);
@@ -324,7 +317,7 @@ RaceRow raceRow(const GameRecord& rec, const RaceOutcome& out, const Settlement&
     RaceRow r;
     r.raceNo = rec.raceno;
     r.raceName = rec.racename;
-    if (rec.raceno >= 1 && rec.raceno <= kRacesPerMeeting) r.course = courseName(rec.racehist[rec.raceno - 1]);
+    r.course = currentCourse(rec);
     r.scratched = out.scratched;
     r.fallen = out.fallen;
     r.finish.assign(out.order.begin(), out.order.begin() + std::clamp(out.finishers, 0, kHorses));

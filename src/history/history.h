@@ -50,8 +50,6 @@ struct RaceRow {
 // meeting, the money before and the tip sheets.
 RaceRow raceRow(const GameRecord& rec, const RaceOutcome& out, const Settlement& s);
 
-// The course of race line 1..18: "ダート", "芝1200m", ...
-std::string courseName(int raceLine);
 std::string horsesText(int kind, const Horses& h);
 // The horses of a stored combination, or nullopt when it does not make sense.
 std::optional<Horses> parseHorses(int kind, const std::string& text);

@@ -231,4 +231,15 @@ void combinationOdds(GameRecord& rec, CardLists& lists) {
     for (std::size_t k = 0; k < trifectas.size(); ++k) item(lists[5], trifectas[k], 3, tanUnits[k], -1, tanPop[k]);
 }
 
+std::string courseName(int raceLine) {
+    static const char* const kCourses[] = {"ダート",  "芝1200m", "芝1200m", "芝1600m", "芝1600m", "芝1600m",
+                                           "芝1600m", "芝2000m", "芝2000m", "芝2000m", "芝2200m", "芝2200m",
+                                           "芝2400m", "芝2400m", "芝2400m", "芝2500m", "芝3000m", "芝3200m"};
+    return raceLine >= 1 && raceLine <= 18 ? kCourses[raceLine - 1] : "";
+}
+
+std::string currentCourse(const GameRecord& rec) {
+    return rec.raceno >= 1 && rec.raceno <= kRacesPerMeeting ? courseName(rec.racehist[rec.raceno - 1]) : "";
+}
+
 }  // namespace ozn

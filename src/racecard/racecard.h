@@ -84,4 +84,9 @@ std::vector<int> exchangeSortOrder(const std::vector<double>& keys);
 // The same over whole-number keys (faster: fewer digits to sort by).
 std::vector<int> exchangeSortOrder(const std::vector<std::uint64_t>& keys);
 
+// The course of race line 1..18: "ダート", "芝1200m", ...
+std::string courseName(int raceLine);
+// The course of the race on the card ("" before the first card).
+std::string currentCourse(const GameRecord& rec);
+
 }  // namespace ozn

@@ -11,6 +11,7 @@
 #include <list>
 #include <map>
 #include <mutex>
+#include <set>
 #include <thread>
 
 #include "core/stopsignal.h"
@@ -161,15 +162,19 @@ Mix_Chunk* deviceChunk(const Pcm& pcm, std::vector<Uint8>& audio) {
 
 // What the caller and the worker share. Every field is guarded by `m`.
 struct SpeechChannel::Shared {
-    std::mutex m;
+    mutable std::mutex m;
     std::condition_variable cv;
     bool quit = false;
-    std::uint64_t generation = 0;  // raised by every new text and stop()
-    std::deque<std::string> pending;  // phrases of the text still to be made and played
-    std::string voice;
-    Synth synth;
-    bool busy = false;  // the text being spoken still has phrases to play
-    Mix_Chunk* ready = nullptr;  // its next phrase, made and waiting for the channel
+    std::uint64_t generation = 0;  // raised by every text that cuts in, and by stop()
+
+    struct Phrase {
+        std::string text, voice;
+        Synth synth;
+        bool commentary = false;
+    };
+    std::deque<Phrase> pending;  // phrases still to be made and played, in order
+    Mix_Chunk* ready = nullptr;  // the next phrase, made and waiting for the channel
+    bool readyCommentary = false, playingCommentary = false;
 
     struct Ahead {
         std::string phrase, voice;
@@ -177,6 +182,7 @@ struct SpeechChannel::Shared {
     };
     std::deque<Ahead> ahead;  // phrases a player is likely to want next
     std::string inFlight;     // the key the worker is making ahead right now
+    std::set<std::string> retired;  // voices whose settings changed: nothing made in them is kept
 
     struct Entry {
         std::string phrase;
@@ -186,8 +192,19 @@ struct SpeechChannel::Shared {
     std::map<std::string, std::list<Entry>> caches;  // per voice, most recent first
     static constexpr std::size_t kCacheSize = 160;
 
+    // The race's calls are not cut off by the texts that come meanwhile.
+    bool commentaryOn() const {
+        if (playingCommentary && Mix_Playing(kSpeechChannel)) return true;
+        if (ready && readyCommentary) return true;
+        return std::any_of(pending.begin(), pending.end(), [](const Phrase& p) { return p.commentary; });
+    }
+    bool making = false;  // the worker makes a phrase of what is being said
+    bool busy() const { return !pending.empty() || ready || making || Mix_Playing(kSpeechChannel); }
+
     Mix_Chunk* cached(const std::string& phrase, const std::string& voice) {
-        auto& cache = caches[voice];
+        auto found = caches.find(voice);
+        if (found == caches.end()) return nullptr;
+        auto& cache = found->second;
         for (auto it = cache.begin(); it != cache.end(); ++it)
             if (it->phrase == phrase) {
                 cache.splice(cache.begin(), cache, it);
@@ -196,10 +213,17 @@ struct SpeechChannel::Shared {
         return nullptr;
     }
 
+    void freeChunk(Mix_Chunk* chunk) {
+        if (Mix_Playing(kSpeechChannel) && Mix_GetChunk(kSpeechChannel) == chunk) Mix_HaltChannel(kSpeechChannel);
+        if (ready == chunk) ready = nullptr;
+        Mix_FreeChunk(chunk);
+    }
+
     // Keeps newly made audio in the voice's cache; if the other side made the
-    // same phrase meanwhile, that one is kept. Null when nothing was made.
+    // same phrase meanwhile, that one is kept. Null when nothing was made, or
+    // when the voice was retired while it was being made.
     Mix_Chunk* store(const std::string& phrase, const std::string& voice, std::optional<Pcm> pcm) {
-        if (!pcm) return nullptr;
+        if (!pcm || retired.count(voice)) return nullptr;
         if (Mix_Chunk* c = cached(phrase, voice)) return c;
         trimSilence(*pcm);
         Entry e{phrase, nullptr, {}};
@@ -244,6 +268,14 @@ struct SpeechChannel::Shared {
         store(a.phrase, a.voice, std::move(pcm));
         cv.notify_all();
     }
+
+    void cut() {
+        ++generation;
+        pending.clear();
+        ready = nullptr;
+        playingCommentary = false;
+        if (AudioDevice::instance().isOpen()) Mix_HaltChannel(kSpeechChannel);
+    }
 };
 
 SpeechChannel::SpeechChannel() : shared_(std::make_shared<Shared>()) {
@@ -253,23 +285,24 @@ SpeechChannel::SpeechChannel() : shared_(std::make_shared<Shared>()) {
         for (;;) {
             if (s->quit) return;
             if (s->ready && s->generation != readyGen) s->ready = nullptr;
-            // The next phrase of the text being spoken is made first, while
-            // the current one plays, and handed over as soon as it ends.
+            // The next phrase of what is being said is made first, while the
+            // current one plays, and handed over as soon as it ends.
             if (!s->ready && !s->pending.empty()) {
                 std::uint64_t gen = s->generation;
-                std::string phrase = s->pending.front();
+                Shared::Phrase next = std::move(s->pending.front());
                 s->pending.pop_front();
-                Synth synth = s->synth;
-                Mix_Chunk* c = s->chunkFor(phrase, s->voice, synth, lock);
+                s->making = true;
+                Mix_Chunk* c = s->chunkFor(next.text, next.voice, next.synth, lock);
+                s->making = false;
                 if (s->generation != gen) continue;
-                if (c) s->ready = c, readyGen = gen;
-                else if (s->pending.empty()) s->busy = false, s->cv.notify_all();
+                if (c) s->ready = c, s->readyCommentary = next.commentary, readyGen = gen;
+                s->cv.notify_all();
                 continue;
             }
             if (s->ready && !Mix_Playing(kSpeechChannel)) {
                 Mix_PlayChannel(kSpeechChannel, s->ready, 0);
+                s->playingCommentary = s->readyCommentary;
                 s->ready = nullptr;
-                if (s->pending.empty()) s->busy = false;
                 s->cv.notify_all();
                 continue;
             }
@@ -297,34 +330,33 @@ SpeechChannel::~SpeechChannel() {
         for (auto& e : cache) Mix_FreeChunk(e.chunk);
 }
 
-bool SpeechChannel::say(const std::string& text, const std::string& voice, const Synth& synth, bool wait) {
+bool SpeechChannel::say(const std::string& text, const std::string& voice, const Synth& synth, SpeakMode mode) {
     // Without a real sound device nobody would hear it: let the next engine
     // (or the clipboard, for a screen reader) take the text.
     if (!audible()) return false;
     std::vector<std::string> parts = phrases(text);
     std::unique_lock lock(shared_->m);
-    std::uint64_t gen = ++shared_->generation;
-    shared_->pending.clear();
-    shared_->ready = nullptr;
-    Mix_HaltChannel(kSpeechChannel);
+    shared_->retired.erase(voice);
+    const bool queued = mode == SpeakMode::Queue || mode == SpeakMode::Commentary || shared_->commentaryOn();
+    if (!queued) shared_->cut();
+    std::uint64_t gen = shared_->generation;
     if (parts.empty()) return true;
-    // The first phrase is made here, so a failing engine is known at once.
-    Mix_Chunk* first = shared_->chunkFor(parts.front(), voice, synth, lock);
-    if (!first) return false;
-    if (shared_->generation != gen) return true;
-    Mix_HaltChannel(kSpeechChannel);
-    Mix_PlayChannel(kSpeechChannel, first, 0);
-    shared_->pending.assign(parts.begin() + 1, parts.end());
-    shared_->voice = voice;
-    shared_->synth = synth;
-    shared_->busy = !shared_->pending.empty();
-    shared_->cv.notify_all();
-    if (wait) {
-        while (shared_->busy && shared_->generation == gen && !stopRequested())
-            shared_->cv.wait_for(lock, std::chrono::milliseconds(20));
-        while (shared_->generation == gen && Mix_Playing(kSpeechChannel) && !stopRequested())
-            shared_->cv.wait_for(lock, std::chrono::milliseconds(5));
+    std::size_t from = 0;
+    if (!queued) {
+        // The first phrase is made here, so a failing engine is known at once.
+        Mix_Chunk* first = shared_->chunkFor(parts.front(), voice, synth, lock);
+        if (!first) return false;
+        if (shared_->generation != gen) return true;
+        Mix_HaltChannel(kSpeechChannel);
+        Mix_PlayChannel(kSpeechChannel, first, 0);
+        from = 1;
     }
+    for (std::size_t i = from; i < parts.size(); ++i)
+        shared_->pending.push_back({parts[i], voice, synth, mode == SpeakMode::Commentary});
+    shared_->cv.notify_all();
+    if (mode == SpeakMode::Wait)
+        while (shared_->generation == gen && shared_->busy() && !stopRequested())
+            shared_->cv.wait_for(lock, std::chrono::milliseconds(5));
     return true;
 }
 
@@ -333,6 +365,7 @@ void SpeechChannel::prefetch(const std::vector<std::string>& texts, const std::s
     std::vector<std::vector<std::string>> parts;
     for (const std::string& t : texts) parts.push_back(phrases(t));
     std::lock_guard lock(shared_->m);
+    shared_->retired.erase(voice);
     // Only the latest wishes count: the player has moved on from the others.
     shared_->ahead.clear();
     // The first phrase of each text decides how soon it is heard; the rest
@@ -343,12 +376,37 @@ void SpeechChannel::prefetch(const std::vector<std::string>& texts, const std::s
     shared_->cv.notify_all();
 }
 
+bool SpeechChannel::has(const std::string& phrase, const std::string& voice) const {
+    std::lock_guard lock(shared_->m);
+    auto found = shared_->caches.find(voice);
+    if (found == shared_->caches.end()) return false;
+    return std::any_of(found->second.begin(), found->second.end(), [&](const auto& e) { return e.phrase == phrase; });
+}
+
 void SpeechChannel::stop() {
     std::lock_guard lock(shared_->m);
-    ++shared_->generation;
-    shared_->pending.clear();
-    shared_->ready = nullptr;
-    if (AudioDevice::instance().isOpen()) Mix_HaltChannel(kSpeechChannel);
+    shared_->cut();
+}
+
+bool SpeechChannel::speaking() const {
+    std::lock_guard lock(shared_->m);
+    return AudioDevice::instance().isOpen() && shared_->busy();
+}
+
+void SpeechChannel::setVolume(int volume) {
+    if (AudioDevice::instance().open()) Mix_Volume(kSpeechChannel, std::clamp(volume, 0, MIX_MAX_VOLUME));
+}
+
+void SpeechChannel::forget(const std::string& voice) {
+    std::lock_guard lock(shared_->m);
+    shared_->retired.insert(voice);
+    auto& s = *shared_;
+    std::erase_if(s.pending, [&](const Shared::Phrase& p) { return p.voice == voice; });
+    std::erase_if(s.ahead, [&](const Shared::Ahead& a) { return a.voice == voice; });
+    auto found = s.caches.find(voice);
+    if (found == s.caches.end()) return;
+    for (auto& e : found->second) s.freeChunk(e.chunk);
+    s.caches.erase(found);
 }
 
 void SdlMp3Player::init() {
@@ -362,18 +420,19 @@ void SdlMp3Player::free() {
 }
 
 void SdlMp3Player::playAndWait(const std::string& path, bool serviceEvents, Ui& ui) {
-    if (released_ || !AudioDevice::instance().isOpen() || stopRequested()) return;
-    Mix_Music* music = Mix_LoadMUS(path.c_str());
-    if (!music) return;
-    skip_ = false;
-    if (Mix_PlayMusic(music, 0) == 0) {
-        while (Mix_PlayingMusic() && !stopRequested() && !skip_) {
+    Mix_Music* music = released_ || !AudioDevice::instance().isOpen() || stopRequested() ? nullptr
+                                                                                         : Mix_LoadMUS(path.c_str());
+    // A skip asked for before the start music began is taken as it begins;
+    // the fanfare, which lets no events through, never sees one.
+    if (music && Mix_PlayMusic(music, 0) == 0) {
+        while (Mix_PlayingMusic() && !stopRequested() && !(serviceEvents && skip_)) {
             if (serviceEvents) ui.processEvents();
             sleepMs(10);
         }
         Mix_HaltMusic();
     }
-    Mix_FreeMusic(music);
+    if (music) Mix_FreeMusic(music);
+    if (serviceEvents) skip_ = false;
 }
 
 }  // namespace ozn

@@ -40,7 +40,8 @@ struct Pcm {
 
 // Plays speech on a mixer channel of its own. A text is spoken phrase by
 // phrase: the first phrase starts as soon as it is made while the rest are
-// made behind it, and a new text cuts off the old one at once.
+// made behind it, and a new text cuts off the old one at once, unless it is
+// queued or the race's commentary is being said.
 class SpeechChannel {
 public:
     using Synth = std::function<std::optional<Pcm>(const std::string&)>;
@@ -50,14 +51,23 @@ public:
     SpeechChannel& operator=(const SpeechChannel&) = delete;
 
     // false when nothing could be played (no audio, or the first phrase
-    // could not be made). With wait, returns once everything was spoken.
-    // `voice` names the engine: made sounds are kept per voice and phrase.
-    bool say(const std::string& text, const std::string& voice, const Synth& synth, bool wait);
+    // could not be made). Wait returns once everything was spoken.
+    // `voice` names the engine and its settings: made sounds are kept per
+    // voice and phrase.
+    bool say(const std::string& text, const std::string& voice, const Synth& synth, SpeakMode mode);
     void stop();
+    bool speaking() const;
+    // The SDL volume of the channel, 0..128.
+    void setVolume(int volume);
+    // Everything made in this voice is dropped, and no phrase of it still
+    // being made is kept: its settings have changed.
+    void forget(const std::string& voice);
     // Makes these texts' phrases ahead, while the channel has nothing better
     // to do, so that they start at once when said: first phrases first.
     // Replaces what an earlier call asked for.
     void prefetch(const std::vector<std::string>& texts, const std::string& voice, const Synth& synth);
+    // Whether this phrase is made and kept in this voice.
+    bool has(const std::string& phrase, const std::string& voice) const;
 
 private:
     struct Shared;

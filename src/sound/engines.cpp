@@ -20,6 +20,7 @@
 #include <thread>
 
 #include "core/stopsignal.h"
+#include "sound/soundsettings.h"
 #include "sound/voice.h"
 
 extern char** environ;
@@ -72,7 +73,7 @@ bool OpenJTalkEngine::available() const {
     return !findProgram(paths_.program).empty() && exists(paths_.dictionary) && exists(paths_.voice);
 }
 
-std::optional<Pcm> OpenJTalkEngine::synthesize(const std::string& text) const {
+std::optional<Pcm> OpenJTalkEngine::synthesize(const std::string& text, const SpeechParams& params) const {
     std::string program = findProgram(paths_.program);
     if (program.empty() || !exists(paths_.dictionary) || !exists(paths_.voice)) return std::nullopt;
     TempDir dir;
@@ -83,7 +84,9 @@ std::optional<Pcm> OpenJTalkEngine::synthesize(const std::string& text) const {
         f << text << "\n";
         if (!f) return std::nullopt;
     }
-    std::vector<std::string> args = {program, "-x", paths_.dictionary, "-m", paths_.voice, "-ow", out, in};
+    std::vector<std::string> args = {program, "-x", paths_.dictionary, "-m", paths_.voice, "-ow", out};
+    for (std::string& o : jtalkOptions(params)) args.push_back(std::move(o));
+    args.push_back(in);
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
@@ -104,15 +107,34 @@ std::optional<Pcm> OpenJTalkEngine::synthesize(const std::string& text) const {
     return pcm;
 }
 
-bool OpenJTalkEngine::speak(const std::string& text, bool wait, Topic) {
+std::string OpenJTalkEngine::voice() const {
+    const auto o = jtalkOptions(params_);
+    return "open_jtalk " + o[1] + " " + o[3];
+}
+
+SpeechChannel::Synth OpenJTalkEngine::synth() const {
+    // The settings go with the phrase, so that a sound is kept under the
+    // settings it was made with.
+    return [this, p = params_](const std::string& phrase) { return synthesize(phrase, p); };
+}
+
+void OpenJTalkEngine::setParams(const SpeechParams& params) {
+    channel_.setVolume(channelVolume(params));
+    if (params.speed == params_.speed && params.pitch == params_.pitch) return;
+    const std::string old = voice();
+    params_ = params;
+    channel_.forget(old);
+}
+
+bool OpenJTalkEngine::speak(const std::string& text, SpeakMode mode, Topic) {
     std::string t = speakableText(text);
     if (t.empty()) {
         // Silence is "said" only where it would be heard; otherwise the empty
         // text goes on down the chain and clears the clipboard.
-        channel_.stop();
+        if (mode != SpeakMode::Queue && mode != SpeakMode::Commentary) channel_.stop();
         return available() && audible();
     }
-    return channel_.say(t, "open_jtalk", [this](const std::string& phrase) { return synthesize(phrase); }, wait);
+    return channel_.say(t, voice(), synth(), mode);
 }
 
 namespace {
@@ -124,7 +146,7 @@ std::vector<std::string> speakable(const std::vector<std::string>& texts) {
 }  // namespace
 
 void OpenJTalkEngine::prefetch(const std::vector<std::string>& texts) {
-    channel_.prefetch(speakable(texts), "open_jtalk", [this](const std::string& phrase) { return synthesize(phrase); });
+    channel_.prefetch(speakable(texts), voice(), synth());
 }
 
 // ---- espeak-ng ------------------------------------------------------------
@@ -146,9 +168,12 @@ std::shared_ptr<EspeakEngine> EspeakEngine::create(SpeechChannel& channel) {
     return std::shared_ptr<EspeakEngine>(new EspeakEngine(channel, rate));
 }
 
-std::optional<Pcm> EspeakEngine::synthesize(const std::string& text) {
+std::optional<Pcm> EspeakEngine::synthesize(const std::string& text, const SpeechParams& params) {
     Pcm pcm;
     pcm.rate = rate_;
+    const EspeakParams e = espeakParams(params);
+    espeak_SetParameter(espeakRATE, e.rate, 0);
+    espeak_SetParameter(espeakPITCH, e.pitch, 0);
     g_espeakSink = &pcm.samples;
     espeak_ERROR err = espeak_Synth(text.c_str(), text.size() + 1, 0, POS_CHARACTER, 0, espeakCHARS_UTF8, nullptr,
                                     nullptr);
@@ -157,24 +182,38 @@ std::optional<Pcm> EspeakEngine::synthesize(const std::string& text) {
     return pcm;
 }
 
-bool EspeakEngine::speak(const std::string& text, bool wait, Topic) {
+std::string EspeakEngine::voice() const {
+    const EspeakParams e = espeakParams(params_);
+    return "espeak-ng " + std::to_string(e.rate) + " " + std::to_string(e.pitch);
+}
+
+SpeechChannel::Synth EspeakEngine::synth() {
+    // espeak-ng is not thread-safe: each phrase is made under its own lock.
+    return [this, p = params_](const std::string& phrase) {
+        std::lock_guard lock(synthLock_);
+        return synthesize(phrase, p);
+    };
+}
+
+void EspeakEngine::setParams(const SpeechParams& params) {
+    channel_.setVolume(channelVolume(params));
+    if (espeakParams(params) == espeakParams(params_)) return;
+    const std::string old = voice();
+    params_ = params;
+    channel_.forget(old);
+}
+
+bool EspeakEngine::speak(const std::string& text, SpeakMode mode, Topic) {
     std::string t = speakableText(text);
     if (t.empty()) {
-        channel_.stop();
+        if (mode != SpeakMode::Queue && mode != SpeakMode::Commentary) channel_.stop();
         return audible();
     }
-    // espeak-ng is not thread-safe: each phrase is made under its own lock.
-    return channel_.say(t, "espeak-ng", [this](const std::string& phrase) {
-        std::lock_guard lock(synthLock_);
-        return synthesize(phrase);
-    }, wait);
+    return channel_.say(t, voice(), synth(), mode);
 }
 
 void EspeakEngine::prefetch(const std::vector<std::string>& texts) {
-    channel_.prefetch(speakable(texts), "espeak-ng", [this](const std::string& phrase) {
-        std::lock_guard lock(synthLock_);
-        return synthesize(phrase);
-    });
+    channel_.prefetch(speakable(texts), voice(), synth());
 }
 
 // ---- an engine still being made ------------------------------------------
@@ -190,17 +229,43 @@ std::shared_ptr<PendingEngine> PendingEngine::start(Make make, std::chrono::mill
 
 std::shared_ptr<SpeechEngine> PendingEngine::resolve() const {
     if (made_.wait_until(deadline_) != std::future_status::ready) return nullptr;
-    return made_.get();
+    return ready();
+}
+
+std::shared_ptr<SpeechEngine> PendingEngine::ready() const {
+    if (made_.wait_for(std::chrono::seconds(0)) != std::future_status::ready) return nullptr;
+    auto engine = made_.get();
+    std::lock_guard lock(m_);
+    if (engine && params_ && !handedOn_) engine->setParams(*params_);
+    handedOn_ = true;
+    return engine;
+}
+
+void PendingEngine::setParams(const SpeechParams& params) {
+    {
+        std::lock_guard lock(m_);
+        params_ = params;
+        handedOn_ = false;
+    }
+    ready();
 }
 
 void PendingEngine::prefetch(const std::vector<std::string>& texts) {
-    if (made_.wait_for(std::chrono::seconds(0)) == std::future_status::ready)
-        if (auto engine = made_.get()) engine->prefetch(texts);
+    if (auto engine = ready()) engine->prefetch(texts);
 }
 
-bool PendingEngine::speak(const std::string& text, bool wait, Topic topic) {
+void PendingEngine::stop() {
+    if (auto engine = ready()) engine->stop();
+}
+
+bool PendingEngine::speaking() const {
+    auto engine = ready();
+    return engine && engine->speaking();
+}
+
+bool PendingEngine::speak(const std::string& text, SpeakMode mode, Topic topic) {
     auto engine = resolve();
-    return engine && engine->speak(text, wait, topic);
+    return engine && engine->speak(text, mode, topic);
 }
 
 // ---- speech-dispatcher ----------------------------------------------------
@@ -210,6 +275,7 @@ struct SpeechdEngine::State {
     std::mutex m;
     std::condition_variable cv;
     int lastDone = -1;  // message id that last ended or was cancelled
+    int lastSaid = -1, lastCommentary = -1;
 };
 
 namespace {
@@ -253,23 +319,54 @@ SpeechdEngine::~SpeechdEngine() {
     if (state_->conn) spd_close(state_->conn);
 }
 
-bool SpeechdEngine::speak(const std::string& text, bool wait, Topic topic) {
-    spd_cancel(state_->conn);
+bool SpeechdEngine::speak(const std::string& text, SpeakMode mode, Topic topic) {
+    bool commentaryOn;
+    {
+        std::lock_guard lock(state_->m);
+        commentaryOn = state_->lastDone < state_->lastCommentary;
+    }
+    const bool queued = mode == SpeakMode::Queue || mode == SpeakMode::Commentary;
+    // The race's calls are not cut off by the game's own texts.
+    if (!queued && !commentaryOn) spd_cancel(state_->conn);
     std::string t = speakableText(text);
     if (t.empty()) return true;
     // The race's texts are "important": a screen reader's own messages wait
     // for them. The game's news is a "message", queued beside the screen
     // reader's; entries and dialogs are "text", which a newer message cuts off.
-    SPDPriority priority = wait ? SPD_IMPORTANT : (topic == Topic::Info ? SPD_MESSAGE : SPD_TEXT);
+    const bool important = mode == SpeakMode::Wait || mode == SpeakMode::Commentary;
+    SPDPriority priority = important ? SPD_IMPORTANT : (topic == Topic::Info ? SPD_MESSAGE : SPD_TEXT);
     int id = spd_say(state_->conn, priority, t.c_str());
     if (id < 0) return false;
-    if (wait) {
+    {
+        std::lock_guard lock(state_->m);
+        state_->lastSaid = id;
+        if (mode == SpeakMode::Commentary) state_->lastCommentary = id;
+    }
+    if (mode == SpeakMode::Wait) {
         std::unique_lock lock(state_->m);
         auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(2000 + 400 * static_cast<int>(t.size()));
         while (state_->lastDone < id && !stopRequested() && std::chrono::steady_clock::now() < until)
             state_->cv.wait_for(lock, std::chrono::milliseconds(20));
     }
     return true;
+}
+
+void SpeechdEngine::stop() {
+    spd_cancel(state_->conn);
+    std::lock_guard lock(state_->m);
+    state_->lastCommentary = -1;
+}
+
+bool SpeechdEngine::speaking() const {
+    std::lock_guard lock(state_->m);
+    return state_->lastDone < state_->lastSaid;
+}
+
+void SpeechdEngine::setParams(const SpeechParams& params) {
+    const SpeechdParams p = speechdParams(params);
+    spd_set_voice_rate(state_->conn, p.rate);
+    spd_set_voice_pitch(state_->conn, p.pitch);
+    spd_set_volume(state_->conn, p.volume);
 }
 
 }  // namespace ozn

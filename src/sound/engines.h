@@ -24,16 +24,23 @@ class OpenJTalkEngine : public SpeechEngine {
 public:
     using Paths = JTalkPaths;
     explicit OpenJTalkEngine(SpeechChannel& channel, Paths paths = Paths());
-    bool speak(const std::string& text, bool wait, Topic topic) override;
+    bool speak(const std::string& text, SpeakMode mode, Topic topic) override;
     void prefetch(const std::vector<std::string>& texts) override;
+    void stop() override { channel_.stop(); }
+    bool speaking() const override { return channel_.speaking(); }
+    void setParams(const SpeechParams& params) override;
     // The synthesised audio; nullopt when the program, dictionary or voice is
     // missing or synthesis fails.
-    std::optional<Pcm> synthesize(const std::string& text) const;
+    std::optional<Pcm> synthesize(const std::string& text, const SpeechParams& params = {}) const;
     bool available() const;
+    // The name its sounds are kept under: the engine and its speed and pitch.
+    std::string voice() const;
 
 private:
+    SpeechChannel::Synth synth() const;
     SpeechChannel& channel_;
     Paths paths_;
+    SpeechParams params_;
 };
 
 // Engine 2: espeak-ng with its Japanese voice, synthesised in-process.
@@ -41,14 +48,20 @@ class EspeakEngine : public SpeechEngine {
 public:
     // nullptr when espeak-ng cannot be initialised.
     static std::shared_ptr<EspeakEngine> create(SpeechChannel& channel);
-    bool speak(const std::string& text, bool wait, Topic topic) override;
+    bool speak(const std::string& text, SpeakMode mode, Topic topic) override;
     void prefetch(const std::vector<std::string>& texts) override;
-    std::optional<Pcm> synthesize(const std::string& text);
+    void stop() override { channel_.stop(); }
+    bool speaking() const override { return channel_.speaking(); }
+    void setParams(const SpeechParams& params) override;
+    std::optional<Pcm> synthesize(const std::string& text, const SpeechParams& params = {});
+    std::string voice() const;
 
 private:
     EspeakEngine(SpeechChannel& channel, int rate) : channel_(channel), rate_(rate) {}
+    SpeechChannel::Synth synth();
     SpeechChannel& channel_;
     int rate_;
+    SpeechParams params_;
     std::mutex synthLock_;
 };
 
@@ -62,15 +75,23 @@ public:
     PendingEngine(std::shared_future<std::shared_ptr<SpeechEngine>> made,
                   std::chrono::steady_clock::time_point deadline)
         : made_(std::move(made)), deadline_(deadline) {}
-    bool speak(const std::string& text, bool wait, Topic topic) override;
+    bool speak(const std::string& text, SpeakMode mode, Topic topic) override;
     // Passed on only once the engine is there: making ahead never waits.
     void prefetch(const std::vector<std::string>& texts) override;
+    void stop() override;
+    bool speaking() const override;
+    // Kept until the engine is there, then handed on.
+    void setParams(const SpeechParams& params) override;
     // The engine once made, waiting up to the bound; null when it failed.
     std::shared_ptr<SpeechEngine> resolve() const;
 
 private:
+    std::shared_ptr<SpeechEngine> ready() const;
     std::shared_future<std::shared_ptr<SpeechEngine>> made_;
     std::chrono::steady_clock::time_point deadline_;
+    mutable std::mutex m_;
+    std::optional<SpeechParams> params_;
+    mutable bool handedOn_ = false;
 };
 
 // Engine 3: the speech-dispatcher daemon.
@@ -79,7 +100,10 @@ public:
     // nullptr when no connection can be made within `timeoutMs`.
     static std::shared_ptr<SpeechdEngine> connect(int timeoutMs);
     ~SpeechdEngine() override;
-    bool speak(const std::string& text, bool wait, Topic topic) override;
+    bool speak(const std::string& text, SpeakMode mode, Topic topic) override;
+    void stop() override;
+    bool speaking() const override;
+    void setParams(const SpeechParams& params) override;
 
     struct State;
 

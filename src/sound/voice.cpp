@@ -1,5 +1,6 @@
 #include "sound/voice.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "core/stopsignal.h"
@@ -41,12 +42,21 @@ VoiceDispatcher::VoiceDispatcher(GameRecord& rec, Ui& ui, SpeechEngine* engine1,
                                  SpeechLog* log)
     : rec_(rec), ui_(ui), engine1_(engine1), createSecond_(std::move(createSecond)), log_(log) {}
 
+std::vector<SpeechEngine*> VoiceDispatcher::engines() const {
+    std::vector<SpeechEngine*> out;
+    for (SpeechEngine* e : {engine1_, rec_.pctkvoice.get(), rec_.sapivoice.get()})
+        if (e && std::find(out.begin(), out.end(), e) == out.end()) out.push_back(e);
+    return out;
+}
+
 bool VoiceDispatcher::speak(int slot, const std::string& text) {
     static const char* const kRoutes[] = {"jtalk", "espeak", "speechd"};
     SpeechEngine* engine = slot == 1 ? engine1_ : (slot == 2 ? rec_.pctkvoice : rec_.sapivoice).get();
     if (!engine) return false;
+    // An engine made since the settings changed hears them before it speaks.
+    if (params_ && slot != 1) engine->setParams(*params_);
     if (log_) log_->write(kRoutes[slot - 1], text);
-    return engine->speak(text, wait_, topic_);
+    return engine->speak(text, mode_, topic_);
 }
 
 void VoiceDispatcher::fromSecond(const std::string& text, bool thirdTried) {
@@ -62,12 +72,18 @@ void VoiceDispatcher::fromThird(const std::string& text, bool thirdTried) {
 
 void VoiceDispatcher::reading(const std::string& text, SpeakMode mode, Topic topic) {
     // When the game is being ended from outside, nothing waits any more.
-    const bool wait = mode == SpeakMode::Wait && !stopRequested();
+    if (mode == SpeakMode::Wait && stopRequested()) mode = SpeakMode::Interrupt;
+    const bool race = mode == SpeakMode::Wait || mode == SpeakMode::Commentary;
     // A screen reader already reads these; saying them too doubles every key.
-    if (screenReader_ && !wait && topic != Topic::Info) return;
-    if (wait || topic != Topic::Screen) last_ = text;
-    wait_ = wait;
+    if (screenReader_ && !race && topic != Topic::Info) return;
+    // The names of controls are no news: F3 and the history pass them by.
+    if (race || (topic != Topic::Focus && topic != Topic::Screen)) history_.add(text);
+    mode_ = mode;
     topic_ = topic;
+    dispatch(text);
+}
+
+void VoiceDispatcher::dispatch(const std::string& text) {
     switch (rec_.voicemode) {
         case 1:
             if (!speak(1, text)) fromSecond(text);
@@ -100,17 +116,39 @@ void VoiceDispatcher::reading(const std::string& text, SpeakMode mode, Topic top
     }
 }
 
+void VoiceDispatcher::stop() {
+    for (SpeechEngine* e : engines()) e->stop();
+}
+
+bool VoiceDispatcher::speaking() const {
+    for (SpeechEngine* e : engines())
+        if (e->speaking()) return true;
+    return false;
+}
+
+void VoiceDispatcher::setParams(const SpeechParams& params) {
+    params_ = params;
+    for (SpeechEngine* e : engines()) e->setParams(params);
+}
+
 void VoiceDispatcher::prefetch(const std::vector<std::string>& texts) {
     if (screenReader_) return;  // entries are the screen reader's to say
     SpeechEngine* engine = rec_.voicemode == 2 ? rec_.pctkvoice.get() : rec_.voicemode == 3 ? nullptr : engine1_;
     if (engine) engine->prefetch(texts);
 }
 
-void VoiceDispatcher::repeat() {
-    if (last_.empty()) return;
-    std::string text = last_;  // asked for: spoken in either mode
-    reading(text, SpeakMode::Interrupt, Topic::Info);
+void VoiceDispatcher::answer(const std::string& text) {
+    mode_ = SpeakMode::Interrupt;
+    topic_ = Topic::Info;
+    dispatch(text);
 }
+
+void VoiceDispatcher::repeat() {
+    if (!history_.empty()) answer(history_.current());
+}
+
+void VoiceDispatcher::older() { answer(history_.older()); }
+void VoiceDispatcher::newer() { answer(history_.newer()); }
 
 void switchVoice(GameRecord& rec) {
     ++rec.voicemode;

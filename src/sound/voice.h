@@ -6,11 +6,13 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "core/interfaces.h"
 #include "core/record.h"
+#include "sound/messages.h"
 
 namespace ozn {
 
@@ -40,20 +42,34 @@ public:
     VoiceDispatcher(GameRecord& rec, Ui& ui, SpeechEngine* engine1, EngineFactory createSecond,
                     SpeechLog* log = nullptr);
     void reading(const std::string& text, SpeakMode mode = SpeakMode::Interrupt, Topic topic = Topic::Info) override;
+    void stop() override;
+    bool speaking() const override;
 
     // While a screen reader runs, it reads list entries, focus and dialogs
     // itself, and the first use starts at the engine it shares (engine 3).
     void setScreenReader(bool on) { screenReader_ = on; }
+    bool screenReader() const { return screenReader_; }
+    // Speed, pitch and volume of the game's own speech, for every engine.
+    void setParams(const SpeechParams& params);
     // Texts the player is likely to hear next (the neighbours of a list's
     // entry): the chosen engine may make them ahead.
     void prefetch(const std::vector<std::string>& texts);
-    // Says the last text again: the race, a menu answer, a purchase or an entry.
+    // F3: says the current text of the history again.
     void repeat();
+    // Shift+F3 / Ctrl+F3: steps back or forward through the history.
+    void older();
+    void newer();
+    // Says a text that is not news (the answer to a key of its own): never
+    // kept, and heard also beside a screen reader.
+    void answer(const std::string& text);
+    const MessageHistory& history() const { return history_; }
 
 private:
+    void dispatch(const std::string& text);
     bool speak(int slot, const std::string& text);
     void fromSecond(const std::string& text, bool thirdTried = false);
     void fromThird(const std::string& text, bool thirdTried = false);
+    std::vector<SpeechEngine*> engines() const;
 
     GameRecord& rec_;
     Ui& ui_;
@@ -61,8 +77,9 @@ private:
     EngineFactory createSecond_;
     SpeechLog* log_;
     bool screenReader_ = false;
-    std::string last_;
-    bool wait_ = false;  // of the text being dispatched
+    MessageHistory history_;
+    std::optional<SpeechParams> params_;
+    SpeakMode mode_ = SpeakMode::Interrupt;  // of the text being dispatched
     Topic topic_ = Topic::Info;
 };
 

@@ -6,12 +6,9 @@
 #include <QFileDialog>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDialog>
 #include <QFile>
 #include <QKeyEvent>
 #include <QMenuBar>
-#include <QPlainTextEdit>
-#include <QTextBlock>
 #include <QDir>
 #include <QScreen>
 #include <QScrollArea>
@@ -19,7 +16,6 @@
 #include <QShortcut>
 #include <QSocketNotifier>
 #include <QTimer>
-#include <QVBoxLayout>
 #include <unistd.h>
 
 #include "betting/betting.h"
@@ -35,6 +31,8 @@
 #include "window/printarea.h"
 #include "window/qtui.h"
 #include "window/selectionlist.h"
+#include "window/speechcontrol.h"
+#include "window/textwindow.h"
 
 namespace ozn {
 namespace {
@@ -75,6 +73,22 @@ Form1::Form1(WindowServices services, QWidget* parent)
     ui_ = std::make_unique<QtUi>(this, area_);
     speech_ = services_.makeSpeaker(rec_, *ui_);
     ui_->setSpeaker(speech_.get());
+    SpeechControl::Hooks hooks;
+    hooks.applySound = services_.applySound;
+    hooks.escape = [this] {
+        if (!musicAhead_) return false;
+        services_.mp3->skip();  // before the music starts too: it is skipped as it begins
+        return true;
+    };
+    hooks.placeOf = [this](QWidget* focus, int* kind) {
+        if (auto* l = qobject_cast<SelectionList*>(focus)) {
+            *kind = l->kind();
+            return KeyPlace::List;
+        }
+        return focus && focus->parentWidget() == area_ && qobject_cast<QPushButton*>(focus) ? KeyPlace::Button
+                                                                                         : KeyPlace::Anywhere;
+    };
+    speechControl_ = new SpeechControl(this, *speech_, std::move(hooks));
     QString sr = userSettings().value(kScreenReaderKey).toString();
     for (int i = 0; i < 3; ++i)
         if (sr == QLatin1String(kScreenReaderValues[i])) srSetting_ = static_cast<ScreenReaderSetting>(i);
@@ -125,7 +139,7 @@ void Form1::buildControls() {
             prefetchAround(kind);
         });
         connect(list, &SelectionList::focused, this, [this, kind] {
-            say(focusSpeech(kind, this->list(kind)->currentText().toStdString()), Topic::Entry);
+            say(focusSpeech(kind, this->list(kind)->currentText().toStdString()), Topic::Focus);
             prefetchAround(kind);
         });
     }
@@ -170,20 +184,28 @@ void Form1::buildMenus() {
     buildViewMenu(other);
     add(other, "mnuseiseki", QStringLiteral("成績(&k)"), QKeySequence(Qt::Key_F12), &Form1::mnuseiseki);
     add(other, "mnucsv", QStringLiteral("成績をCSVで保存(&c)"), {}, &Form1::mnucsv);
+    SpeechControl* sc = speechControl_;
+    auto addSpeech = [sc](QMenu* menu, const char* name, const QString& caption, void (SpeechControl::*slot)()) {
+        QAction* a = menu->addAction(caption);
+        a->setObjectName(QString::fromLatin1(name));
+        connect(a, &QAction::triggered, sc, slot);
+    };
+    addSpeech(other, "mnusound", QStringLiteral("音の設定(&a)"), &SpeechControl::openSoundDialog);
+    addSpeech(other, "mnuspeechlog", QStringLiteral("読み上げ履歴(&r)"), &SpeechControl::openHistoryWindow);
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("ヘルプ(&h)"));
     help->setObjectName(QStringLiteral("mnuhelp"));
     add(help, "mnuman", QStringLiteral("オンラインマニュアル(&m)"), {}, &Form1::mnuman);
     add(help, "mnuver", QStringLiteral("バージョン情報(&v)"), {}, &Form1::mnuver);
     add(help, "mnuurl", QStringLiteral("ころもちのページへ(&u)"), {}, &Form1::mnuurl);
+    addSpeech(help, "mnukeys", QStringLiteral("キー一覧(&k)"), &SpeechControl::openKeyList);
 
-    for (QMenu* menu : {file, other, help}) watchMenu(menu);
+    for (QMenu* menu : {file, other, help}) sc->watchMenu(menu);
     // F10 opens the first menu, as elsewhere on the desktop.
     connect(new QShortcut(QKeySequence(Qt::Key_F10), this), &QShortcut::activated, this, [this, file] {
         menuBar()->setActiveAction(file->menuAction());
         file->setActiveAction(file->actions().constFirst());
     });
-    connect(new QShortcut(QKeySequence(Qt::Key_F3), this), &QShortcut::activated, this, &Form1::repeatSpeech);
 }
 
 void Form1::buildSpeechMenu(QMenu* other) {
@@ -199,27 +221,7 @@ void Form1::buildSpeechMenu(QMenu* other) {
         group->addAction(a);
         connect(a, &QAction::triggered, this, [this, i] { setScreenReaderSetting(static_cast<ScreenReaderSetting>(i)); });
     }
-    watchMenu(menu);
-}
-
-void Form1::watchMenu(QMenu* menu) {
-    connect(menu, &QMenu::aboutToShow, this, [this, menu] {
-        openedMenu_ = menu->title();
-        // Opened by the mouse, no item is highlighted: say the title alone.
-        QTimer::singleShot(0, this, [this] {
-            if (openedMenu_.isEmpty()) return;
-            say(menuItemSpeech(openedMenu_.toStdString(), ""), Topic::Screen);
-            openedMenu_.clear();
-        });
-    });
-    connect(menu, &QMenu::hovered, this, [this](QAction* a) {
-        std::string item = menuItemSpeech(a->text().toStdString(),
-                                          a->shortcut().toString(QKeySequence::NativeText).toStdString());
-        if (a->isCheckable() && a->isChecked()) item += " 選択中";
-        if (!openedMenu_.isEmpty()) item = menuItemSpeech(openedMenu_.toStdString(), "") + "\r\n" + item;
-        openedMenu_.clear();
-        say(item, Topic::Screen);
-    });
+    speechControl_->watchMenu(menu);
 }
 
 void Form1::say(const std::string& text, Topic topic) { speech_->reading(text, SpeakMode::Interrupt, topic); }
@@ -244,8 +246,6 @@ bool Form1::screenReaderMode() const {
 }
 
 void Form1::applySpeechMode() { speech_->setScreenReader(screenReaderMode()); }
-
-void Form1::repeatSpeech() { speech_->repeat(); }
 
 bool Form1::startUp(const StartupEnv& env) {
     BusyScope busy(busy_);
@@ -348,12 +348,10 @@ void Form1::mnuhasso() {
         status_->setFocus(Qt::OtherFocusReason);
         controloff();
         RaceHooks hooks;
-        hooks.underway = [this] {
-            status_->setText(kStatusRunning);
-            musicPlaying_ = true;
-        };
+        musicAhead_ = true;
+        hooks.underway = [this] { status_->setText(kStatusRunning); };
         hooks.settled = [this](const RaceOutcome& out, const Settlement& s) {
-            musicPlaying_ = false;
+            musicAhead_ = false;
             recordRace(out, s);
         };
         hooks.controlon = [this] { controlon(); };
@@ -372,7 +370,7 @@ void Form1::mnuhasso() {
         case HassoResult::NextRace: break;
     }
     QWidget* back = focusBeforeRace_;
-    musicPlaying_ = false;
+    musicAhead_ = false;
     if (!back || !back->isVisibleTo(this) || back == status_) back = list(1);
     back->setFocus(Qt::OtherFocusReason);
     status_->hide();
@@ -408,22 +406,13 @@ void Form1::mnuver() { ozn::mnuver(*ui_); }
 
 void Form1::mnuman() {
     std::string path = manualPath(rec_);
-    if (services_.openDocument && services_.openDocument(path)) return;
-    // No desktop to ask: show the manual in a window of our own.
-    auto* dialog = new QDialog(this);
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->setWindowTitle(QStringLiteral("ozn.txt"));
-    auto* text = new QPlainTextEdit(dialog);
-    text->setReadOnly(true);
-    text->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
-    text->setAccessibleName(QStringLiteral("オンラインマニュアル"));
+    // A screen reader reads the desktop's own viewer; self-voicing needs ours.
+    if (screenReaderMode() && services_.openDocument && services_.openDocument(path)) return;
+    QStringList lines;
     QFile f(q(path));
-    if (f.open(QIODevice::ReadOnly)) text->setPlainText(QString::fromUtf8(f.readAll()));
-    auto* layout = new QVBoxLayout(dialog);
-    layout->addWidget(text);
-    dialog->resize(640, 480);
-    dialog->show();
-    text->setFocus();
+    if (f.open(QIODevice::ReadOnly)) lines = QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'));
+    TextWindow::open(this, QStringLiteral("manual"), QStringLiteral("オンラインマニュアル"), lines,
+                     [this](const std::string& line) { say(line, Topic::Entry); });
 }
 
 void Form1::mnuurl() {
@@ -476,34 +465,12 @@ void Form1::recordRace(const RaceOutcome& out, const Settlement& s) {
 
 void Form1::mnuseiseki() {
     if (busy_) return;
-    auto* dialog = new QDialog(this);
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->setObjectName(QStringLiteral("results"));
-    dialog->setWindowTitle(QStringLiteral("成績"));
-    auto* text = new QPlainTextEdit(dialog);
-    text->setReadOnly(true);
-    text->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
-    text->setAccessibleName(QStringLiteral("成績"));
     std::vector<std::string> lines =
         history() ? reportLines(*history(), meeting()) : std::vector<std::string>{"成績は記録されていません"};
     QStringList all;
     for (const std::string& l : lines) all << q(l);
-    text->setPlainText(all.join(QLatin1Char('\n')));
-    // Self-voicing: each line is read as the cursor reaches it.
-    auto lastBlock = std::make_shared<int>(-1);
-    auto sayLine = [this, text, lastBlock] {
-        QTextBlock block = text->textCursor().block();
-        if (block.blockNumber() == *lastBlock) return;
-        *lastBlock = block.blockNumber();
-        say(block.text().isEmpty() ? std::string("空行") : block.text().toStdString(), Topic::Entry);
-    };
-    connect(text, &QPlainTextEdit::cursorPositionChanged, dialog, sayLine);
-    auto* layout = new QVBoxLayout(dialog);
-    layout->addWidget(text);
-    dialog->resize(720, 480);
-    dialog->show();
-    text->setFocus();
-    sayLine();
+    TextWindow::open(this, QStringLiteral("results"), QStringLiteral("成績"), all,
+                     [this](const std::string& line) { say(line, Topic::Entry); });
 }
 
 bool Form1::exportCsv(const std::string& path) { return history() && writeCsv(*history(), path); }
@@ -519,19 +486,6 @@ void Form1::mnucsv() {
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
-    // Escape during the start music: the player has heard it often enough.
-    if (event->type() == QEvent::KeyPress && watched == status_ && musicPlaying_ &&
-        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
-        services_.mp3->skip();
-        return true;
-    }
-    // A button says its caption when the player moves to it.
-    if (event->type() == QEvent::FocusIn) {
-        auto reason = static_cast<QFocusEvent*>(event)->reason();
-        if (auto* b = qobject_cast<QPushButton*>(watched);
-            b && reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
-            say(b->text().toStdString(), Topic::Screen);
-    }
     // Enter on a focused button buys, as a click does.
     if (event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);

@@ -23,7 +23,9 @@ class PrintArea;
 class RaceKeeper;
 class QtUi;
 class SelectionList;
+class SpeechControl;
 class VoiceDispatcher;
+struct SoundSettings;
 
 // What the window gets from outside: the generator, the clock, the MP3
 // player, the speech, and how to open documents and end the process.
@@ -39,6 +41,8 @@ struct WindowServices {
     std::function<bool(const std::string&)> openDocument;
     // Ends the process at once.
     std::function<void(int status)> exitNow;
+    // Puts the sound settings in force outside speech (music and effects).
+    std::function<void(const SoundSettings&)> applySound;
 };
 
 // スクリーンリーダー連携: follow the desktop, or force either speech mode.
@@ -99,7 +103,7 @@ public:
     void mnuman();
     void mnuver();
     void mnuurl();
-    void repeatSpeech();  // F3
+    SpeechControl* speechControl() const { return speechControl_; }
     // 成績 (F12): the results window; 成績をCSVで保存: one row per ticket.
     void mnuseiseki();
     void mnucsv();
@@ -120,8 +124,6 @@ private:
     void layoutControls();
     void followFocus(QWidget* now);
     void applySpeechMode();
-    // Self-voicing of the menus: the menu's title as it opens, then the item.
-    void watchMenu(QMenu* menu);
     void say(const std::string& text, Topic topic);
     // Lets the speech make the list's neighbouring entries ahead.
     void prefetchAround(int kind);
@@ -141,6 +143,7 @@ private:
     PrintArea* area_ = nullptr;
     std::unique_ptr<QtUi> ui_;
     std::unique_ptr<VoiceDispatcher> speech_;
+    SpeechControl* speechControl_ = nullptr;
     QLabel* status_ = nullptr;
     QScrollArea* scroll_ = nullptr;
     QWidget* focusRing_ = nullptr;
@@ -154,7 +157,6 @@ private:
     QPointer<QWidget> focusBeforeRace_;
     ScreenReaderSetting srSetting_ = ScreenReaderSetting::Auto;
     bool srRunning_ = false;
-    QString openedMenu_;  // a menu title still to be said with its first item
     std::array<SelectionList*, 6> lists_{};
     std::array<QPushButton*, 6> commands_{};
     std::array<QLabel*, 6> labels_{};
@@ -162,7 +164,7 @@ private:
     bool closePending_ = false;  // a close asked for during a race
     bool closing_ = false;       // the close request has been confirmed
     bool stopping_ = false;      // a signal asked the game to end
-    bool musicPlaying_ = false;  // the start music runs: Escape skips it
+    bool musicAhead_ = false;    // from F2 until the race is settled: Escape skips the start music
     std::unique_ptr<Buying> buying_;
     std::unique_ptr<RaceKeeper> keeper_;
 };

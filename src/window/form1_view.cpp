@@ -13,6 +13,7 @@
 #include "window/layout.h"
 #include "window/printarea.h"
 #include "window/selectionlist.h"
+#include "window/speechcontrol.h"
 
 namespace ozn {
 namespace {
@@ -96,7 +97,7 @@ void Form1::buildViewMenu(QMenu* other) {
     QAction* contrast = add("mnucontrast", QStringLiteral("白黒反転(&c)"), {}, [this](bool on) { setHighContrast(on); });
     contrast->setCheckable(true);
     contrast->setChecked(highContrast_);
-    watchMenu(view);
+    speechControl_->watchMenu(view);
 }
 
 void Form1::stepZoom(int direction) {

@@ -73,7 +73,7 @@ void QtUi::comeBack() {
 }
 
 void QtUi::announce(const std::string& text) {
-    if (speaker_) speaker_->reading(text, SpeakMode::Interrupt, Topic::Screen);
+    if (speaker_) speaker_->reading(text, SpeakMode::Interrupt, Topic::Dialog);
 }
 
 void QtUi::print(const std::string& text) { area_->print(q(text), false); }

@@ -1,0 +1,222 @@
+#include "window/speechcontrol.h"
+
+#include <QAbstractButton>
+#include <QAbstractSlider>
+#include <QApplication>
+#include <QCheckBox>
+#include <QKeyEvent>
+#include <QKeySequence>
+#include <QLineEdit>
+#include <QMenu>
+#include <QSettings>
+#include <QTimer>
+
+#include "sound/voice.h"
+#include "window/sounddialog.h"
+#include "window/textwindow.h"
+
+namespace ozn {
+namespace {
+
+QSettings userSettings() { return QSettings(QStringLiteral("ozn"), QStringLiteral("ozn")); }
+
+QStringList qLines(const std::vector<std::string>& lines) {
+    QStringList out;
+    for (const std::string& l : lines) out << QString::fromStdString(l);
+    return out;
+}
+
+// A caption without its access key: "発送(&h)" is 発送, "&OK" is OK.
+std::string plainCaption(const QString& text) { return menuItemSpeech(text.toStdString(), ""); }
+
+}  // namespace
+
+std::string keyName(int key, Qt::KeyboardModifiers mods) {
+    if (key == Qt::Key_Control) return "Ctrl";
+    mods &= Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier;
+    return QKeySequence(QKeyCombination(mods, Qt::Key(key))).toString(QKeySequence::PortableText).toStdString();
+}
+
+SpeechControl::SpeechControl(QWidget* window, VoiceDispatcher& speech, Hooks hooks)
+    : QObject(window), window_(window), speech_(speech), hooks_(std::move(hooks)) {
+    QSettings s = userSettings();
+    std::map<std::string, int> values;
+    for (const std::string& k : SoundSettings::keys()) {
+        bool ok = false;
+        int v = s.value(QString::fromStdString(k)).toInt(&ok);
+        if (ok) values[k] = v;
+    }
+    settings_ = SoundSettings::fromValues(values);
+    apply();
+    qApp->installEventFilter(this);
+}
+
+SpeechControl::~SpeechControl() { qApp->removeEventFilter(this); }
+
+void SpeechControl::apply() {
+    speech_.setParams(settings_.speech());
+    if (hooks_.applySound) hooks_.applySound(settings_);
+}
+
+void SpeechControl::setSettings(const SoundSettings& s) {
+    settings_ = s.clamped();
+    QSettings store = userSettings();
+    for (const auto& [k, v] : settings_.values()) store.setValue(QString::fromStdString(k), v);
+    apply();
+}
+
+void SpeechControl::setKeyHelp(bool on) {
+    keyHelp_ = on;
+    speech_.answer(on ? kKeyHelpOn : kKeyHelpOff);
+}
+
+void SpeechControl::say(const std::string& text, Topic topic) { speech_.reading(text, SpeakMode::Interrupt, topic); }
+
+bool SpeechControl::eventFilter(QObject* watched, QEvent* event) {
+    auto* w = qobject_cast<QWidget*>(watched);
+    if (!w) return false;
+    const QEvent::Type type = event->type();
+    if (type == QEvent::FocusIn) {
+        focusIn(w, static_cast<QFocusEvent*>(event));
+        return false;
+    }
+    if (type != QEvent::KeyPress && type != QEvent::KeyRelease && type != QEvent::ShortcutOverride) return false;
+    // A key travels from the focus up to the window: it is taken once, where it starts.
+    auto* k = static_cast<QKeyEvent*>(event);
+    const Seen seen{event, type, k->key(), k->timestamp()};
+    if (seen == seen_ && seenBy_ && w->isAncestorOf(seenBy_)) return false;
+    seen_ = seen;
+    seenBy_ = w;
+    if (type == QEvent::ShortcutOverride) {
+        // In key help no menu command runs: the key comes here instead.
+        if (keyHelp_ && k->key() != Qt::Key_F1) {
+            event->accept();
+            return true;
+        }
+        return false;
+    }
+    if (type == QEvent::KeyRelease) {
+        if (k->key() == Qt::Key_Control && !k->isAutoRepeat() && ctrlAlone_) {
+            ctrlAlone_ = false;
+            if (keyHelp_) speech_.answer(ozn::keyHelp("Ctrl", KeyPlace::Anywhere));
+            else speech_.stop();
+        }
+        return false;
+    }
+    return key(w, k);
+}
+
+bool SpeechControl::key(QWidget* receiver, QKeyEvent* event) {
+    const int k = event->key();
+    if (k == Qt::Key_Control) {
+        if (!event->isAutoRepeat()) ctrlAlone_ = (event->modifiers() & ~Qt::ControlModifier) == Qt::NoModifier;
+        return false;
+    }
+    ctrlAlone_ = false;
+    if (k == Qt::Key_Shift || k == Qt::Key_Alt || k == Qt::Key_Meta || k == Qt::Key_AltGr || k == 0) return false;
+    const std::string name = keyName(k, event->modifiers());
+    if (keyHelp_) {
+        if (name == "F1" || name == "Esc") {
+            setKeyHelp(false);
+            return true;
+        }
+        int kind = 0;
+        KeyPlace place = hooks_.placeOf ? hooks_.placeOf(receiver, &kind) : KeyPlace::Anywhere;
+        speech_.answer(ozn::keyHelp(name, place, kind));
+        return true;
+    }
+    const std::pair<const char*, std::function<void()>> own[] = {
+        {"F1", [this] { setKeyHelp(true); }},
+        {"F3", [this] { speech_.repeat(); }},
+        {"Shift+F3", [this] { speech_.older(); }},
+        {"Ctrl+F3", [this] { speech_.newer(); }},
+    };
+    for (const auto& [key, run] : own)
+        if (name == key) {
+            run();
+            return true;
+        }
+    if (name == "Ctrl+Up" || name == "Ctrl+Down" || name == "Ctrl+Right" || name == "Ctrl+Left") {
+        SoundSettings s = settings_;
+        const bool speed = name == "Ctrl+Up" || name == "Ctrl+Down";
+        const int direction = name == "Ctrl+Up" || name == "Ctrl+Right" ? 1 : -1;
+        const std::string said = speed ? stepSpeed(s, direction) : stepVolume(s, direction);
+        setSettings(s);
+        speech_.answer(said);  // at the new speed and volume
+        return true;
+    }
+    if (name == "Esc" && hooks_.escape && hooks_.escape()) return true;
+    // Self-voicing echoes what is typed into an input box, and what Backspace takes away.
+    if (auto* edit = qobject_cast<QLineEdit*>(receiver)) {
+        if (k == Qt::Key_Backspace && !edit->hasSelectedText() && edit->cursorPosition() > 0)
+            say(edit->text().mid(edit->cursorPosition() - 1, 1).toStdString(), Topic::Screen);
+        else if (!event->text().isEmpty() && event->text().at(0).isPrint())
+            say(event->text().toStdString(), Topic::Screen);
+    }
+    return false;
+}
+
+void SpeechControl::focusIn(QWidget* widget, QFocusEvent* event) {
+    // Only where the player moved within a window: a dialog's first button is
+    // in what the dialog says as it opens, and a dialog or menu that closes
+    // moves nobody.
+    QPointer<QWidget> before = lastFocus_;
+    lastFocus_ = widget;
+    const Qt::FocusReason r = event->reason();
+    if (r == Qt::ActiveWindowFocusReason || r == Qt::PopupFocusReason || r == Qt::MenuBarFocusReason) return;
+    if (!before || before->window() != widget->window() || before == widget) return;
+    if (auto* box = qobject_cast<QCheckBox*>(widget))
+        say(plainCaption(box->text()) + (box->isChecked() ? " オン" : " オフ"), Topic::Screen);
+    else if (auto* b = qobject_cast<QAbstractButton*>(widget))
+        say(plainCaption(b->text()), Topic::Screen);
+    else if (auto* s = qobject_cast<QAbstractSlider*>(widget))
+        say(s->accessibleName().toStdString() + " " + std::to_string(s->value()), Topic::Screen);
+}
+
+void SpeechControl::watchMenu(QMenu* menu) {
+    auto lastSaid = std::make_shared<QPointer<QAction>>();
+    connect(menu, &QMenu::aboutToShow, this, [this, menu, lastSaid] {
+        *lastSaid = nullptr;
+        openedMenu_ = menu->title();
+        // Opened by the mouse, no item is highlighted: say the title alone.
+        QTimer::singleShot(0, this, [this] {
+            if (openedMenu_.isEmpty()) return;
+            say(plainCaption(openedMenu_), Topic::Screen);
+            openedMenu_.clear();
+        });
+    });
+    connect(menu, &QMenu::hovered, this, [this, lastSaid](QAction* a) {
+        // Coming back from a submenu highlights its item again: said once is enough.
+        if (*lastSaid == a && openedMenu_.isEmpty()) return;
+        *lastSaid = a;
+        std::string item = menuItemSpeech(a->text().toStdString(),
+                                          a->shortcut().toString(QKeySequence::NativeText).toStdString());
+        if (a->isCheckable()) item += a->isChecked() ? " オン" : " オフ";
+        if (a->menu()) item += " サブメニュー";
+        if (!openedMenu_.isEmpty()) item = plainCaption(openedMenu_) + "\r\n" + item;
+        openedMenu_.clear();
+        say(item, Topic::Screen);
+    });
+}
+
+void SpeechControl::openSoundDialog() {
+    SoundSettings kept = SoundDialog::edit(window_, settings_, [this](const SoundSettings& s, const std::string& said) {
+        settings_ = s;
+        apply();
+        if (!said.empty()) speech_.answer(said);
+    });
+    setSettings(kept);
+}
+
+void SpeechControl::openHistoryWindow() {
+    if (history_) history_->close();
+    history_ = TextWindow::open(window_, QStringLiteral("speechHistory"), QStringLiteral("読み上げ履歴"),
+                                qLines(speech_.history().lines()), [this](const std::string& line) { say(line, Topic::Focus); });
+}
+
+void SpeechControl::openKeyList() {
+    TextWindow::open(window_, QStringLiteral("keyList"), QStringLiteral("キー一覧"), qLines(keyListLines()),
+                     [this](const std::string& line) { say(line, Topic::Entry); });
+}
+
+}  // namespace ozn
