@@ -22,6 +22,12 @@
 #include "window/form1.h"
 #include "window/printarea.h"
 #include "window/selectionlist.h"
+#include "window/speechcontrol.h"
+#include "sound/keytable.h"
+#include "sound/soundsettings.h"
+#include <QLineEdit>
+#include <QSlider>
+#include <QMenu>
 
 using namespace ozn;
 using namespace ozn::test;
@@ -447,6 +453,93 @@ private slots:
         QTRY_VERIFY(!g.w->findChild<QDialog*>(QStringLiteral("results")));
         QVERIFY(g.w->exportCsv(g.dir.file("seiseki.csv")));
         QVERIFY(g.dir.read("seiseki.csv").rfind("\xEF\xBB\xBF日時,開催,レース", 0) == 0);
+    }
+
+    // Ctrl alone silences, Ctrl+arrows change speed and volume (kept for the
+    // next start), key help names keys and runs none, the sound dialog is
+    // heard as it moves and Cancel restores; menus say states and submenus.
+    void speechKeysKeyHelpAndSoundSettings() {
+        {
+            Game g;
+            DialogBot bot;
+            SelectionList* l3 = g.w->list(3);
+            focusOn(l3);
+            l3->setCurrentRow(5);
+            QVERIFY(g.voice.speaking());
+            QTest::keyClick(l3, Qt::Key_Control);
+            QVERIFY(!g.voice.speaking());  // the queue is empty
+            QTest::keyClick(l3, Qt::Key_Up, Qt::ControlModifier);
+            QCOMPARE(g.said.back(), std::string("速さ 110%"));
+            QTest::keyClick(l3, Qt::Key_Left, Qt::ControlModifier);
+            QCOMPARE(g.said.back(), std::string("音量 90%"));
+            QCOMPARE(g.voice.params.back(), (SpeechParams{110, 0, 90}));
+            QCOMPARE(l3->currentRow(), 5);  // the list did not move
+
+            key(g, Qt::Key_F1);
+            QCOMPARE(g.said.back(), std::string("キーの説明です。もう一度F1で終わります"));
+            key(g, Qt::Key_F2);
+            QCOMPARE(g.said.back(), std::string("F2、発送。レースを始めます"));
+            QTest::keyClick(l3, Qt::Key_0);
+            QCOMPARE(g.said.back(), std::string("0、番号を打って買います"));
+            QTest::keyClick(l3, Qt::Key_Left);
+            QCOMPARE(g.said.back(), std::string("このキーは使いません"));
+            key(g, Qt::Key_Escape);
+            QCOMPARE(g.said.back(), std::string("キーの説明を終わります"));
+            QVERIFY(g.mp3.played.empty() && bot.seen.empty() && g.w->record().raceno == 1);  // nothing ran
+
+            // Typed digits are echoed, and what Backspace takes away.
+            g.said.clear();
+            bot.steps.push_back([](QWidget* w) {
+                auto* edit = w->findChild<QLineEdit*>();
+                QTest::keyClicks(edit, "07");
+                QTest::keyClick(edit, Qt::Key_Backspace);
+                static_cast<QDialog*>(w)->reject();
+            });
+            QTest::keyClick(l3, Qt::Key_0);
+            QTRY_COMPARE(bot.seen.size(), std::size_t(1));
+            QTRY_VERIFY(!QApplication::activeModalWidget());
+            QCOMPARE(std::vector<std::string>(g.said.begin() + 1, g.said.end()), (std::vector<std::string>{"0", "7", "7"}));
+
+            // The sound dialog: each move heard at once; Cancel, then OK.
+            for (const char* button : {"キャンセル", "OK"})
+                bot.steps.push_back([button, &g](QWidget* w) {
+                    auto sliders = w->findChildren<QSlider*>();
+                    QCOMPARE(sliders.size(), 5);
+                    QCOMPARE(sliders[0]->accessibleName(), QStringLiteral("読み上げの速さ"));
+                    sliders[0]->setValue(150);
+                    QCOMPARE(g.said.back(), std::string("速さ 150%"));
+                    QCOMPARE(g.voice.params.back().speed, 150);
+                    sliders[3]->setValue(40);
+                    QCOMPARE(g.said.back(), std::string("音楽 40%"));
+                    clickIn(w, QString::fromUtf8(button));
+                });
+            g.w->findChild<QAction*>(QStringLiteral("mnusound"))->trigger();
+            QCOMPARE(g.w->speechControl()->settings(), (SoundSettings{110, 0, 90, 100, 100, true}));
+            QCOMPARE(g.voice.params.back().speed, 110);
+            g.w->findChild<QAction*>(QStringLiteral("mnusound"))->trigger();
+            QCOMPARE(g.w->speechControl()->settings(), (SoundSettings{150, 0, 90, 40, 100, true}));
+
+            // Menus: a checkable item says its state, a submenu says so, once.
+            auto* other = g.w->findChild<QMenu*>(QStringLiteral("mnuother"));
+            auto* view = g.w->findChild<QMenu*>(QStringLiteral("mnuview"));
+            g.said.clear();
+            emit other->hovered(view->menuAction());
+            emit view->hovered(g.w->findChild<QAction*>(QStringLiteral("mnuwide")));
+            emit view->hovered(g.w->findChild<QAction*>(QStringLiteral("mnuwide")));
+            QCOMPARE(g.said, (std::vector<std::string>{"表示 サブメニュー", "リストを広げる オフ"}));
+
+            g.w->findChild<QAction*>(QStringLiteral("mnukeys"))->trigger();
+            auto* keys = g.w->findChild<QDialog*>(QStringLiteral("keyList"));
+            QVERIFY(keys);
+            QCOMPARE(keys->findChild<QPlainTextEdit*>()->toPlainText().split('\n').size(), int(keyListLines().size()));
+            keys->close();
+            g.w->findChild<QAction*>(QStringLiteral("mnuspeechlog"))->trigger();
+            auto* log = g.w->findChild<QDialog*>(QStringLiteral("speechHistory"));
+            QVERIFY(log && log->findChild<QPlainTextEdit*>()->toPlainText().split(QLatin1Char(10)).first().endsWith(QString::fromStdString(keyListLines().front())));
+        }
+        Game again(true);  // kept for the next start
+        QCOMPARE(again.w->speechControl()->settings(), (SoundSettings{150, 0, 90, 40, 100, true}));
+        QCOMPARE(again.voice.params.back(), (SpeechParams{150, 0, 90}));
     }
 
     void closeDeclinedThenAskedOnlyAfterARace() {

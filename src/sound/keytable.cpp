@@ -46,7 +46,7 @@ const std::vector<KeyRow>& keyTable() {
         {{"Ctrl+PgUp"}, "Ctrl+PageUp", "1000項目上へ移ります", P::List, 6, 6},
         {{"Return", "Enter"}, "Enter", "選んでいる項目の馬券を買います", P::List},
         {{"0"}, "0", "番号を打って買います", P::List},
-        {{"Return", "Enter", "Space"}, "Enter", "このボタンの馬券を買います", P::Button},
+        {{"Return", "Enter", "Space"}, "Enter / Space", "このボタンの馬券を買います", P::Button},
         {{"Up", "Down", "PgUp", "PgDown", "Home", "End"}, "上 下", "1行ずつ読みます（読み上げの窓）", P::Text},
     };
     return rows;
@@ -65,8 +65,16 @@ std::string keyHelp(const std::string& key, KeyPlace place, int kind) {
 std::vector<std::string> keyListLines() {
     std::vector<std::string> out;
     for (const KeyRow& r : keyTable()) {
-        static const char* const kWhere[] = {"", "リストで ", "ボタンで ", ""};
-        out.push_back(r.shown + "  " + kWhere[static_cast<int>(r.place)] + r.action);
+        static const char* const kWhere[] = {"", "リスト", "ボタンで ", ""};
+        static const char* const kKinds[] = {"単勝", "副賞", "馬連", "ワイド", "３連複", "３連単"};
+        std::string where = kWhere[static_cast<int>(r.place)];
+        if (r.place == KeyPlace::List) {
+            std::string kinds;
+            for (int k = r.fromKind; k <= r.toKind && (r.fromKind > 1 || r.toKind < 6); ++k)
+                kinds += (kinds.empty() ? "" : "・") + std::string(kKinds[k - 1]);
+            where += kinds.empty() ? "で " : "（" + kinds + "）で ";
+        }
+        out.push_back(r.shown + "  " + where + r.action);
     }
     return out;
 }

@@ -77,7 +77,7 @@ void SoundDialog::changed(int index, int value) {
     apply_(settings_, spec.said(value));
 }
 
-SoundSettings SoundDialog::edit(QWidget* parent, const SoundSettings& current, Apply apply) {
+SoundSettings SoundDialog::edit(QWidget* parent, SoundSettings current, Apply apply) {
     SoundDialog dialog(parent, current, apply);
     if (dialog.exec() == QDialog::Accepted) return dialog.settings_;
     apply(current, "");

@@ -20,7 +20,7 @@ public:
     using Apply = std::function<void(const SoundSettings&, const std::string& said)>;
     SoundDialog(QWidget* parent, const SoundSettings& current, Apply apply);
     // Runs the dialog; the settings in force afterwards.
-    static SoundSettings edit(QWidget* parent, const SoundSettings& current, Apply apply);
+    static SoundSettings edit(QWidget* parent, SoundSettings current, Apply apply);
     QSlider* slider(int index) const { return sliders_[index]; }
 
 private:

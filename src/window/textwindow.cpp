@@ -1,6 +1,7 @@
 #include "window/textwindow.h"
 
 #include <QPlainTextEdit>
+#include <QSignalBlocker>
 #include <QTextBlock>
 #include <QVBoxLayout>
 
@@ -35,6 +36,7 @@ TextWindow* TextWindow::open(QWidget* parent, const QString& objectName, const Q
 
 void TextWindow::setLines(const QStringList& lines) {
     const int line = text_->textCursor().blockNumber();
+    QSignalBlocker quiet(text_);  // nobody moved: nothing to read
     text_->setPlainText(lines.join(QLatin1Char('\n')));
     QTextCursor c(text_->document()->findBlockByNumber(std::min(line, text_->document()->blockCount() - 1)));
     text_->setTextCursor(c);
