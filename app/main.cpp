@@ -83,6 +83,12 @@ int main(int argc, char** argv) {
     services.exitNow = [](int status) { std::_Exit(status); };
 
     ozn::Form1 window(services);
+    // At the end the speech worker stops before the window and the engines
+    // go: nothing it still makes ahead may call an engine that is gone.
+    struct JoinSpeechFirst {
+        ozn::SpeechChannel& channel;
+        ~JoinSpeechFirst() { channel.shutdown(); }
+    } joinSpeechFirst{channel};
     window.watchStopSignals();
     ozn::StartupEnv env;
     env.exeDir = QCoreApplication::applicationDirPath().toStdString();

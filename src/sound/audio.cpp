@@ -317,15 +317,19 @@ SpeechChannel::SpeechChannel() : shared_(std::make_shared<Shared>()) {
     });
 }
 
-SpeechChannel::~SpeechChannel() {
+void SpeechChannel::shutdown() {
     {
         std::lock_guard lock(shared_->m);
         shared_->quit = true;
-        ++shared_->generation;
+        shared_->cut();
+        shared_->ahead.clear();
     }
     shared_->cv.notify_all();
-    worker_.join();
-    if (AudioDevice::instance().isOpen()) Mix_HaltChannel(kSpeechChannel);
+    if (worker_.joinable()) worker_.join();
+}
+
+SpeechChannel::~SpeechChannel() {
+    shutdown();
     for (auto& [voice, cache] : shared_->caches)
         for (auto& e : cache) Mix_FreeChunk(e.chunk);
 }
@@ -336,6 +340,7 @@ bool SpeechChannel::say(const std::string& text, const std::string& voice, const
     if (!audible()) return false;
     std::vector<std::string> parts = phrases(text);
     std::unique_lock lock(shared_->m);
+    if (shared_->quit) return false;
     shared_->retired.erase(voice);
     const bool queued = mode == SpeakMode::Queue || mode == SpeakMode::Commentary || shared_->commentaryOn();
     if (!queued) shared_->cut();
@@ -365,6 +370,7 @@ void SpeechChannel::prefetch(const std::vector<std::string>& texts, const std::s
     std::vector<std::vector<std::string>> parts;
     for (const std::string& t : texts) parts.push_back(phrases(t));
     std::lock_guard lock(shared_->m);
+    if (shared_->quit) return;
     shared_->retired.erase(voice);
     // Only the latest wishes count: the player has moved on from the others.
     shared_->ahead.clear();

@@ -56,6 +56,10 @@ public:
     // voice and phrase.
     bool say(const std::string& text, const std::string& voice, const Synth& synth, SpeakMode mode);
     void stop();
+    // Ends the worker: no engine is asked for anything afterwards. Called
+    // before the engines go, so that nothing made ahead can reach one that
+    // is gone; speech is silent from then on.
+    void shutdown();
     bool speaking() const;
     // The SDL volume of the channel, 0..128.
     void setVolume(int volume);

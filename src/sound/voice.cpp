@@ -1,5 +1,8 @@
 #include "sound/voice.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdlib>
 
@@ -10,7 +13,12 @@ namespace ozn {
 std::unique_ptr<SpeechLog> SpeechLog::fromEnvironment() {
     const char* path = std::getenv("OZN_SPEECH_LOG");
     if (!path || !*path) return nullptr;
-    std::FILE* f = std::fopen(path, "a");
+    // Never waits: a pipe that nobody reads yet is no transcript, and a
+    // reader that falls behind loses lines rather than holding up the game.
+    int fd = ::open(path, O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0644);
+    if (fd < 0) return nullptr;
+    std::FILE* f = ::fdopen(fd, "a");
+    if (!f) ::close(fd);
     return f ? std::make_unique<SpeechLog>(f) : nullptr;
 }
 
