@@ -401,8 +401,10 @@ private slots:
         g.mp3.musicEvents = 1000000;  // music that only Escape ends
         rec.voicemode = 1;
         const Money money = rec.mochikin;
-        QTimer::singleShot(300, g.w.get(), [&] {
-            QCOMPARE(g.w->raceStatus()->text(), QStringLiteral("レース中"));
+        QTimer underway;  // acts once the start music plays
+        QObject::connect(&underway, &QTimer::timeout, g.w.get(), [&] {
+            if (g.w->raceStatus()->text() != QStringLiteral("レース中")) return;
+            underway.stop();
             for (Qt::Key k : {Qt::Key_F2, Qt::Key_F4, Qt::Key_F5, Qt::Key_F6, Qt::Key_F7, Qt::Key_F8, Qt::Key_F9})
                 QTest::keyClick(g.w->raceStatus(), k);
             for (const char* item : {"mnuhasso", "mnubaken", "mnuracename", "mnumochikin", "mnutanfuku", "mnulook"})
@@ -414,6 +416,7 @@ private slots:
             rec.voicemode = 1;  // back to the engine the test listens to
             QTest::keyClick(g.w->raceStatus(), Qt::Key_Escape);
         });
+        underway.start(10);
         bool checked = false;
         bot.steps.push_back([&](QWidget* box) {
             QCOMPARE(g.w->focusWidget(), static_cast<QWidget*>(g.w->raceStatus()));
@@ -447,6 +450,17 @@ private slots:
         QStringList lines = text->toPlainText().split('\n');
         QCOMPARE(lines[0], QStringLiteral("今開催の成績（第1開催）"));
         QCOMPARE(g.said.back(), lines[0].toStdString());
+        // The same first three as the result box.
+        QStringList box = bot.seen[0].text.split(QStringLiteral("\r\n"));
+        QString top;
+        for (int p = 1; p <= 3; ++p) top += (p > 1 ? " " : "  ") + box[p].replace(QStringLiteral("着  "), QStringLiteral("着 "));
+        QCOMPARE(lines[2], top);
+        // A second F12 brings the same window back; F2 waits until it is closed.
+        key(g, Qt::Key_F12);
+        key(g, Qt::Key_F2);
+        QCOMPARE(g.w->findChildren<QDialog*>(QStringLiteral("results")), QList<QDialog*>{results});
+        QCOMPARE(int(rec.raceno), 2);
+        text->setFocus();
         QTest::keyClick(text, Qt::Key_Down);
         QCOMPARE(g.said.back(), lines[1].toStdString());  // each line as the cursor reaches it
         QTest::keyClick(text, Qt::Key_Escape);
@@ -586,11 +600,15 @@ private slots:
             for (int k = 1; k <= 6; ++k) controls << g.w->list(k) << g.w->command(k) << g.w->label(k);
             for (QWidget* c : controls) at100 << c->geometry();
             const int buttonFont = g.w->command(1)->font().pixelSize();
+            auto px = [](QWidget* w) { return QFontInfo(w->font()).pixelSize(); };
+            const int text100 = px(g.w->printArea());
             key(g, Qt::Key_Equal, Qt::ControlModifier);
             QCOMPARE(g.w->zoom(), 125);
             QCOMPARE(g.said.back(), std::string("125%"));
             key(g, Qt::Key_0, Qt::ControlModifier);
             QCOMPARE(g.w->zoom(), 100);
+            key(g, Qt::Key_Minus, Qt::ControlModifier);
+            QCOMPARE(g.said.back(), std::string("これ以上小さくできません"));
             for (int i = 0; i < controls.size(); ++i) QCOMPARE(controls[i]->geometry(), at100[i]);  // exactly the designed layout
             g.w->setZoom(200);
             for (int i = 0; i < controls.size(); ++i)
@@ -625,11 +643,37 @@ private slots:
             QVERIFY(g.w->list(3)->x() > g.w->list(1)->geometry().right());
             QVERIFY(g.w->list(5)->x() > g.w->list(3)->geometry().right());
             for (QWidget* c : controls) QVERIFY(g.w->printArea()->textLeft() > c->geometry().right());  // no line beneath one
+
+            // At 300 %: every window, menu and dialog as large as the form's
+            // text, and every printed line within reach of the scroll bars.
+            g.w->setZoom(300);
+            key(g, Qt::Key_Plus, Qt::ControlModifier);
+            QCOMPARE(g.said.back(), std::string("これ以上大きくできません"));
+            const int big = px(g.w->printArea());
+            QVERIFY(std::abs(big - 3 * text100) <= 1);
+            QTRY_COMPARE(px(g.w->findChild<QMenu*>(QStringLiteral("mnufile"))), big);
+            DialogBot bot;
+            int stakeBox = 0;
+            bot.steps.push_back([&](QWidget* box) { stakeBox = px(box), clickIn(box, "キャンセル"); });
+            g.w->list(1)->setCurrentRow(0);
+            QTest::keyClick(g.w->list(1), Qt::Key_Return);
+            QTRY_COMPARE(stakeBox, big);
+            QCOMPARE(bot.seen.at(0).text, QStringLiteral("金額を入力して下さい。持ち金は 15000円です"));  // the stake box
+            key(g, Qt::Key_F12);
+            QTRY_VERIFY(g.w->findChild<QDialog*>(QStringLiteral("results")));
+            QCOMPARE(px(g.w->findChild<QDialog*>(QStringLiteral("results"))), big);
+            g.desktop = false;
+            g.w->mnuman();
+            QCOMPARE(px(g.w->findChildren<QPlainTextEdit*>().back()), big);
+            const QString wide(200, QChar(0x99AC));  // 馬
+            g.w->printArea()->print(wide, true);
+            QVERIFY(g.w->printArea()->width() >=
+                    g.w->printArea()->textLeft() + QFontMetrics(g.w->printArea()->font()).horizontalAdvance(wide));
             g.w->setHighContrast(true);
         }
         // All three are kept for the next start.
         Game again(true);
-        QCOMPARE(again.w->zoom(), 200);
+        QCOMPARE(again.w->zoom(), 300);
         QVERIFY(again.w->wideLists() && again.w->highContrast());
         const QPalette p = QApplication::palette();
         for (auto role : {QPalette::Window, QPalette::Base}) QCOMPARE(p.color(role), QColor(Qt::black));

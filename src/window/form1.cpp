@@ -104,6 +104,7 @@ Form1::Form1(WindowServices services, QWidget* parent)
 Form1::~Form1() {
     // Closing the window moves the focus; nothing of this window may answer then.
     disconnect(focusWatch_);
+    QApplication::setFont(baseFont_);  // the zoom was this window's
 }
 
 Ports Form1::ports() { return Ports{*ui_, *services_.rng, *services_.clock, *speech_, *services_.mp3}; }
@@ -337,7 +338,8 @@ void Form1::controlon() {
 }
 
 void Form1::mnuhasso() {
-    if (busy_) return;
+    // Not behind the results window's back: it would show a stale meeting.
+    if (busy_ || (results_ && results_->isVisible())) return;
     HassoResult result;
     {
         BusyScope busy(busy_);
@@ -465,12 +467,19 @@ void Form1::recordRace(const RaceOutcome& out, const Settlement& s) {
 
 void Form1::mnuseiseki() {
     if (busy_) return;
+    // One results window: a second F12 brings it back to the front.
+    if (results_ && results_->isVisible()) {
+        results_->raise();
+        results_->activateWindow();
+        results_->text()->setFocus();
+        return;
+    }
     std::vector<std::string> lines =
         history() ? reportLines(*history(), meeting()) : std::vector<std::string>{"成績は記録されていません"};
     QStringList all;
     for (const std::string& l : lines) all << q(l);
-    TextWindow::open(this, QStringLiteral("results"), QStringLiteral("成績"), all,
-                     [this](const std::string& line) { say(line, Topic::Entry); });
+    results_ = TextWindow::open(this, QStringLiteral("results"), QStringLiteral("成績"), all,
+                                [this](const std::string& line) { say(line, Topic::Entry); });
 }
 
 bool Form1::exportCsv(const std::string& path) { return history() && writeCsv(*history(), path); }

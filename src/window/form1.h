@@ -22,6 +22,7 @@ class History;
 class PrintArea;
 class RaceKeeper;
 class QtUi;
+class TextWindow;
 class SelectionList;
 class SpeechControl;
 class VoiceDispatcher;
@@ -167,6 +168,7 @@ private:
     bool musicAhead_ = false;    // from F2 until the race is settled: Escape skips the start music
     std::unique_ptr<Buying> buying_;
     std::unique_ptr<RaceKeeper> keeper_;
+    QPointer<TextWindow> results_;  // while the results window is open
 };
 
 }  // namespace ozn

@@ -62,7 +62,7 @@ QPalette highContrastPalette() {
 }  // namespace
 
 void Form1::buildView() {
-    baseFont_ = font();
+    baseFont_ = QApplication::font();
     normalPalette_ = QApplication::palette();
     focusRing_ = new FocusRing(area_);
     QSettings s = userSettings();
@@ -103,7 +103,10 @@ void Form1::buildViewMenu(QMenu* other) {
 void Form1::stepZoom(int direction) {
     const int* at = std::find(std::begin(kZoomSteps), std::end(kZoomSteps), zoom_);
     int i = static_cast<int>(at - std::begin(kZoomSteps)) + direction;
-    if (i < 0 || i >= static_cast<int>(std::size(kZoomSteps))) return;  // already at the end
+    if (i < 0 || i >= static_cast<int>(std::size(kZoomSteps))) {
+        say(direction > 0 ? "これ以上大きくできません" : "これ以上小さくできません", Topic::Screen);
+        return;
+    }
     setZoom(kZoomSteps[i]);
 }
 
@@ -143,8 +146,9 @@ void Form1::layoutControls() {
     else big.setPointSizeF(baseFont_.pointSizeF() * z);
     // The buttons and labels are only 180 twips high: a font that fits them.
     small.setPixelSize(std::max(8, qRound(qRound(180 * unit) * z) - 2));
+    // Every window, menu and dialog that sets no font of its own follows.
+    QApplication::setFont(big);
     area_->setFont(big);
-    menuBar()->setFont(big);
     for (int k = 0; k < 6; ++k) {
         lists_[k]->setFont(big);
         commands_[k]->setFont(small);
@@ -188,7 +192,7 @@ void Form1::layoutControls() {
     textLeftBesideControls_ = wideLists_ ? right + 1 + gap : 0;
     area_->setTextLeft(lists_[0]->isVisibleTo(area_) ? textLeftBesideControls_ : 0);
     const QRect design = rectOf(Place{0, 0, 6885, 6390});
-    area_->setMinimumSize(std::max(design.width(), right + gap), design.height());
+    area_->setControlsExtent(QSize(std::max(design.width(), right + gap), design.height()));
     followFocus(QApplication::focusWidget());
 }
 

@@ -22,7 +22,27 @@ void PrintArea::print(const QString& text, bool newline) {
 void PrintArea::setTextLeft(int x) {
     if (x == textLeft_) return;
     textLeft_ = x;
+    fitText();
     update();
+}
+
+void PrintArea::setControlsExtent(QSize size) {
+    controls_ = size;
+    fitText();
+}
+
+void PrintArea::fitText() {
+    const QFontMetrics fm(font());
+    int widest = 0;
+    for (const QString& line : lines_) widest = std::max(widest, fm.horizontalAdvance(line));
+    const int high = static_cast<int>(lines_.size()) * fm.lineSpacing() + fm.descent();
+    setMinimumSize(std::max(controls_.width(), textLeft_ + widest + fm.averageCharWidth()),
+                   std::max(controls_.height(), high));
+}
+
+void PrintArea::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::FontChange) fitText();
+    QWidget::changeEvent(event);
 }
 
 void PrintArea::clear() {
@@ -42,6 +62,7 @@ void PrintArea::notifyInserted(int position, const QString& text) {
 }
 
 void PrintArea::changed() {
+    fitText();
     // Drawn at once: the race may go on to speak for a while before the
     // window gets back to its event loop, and the result must show meanwhile.
     if (isVisible()) repaint();

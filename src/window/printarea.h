@@ -13,6 +13,9 @@ public:
     void print(const QString& text, bool newline);
     // Where lines start, so that none needs to hide under a control.
     void setTextLeft(int x);
+    // The room the controls take: the area is at least this large, and
+    // larger where printed lines need it, so that a scroll reaches each one.
+    void setControlsExtent(QSize size);
     int textLeft() const { return textLeft_; }
     void clear();
     // Everything printed since the last clear, one entry per line.
@@ -22,13 +25,16 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void changed();
+    void fitText();
     // Tells assistive technology what was added or taken away.
     void notifyInserted(int position, const QString& text);
     QStringList lines_{QString()};
     int textLeft_ = 0;
+    QSize controls_;
 };
 
 }  // namespace ozn
