@@ -28,13 +28,6 @@ std::string joinedArguments(int argc, char** argv) {
     return s;
 }
 
-std::string dataHome() {
-    const char* xdg = std::getenv("XDG_DATA_HOME");
-    if (xdg && *xdg) return std::string(xdg) + "/ozn";
-    const char* home = std::getenv("HOME");
-    return std::string(home && *home ? home : ".") + "/.local/share/ozn";
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -95,7 +88,7 @@ int main(int argc, char** argv) {
     env.commandLine = commandLine;
     const char* temp = std::getenv("TEMP");
     env.temp = temp ? temp : "";
-    env.dataHome = dataHome();
+    env.dataHome = ozn::dataHomeFrom(std::getenv("XDG_DATA_HOME"), std::getenv("HOME"));
     // Installed from the package, the program's folder belongs to the system.
     env.installed = QFileInfo::exists(QCoreApplication::applicationDirPath() + QStringLiteral("/INSTALLED"));
     ozn::ScreenReaderWatch screenReader;

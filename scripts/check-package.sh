@@ -20,7 +20,7 @@ diff -u "$src/packaging/files.txt" "$work/files"
 root=$work/root
 dpkg-deb -x "$deb" "$root"
 desktop-file-validate "$root/usr/share/applications/ozn.desktop"
-appstreamcli validate --no-net "$root"/usr/share/metainfo/*.metainfo.xml
+appstreamcli validate --pedantic --no-net "$root"/usr/share/metainfo/*.metainfo.xml
 lintian --allow-root --fail-on error "$deb"
 
 # The program, started through the launcher link, offscreen.

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the tests with AddressSanitizer and UndefinedBehaviorSanitizer in
-# build-asan/ and runs them, the long comparison included. Any report fails.
+# build-asan/ and runs them, all but the long comparison (`-L full`), which
+# .ci/run runs in the plain build. Any report fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DOZN_BENCH=OFF \

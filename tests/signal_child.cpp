@@ -1,10 +1,13 @@
 // The game as a child process for the signal tests: the real window, music
 // player and signal handling over the program folder argv[1]. With "race"
-// it buys a win ticket and starts the race at once. It writes the file
-// "ready" there when the signal may come, and "ended" with the race number
-// and money when it ends.
+// it buys a win ticket and starts the race at once; with "startup" it sends
+// itself SIGTERM while the first card is drawn. It writes the file "ready"
+// there when the signal may come, and "ended" with the race number and money
+// when it ends.
 #include <QApplication>
 #include <QTimer>
+#include <signal.h>
+#include <unistd.h>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -37,6 +40,8 @@ int main(int argc, char** argv) {
     Form1 w(s);
     window = &w;
     w.watchStopSignals();
+    // Runs at the first processing of events, which is inside the first card.
+    if (std::strcmp(argv[2], "startup") == 0) QTimer::singleShot(0, [] { ::kill(::getpid(), SIGTERM); });
     if (!w.startUp({folder, "", "", folder + "/home"})) return 1;
     w.show();
     QObject::connect(&app, &QCoreApplication::aboutToQuit, report);
@@ -48,7 +53,7 @@ int main(int argc, char** argv) {
             rec.mochikin -= 1000;
         }
         std::ofstream(folder + "/ready") << "ready\n";
-        if (race) w.mnuhasso();
+        if (race) w.mnuhasso();  // the signal comes while it runs
     });
     return app.exec();
 }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <deque>
 #include <filesystem>
 #include <limits>
 #include <fstream>
@@ -28,7 +29,7 @@ struct Started { bool ok; GameRecord rec; FakeUi ui; int cards = 0; };
 
 std::unique_ptr<Started> start(const TempDir& d, const std::string& cmd = "") {
     auto s = std::make_unique<Started>();
-    s->ok = startUp(s->rec, s->ui, {d.path(), cmd, "", ""}, {[&] { ++s->cards; }, nullptr});
+    s->ok = startUp(s->rec, s->ui, {d.path(), cmd, "", d.file("home")}, {[&] { ++s->cards; }, nullptr});
     return s;
 }
 
@@ -163,7 +164,8 @@ TEST(Startup, SaveAndSettingsLeaveAClosedOrInstalledProgramFolder) {
         const std::string folder[] = {d.path(), temp.path(), home.file("ozn")};
         std::filesystem::create_directories(folder[c.where]);
         std::ofstream(folder[c.where] + "/baken.txt") << " 4200 \r\n";
-        std::ofstream(folder[c.where] + "/baken.txt.tmp") << " 99";  // a save killed half-way
+        std::ofstream(folder[c.where] + "/baken.txt.tmp") << " 99";  // saves killed half-way
+        std::ofstream(folder[c.where] + "/baken.txt.tmp-Ab12Cd") << " 98";
         GameRecord rec;
         FakeUi ui;
         StartupEnv env{d.path(), "", c.withTemp ? temp.path() : "", home.file("ozn"), c.installed};
@@ -172,6 +174,7 @@ TEST(Startup, SaveAndSettingsLeaveAClosedOrInstalledProgramFolder) {
         EXPECT_EQ(settingsPath(rec), folder[c.where] + "/ozn.cfg");
         EXPECT_EQ(rec.mochikin, 4200);
         EXPECT_FALSE(std::filesystem::exists(folder[c.where] + "/baken.txt.tmp"));  // removed at start
+        EXPECT_FALSE(std::filesystem::exists(folder[c.where] + "/baken.txt.tmp-Ab12Cd"));
         EXPECT_EQ(c.readOnly ? "" : d.read("test.txt"), c.installed ? "not a probe" : "");  // no probe left
     }
 }
@@ -197,17 +200,20 @@ TEST(SavedFiles, SettingsAndMoneyReadAndWritten) {
 }
 
 TEST(Shutdown, CloseRequestAndEndProcedure) {
+    enum Block { None, TempIsAFolder, SaveIsAFolder };
     struct Case {
-        Money money; std::string cmd; Answer answer; CloseResult result;
-        const char* save;      // expected content, nullptr: no file
-        bool blocked = false;  // the new save cannot be made
+        Money money; std::string cmd; std::deque<Answer> answers; CloseResult result;
+        const char* save;  // expected content, nullptr: no file
+        Block block = None;
     } cases[] = {
-        {15000, "", Answer::Yes, CloseResult::Close, " 15000 \r\n"},
-        {15000, "", Answer::No, CloseResult::Stay, " 999 \r\n"},  // declined: old save kept
-        {80, "", Answer::Yes, CloseResult::GameOver, nullptr},     // below 100: deleted
-        {100, "", Answer::Yes, CloseResult::Close, " 100 \r\n"},
-        {5000, "1000", Answer::Yes, CloseResult::Close, " 999 \r\n"},  // command-line money: no save
-        {20000, "", Answer::Yes, CloseResult::WriteFailed, " 999 \r\n", true},  // the old save is kept
+        {15000, "", {Answer::Yes}, CloseResult::Close, " 15000 \r\n"},
+        {15000, "", {Answer::No}, CloseResult::Stay, " 999 \r\n"},  // declined: old save kept
+        {80, "", {Answer::Yes}, CloseResult::GameOver, nullptr},     // below 100: deleted
+        {100, "", {Answer::Yes}, CloseResult::Close, " 100 \r\n"},
+        {5000, "1000", {Answer::Yes}, CloseResult::Close, " 999 \r\n"},  // command-line money: no save
+        {20000, "", {Answer::Yes}, CloseResult::Close, " 20000 \r\n", TempIsAFolder},  // does not block the save
+        // 再試行 tries again; given up, the money goes to the data folder and the player is told where.
+        {20000, "", {Answer::Yes, Answer::Retry, Answer::Other}, CloseResult::Close, nullptr, SaveIsAFolder},
     };
     for (const auto& c : cases) {
         TempDir d;
@@ -215,20 +221,30 @@ TEST(Shutdown, CloseRequestAndEndProcedure) {
         d.write("baken.txt", " 999 \r\n");
         auto s = start(d, c.cmd);
         ASSERT_TRUE(s->ok);
-        if (c.blocked) std::filesystem::create_directory(d.file("baken.txt.tmp"));
+        if (c.block == TempIsAFolder) std::filesystem::create_directory(d.file("baken.txt.tmp"));
+        if (c.block == SaveIsAFolder) std::filesystem::remove(d.file("baken.txt")), std::filesystem::create_directory(d.file("baken.txt"));
         s->rec.mochikin = c.money;
         s->rec.voicemode = 3;
-        s->ui.answers = {c.answer};
+        s->ui.answers = c.answers;
         FakeMp3 mp3;
         EXPECT_EQ(closeRequest(s->rec, s->ui, mp3), c.result) << c.money;
         EXPECT_EQ(d.read("ozn.cfg"), "3\r\n");  // written whatever the answer
         std::vector<Box> boxes{{"終了しますか?", "", kStyleYesNoQuestion}};
-        if (c.blocked) boxes.push_back({"ファイル書きこみエラーです", "エラー", kStyleNotice});
+        if (c.block == SaveIsAFolder)
+            boxes.insert(boxes.end(), {{"ファイル書きこみエラーです", "エラー", kStyleNotice}, {"ファイル書きこみエラーです", "エラー", kStyleNotice},
+                                       {"持ち金を " + d.file("home/baken.txt") + " に保存しました", "", kStyleOk}});
         EXPECT_EQ(s->ui.boxes, boxes);
-        EXPECT_EQ(mp3.frees, c.answer == Answer::Yes ? 1 : 0);
-        EXPECT_EQ(d.exists("baken.txt") ? d.read("baken.txt") : "no file", c.save ? c.save : "no file");
-        EXPECT_EQ(d.exists("baken.txt.tmp"), c.blocked);
+        EXPECT_EQ(mp3.frees, c.answers[0] == Answer::Yes ? 1 : 0);
+        if (c.block != SaveIsAFolder) EXPECT_EQ(d.exists("baken.txt") ? d.read("baken.txt") : "no file", c.save ? c.save : "no file");
+        else EXPECT_EQ(d.read("home/baken.txt"), " 20000 \r\n");
+        std::vector<std::string> left;
+        for (const auto& e : std::filesystem::directory_iterator(d.path())) left.push_back(e.path().filename());
+        EXPECT_EQ(std::count_if(left.begin(), left.end(), [](const std::string& f) { return f.rfind("baken.txt.tmp-", 0) == 0; }), 0);
     }
+    // The data folder by the XDG rules: a relative one is ignored.
+    EXPECT_EQ(dataHomeFrom("/x/data", "/home/p"), "/x/data/ozn");
+    EXPECT_EQ(dataHomeFrom("rel/data", "/home/p"), "/home/p/.local/share/ozn");
+    EXPECT_EQ(dataHomeFrom(nullptr, "home"), "");
 }
 
 using namespace ozn::text;  // the numbers in texts

@@ -99,18 +99,22 @@ struct Game {
     explicit Game(bool keepSettings = false) {
         if (!keepSettings) QSettings(QStringLiteral("ozn"), QStringLiteral("ozn")).clear();
         dir.copyBundledData();
-        WindowServices s;
-        s.rng = &rng, s.clock = &clock, s.mp3 = &mp3;
-        s.makeSpeaker = [this](GameRecord& rec, Ui& ui) { return std::make_unique<VoiceDispatcher>(rec, ui, &voice, nullptr); };
-        s.openDocument = [this](const std::string& p) { opened.push_back(p); return desktop; };
-        s.exitNow = [this](int status) { exits.push_back(status); };
-        w = std::make_unique<Form1>(s);
-        if (!w->startUp({dir.path(), "", "", dir.file("data")})) qFatal("start-up failed");
+        w = std::make_unique<Form1>(services());
+        if (!w->startUp(env())) qFatal("start-up failed");
         w->show();
         QApplication::setActiveWindow(w.get());
         if (!QTest::qWaitForWindowActive(w.get())) qWarning("window not active");
     }
     QStringList printed() const { return w->printArea()->lines(); }
+    WindowServices services() {
+        WindowServices s;
+        s.rng = &rng, s.clock = &clock, s.mp3 = &mp3;
+        s.makeSpeaker = [this](GameRecord& rec, Ui& ui) { return std::make_unique<VoiceDispatcher>(rec, ui, &voice, nullptr); };
+        s.openDocument = [this](const std::string& p) { opened.push_back(p); return desktop; };
+        s.exitNow = [this](int status) { exits.push_back(status); };
+        return s;
+    }
+    StartupEnv env() const { return {dir.path(), "", "", dir.file("data")}; }
 };
 
 void focusOn(QWidget* w) {
@@ -590,6 +594,17 @@ private slots:
         QVERIFY(g.printed().join("|").contains(QStringLiteral("残り持ち金は")));  // settled first
         QCOMPARE(int(rec.raceno), 2);
         QVERIFY(g.exits.empty());
+
+        // A second game on the same data folder says so and touches nothing;
+        // once the first has gone, the next starts.
+        const std::string save = g.dir.read("baken.txt");
+        g.dir.write("ozn.cfg", "untouched");
+        bot.press(QStringLiteral("OK"));
+        QVERIFY(!Form1(g.services()).startUp(g.env()));
+        QCOMPARE(bot.seen.back().text, QStringLiteral("ozn はすでに動いています"));
+        QCOMPARE(g.dir.read("baken.txt") + g.dir.read("ozn.cfg"), save + "untouched");
+        g.w.reset();
+        QVERIFY(Form1(g.services()).startUp(g.env()));
     }
 
     void zoomFocusWideListsAndContrast() {

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -59,9 +60,8 @@ std::optional<std::vector<std::string>> readDataFile(const std::string& path) {
     return lines;
 }
 
-bool writeWhole(const std::string& path, const std::string& content, bool sync) {
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return false;
+// Writes and closes fd.
+bool writeAll(int fd, const std::string& content, bool sync) {
     std::size_t done = 0;
     bool ok = true;
     while (done < content.size()) {
@@ -77,6 +77,13 @@ bool writeWhole(const std::string& path, const std::string& content, bool sync) 
     if (::close(fd) != 0) ok = false;
     return ok;
 }
+
+bool writeWhole(const std::string& path, const std::string& content, bool sync) {
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    return fd >= 0 && writeAll(fd, content, sync);
+}
+
+constexpr const char* kUniqueTemp = ".tmp-XXXXXX";
 
 }  // namespace
 
@@ -173,7 +180,14 @@ std::optional<Money> readSaveFile(const std::string& path) {
 bool writeSaveFile(const std::string& path, Money money) {
     if (path.empty()) return false;
     std::string tmp = path + ".tmp";
-    if (!writeWhole(tmp, text::signedNumber(money) + " \r\n", true)) {
+    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) {  // a folder in the way, or a file not ours to replace: a name of our own
+        tmp = path + kUniqueTemp;
+        fd = ::mkostemp(tmp.data(), O_CLOEXEC);
+        if (fd < 0) return false;
+        ::fchmod(fd, 0644);
+    }
+    if (!writeAll(fd, text::signedNumber(money) + " \r\n", true)) {
         ::unlink(tmp.c_str());
         return false;
     }
@@ -183,16 +197,24 @@ bool writeSaveFile(const std::string& path, Money money) {
     }
     // The rename itself must reach the disk, or a crash could bring back the old save.
     std::string dir = std::filesystem::path(path).parent_path().string();
-    int fd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
+    int dirFd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd >= 0) {
+        ::fsync(dirFd);
+        ::close(dirFd);
     }
     return true;
 }
 
 void removeStaleSaveTemp(const std::string& path) {
-    if (!path.empty()) deleteFile(path + ".tmp");
+    if (path.empty()) return;
+    deleteFile(path + ".tmp");
+    const std::filesystem::path save(path);
+    const std::string prefix = save.filename().string() + ".tmp-";
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(save.parent_path(), ec)) {
+        const std::string name = entry.path().filename().string();
+        if (name.size() == prefix.size() + 6 && name.rfind(prefix, 0) == 0) deleteFile(entry.path().string());
+    }
 }
 
 bool fileExists(const std::string& path) {

@@ -12,7 +12,8 @@ inline constexpr int kStyleNotice = 6;          // キャンセル / 再試行 /
 inline constexpr int kStyleYesNo = 4;           // はい / いいえ
 inline constexpr int kStyleYesNoQuestion = 36;  // はい / いいえ with the question icon
 
-enum class Answer { Yes, No, Other };
+// Retry: 再試行 in a notice box; Other: any other button of it.
+enum class Answer { Yes, No, Other, Retry };
 
 // Dialogs and the print area of the main window.
 class Ui {

@@ -1,8 +1,10 @@
 #include "core/lifecycle.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
 
 #include "core/datafiles.h"
@@ -25,7 +27,14 @@ bool folderWritable(const std::string& apppath) {
     return true;
 }
 
+std::string temporaryFolder() {
+    std::error_code ec;
+    auto temp = std::filesystem::temp_directory_path(ec);
+    return ec ? std::string("/tmp/") : withSlash(temp.string());
+}
+
 std::string dataHomeFolder(const StartupEnv& env) {
+    if (env.dataHome.empty()) return temporaryFolder();
     std::error_code ec;
     std::filesystem::create_directories(env.dataHome, ec);
     return withSlash(env.dataHome);
@@ -53,6 +62,7 @@ bool decideMoney(GameRecord& rec, Ui& ui, const StartupEnv& env, bool writable) 
         return true;
     }
     rec.bakenpath = (writable ? rec.apppath : fallbackFolder(env)) + "baken.txt";
+    rec.savefallback = env.dataHome.empty() ? "" : withSlash(env.dataHome);
     removeStaleSaveTemp(rec.bakenpath);
     rec.mochikin = readSaveFile(rec.bakenpath).value_or(kStartingMoney);
     return true;
@@ -61,6 +71,26 @@ bool decideMoney(GameRecord& rec, Ui& ui, const StartupEnv& env, bool writable) 
 }  // namespace
 
 std::string settingsPath(const GameRecord& rec) { return rec.cfgpath.empty() ? rec.apppath + "ozn.cfg" : rec.cfgpath; }
+
+std::string dataHomeFrom(const char* xdgDataHome, const char* home) {
+    if (xdgDataHome && xdgDataHome[0] == '/') return std::string(xdgDataHome) + "/ozn";
+    if (home && home[0] == '/') return std::string(home) + "/.local/share/ozn";
+    return "";
+}
+
+FolderLock::FolderLock(const std::string& folder) {
+    if (folder.empty()) return;
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    fd_ = ::open((folder + "/ozn.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd_ < 0) return;
+    if (::flock(fd_, LOCK_EX | LOCK_NB) == 0) state_ = State::Held;
+    else if (errno == EWOULDBLOCK) state_ = State::Busy;
+}
+
+FolderLock::~FolderLock() {
+    if (fd_ >= 0) ::close(fd_);
+}
 
 bool startUp(GameRecord& rec, Ui& ui, const StartupEnv& env, const StartupHooks& hooks) {
     rec.apppath = withSlash(env.exeDir);
@@ -98,11 +128,22 @@ EndResult endshori(GameRecord& rec, Ui& ui, Mp3Player& mp3) {
     }
     // Money from the command line has no save file; never write one elsewhere.
     if (rec.bakenpath.empty()) return EndResult::Close;
-    if (!writeSaveFile(rec.bakenpath, rec.mochikin)) {
-        ui.msgBox("ファイル書きこみエラーです", "エラー", kStyleNotice);
-        return EndResult::WriteFailed;
+    for (;;) {
+        if (writeSaveFile(rec.bakenpath, rec.mochikin)) return EndResult::Close;
+        if (ui.msgBox("ファイル書きこみエラーです", "エラー", kStyleNotice) != Answer::Retry) break;
     }
-    return EndResult::Close;
+    // The session's money is not lost with its folder: it goes where it can.
+    for (const std::string& folder : {rec.savefallback, temporaryFolder()}) {
+        const std::string path = folder + "baken.txt";
+        if (folder.empty() || path == rec.bakenpath) continue;
+        std::error_code ec;
+        std::filesystem::create_directories(folder, ec);
+        if (writeSaveFile(path, rec.mochikin)) {
+            ui.msgBox("持ち金を " + path + " に保存しました", "", kStyleOk);
+            return EndResult::Close;
+        }
+    }
+    return EndResult::WriteFailed;
 }
 
 CloseResult closeRequest(GameRecord& rec, Ui& ui, Mp3Player& mp3) {

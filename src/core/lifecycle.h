@@ -29,13 +29,35 @@ bool startUp(GameRecord& rec, Ui& ui, const StartupEnv& env, const StartupHooks&
 
 std::string settingsPath(const GameRecord& rec);
 
+// The game's data folder by the XDG rules: $XDG_DATA_HOME/ozn when that is an
+// absolute path, else $HOME/.local/share/ozn; "" when neither is known.
+std::string dataHomeFrom(const char* xdgDataHome, const char* home);
+
+// One game at a time on a data folder: two would overwrite each other's save
+// and interleave one meeting in the history. The lock ends with the process.
+class FolderLock {
+public:
+    enum class State { Held, Busy, Unavailable };  // Unavailable: no folder to lock; play on
+    explicit FolderLock(const std::string& folder);
+    ~FolderLock();
+    FolderLock(const FolderLock&) = delete;
+    FolderLock& operator=(const FolderLock&) = delete;
+    State state() const { return state_; }
+
+private:
+    int fd_ = -1;
+    State state_ = State::Unavailable;
+};
+
 enum class EndResult {
     Close,        // money saved; the window closes
     GameOver,     // below 100 yen: save file deleted, end at once
     WriteFailed,  // message shown; end at once with an error status
 };
 
-// endshori: releases the MP3 player, then saves or deletes the money.
+// endshori: releases the MP3 player, then saves or deletes the money. A save
+// that fails is offered again (再試行); given up, it goes to the data folder
+// or the temporary folder, and the player is told where.
 EndResult endshori(GameRecord& rec, Ui& ui, Mp3Player& mp3);
 
 enum class CloseResult { Stay, Close, GameOver, WriteFailed };

@@ -22,6 +22,7 @@ struct GameRecord {
     std::string apppath;    // program folder, always ending in "/"
     std::string bakenpath;  // save file; empty when the money came from the command line
     std::string cfgpath;    // settings file: beside the program, or beside the save when that folder is closed
+    std::string savefallback;  // the user's data folder ("/" at the end): where a save goes that cannot go home
     std::uint8_t voicemode = 0;
     std::shared_ptr<SpeechEngine> pctkvoice;
     std::shared_ptr<SpeechEngine> sapivoice;

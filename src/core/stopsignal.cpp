@@ -36,6 +36,9 @@ int installStopSignals() {
     sigemptyset(&sa.sa_mask);
     sa.sa_flags = SA_RESTART;
     for (int sig : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(sig, &sa, nullptr);
+    // A file-size limit makes a write fail, handled like any other failed
+    // write, instead of killing the game.
+    ::signal(SIGXFSZ, SIG_IGN);
     return g_pipe[0];
 }
 

@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QKeyEvent>
 #include <QMenuBar>
+#include <QPlainTextEdit>
 #include <QDir>
 #include <QScreen>
 #include <QScrollArea>
@@ -249,6 +250,21 @@ bool Form1::screenReaderMode() const {
 void Form1::applySpeechMode() { speech_->setScreenReader(screenReaderMode()); }
 
 bool Form1::startUp(const StartupEnv& env) {
+    lock_ = std::make_unique<FolderLock>(env.dataHome);
+    if (lock_->state() == FolderLock::State::Busy) {  // before anything is read or written
+        ui_->msgBox("ozn はすでに動いています", "", kStyleOk);
+        return false;
+    }
+    bool ok = startUpSequence(env);
+    // A stop asked for while the first card was drawn ends the game now.
+    if (ok && closePending_) {
+        closePending_ = false;
+        QTimer::singleShot(0, this, &Form1::finishStop);
+    }
+    return ok;
+}
+
+bool Form1::startUpSequence(const StartupEnv& env) {
     BusyScope busy(busy_);
     StartupHooks hooks;
     hooks.readlist = [this] {

@@ -130,6 +130,7 @@ private:
     void prefetchAround(int kind);
     // Runs the close request; true when the program ends.
     bool runCloseRequest(bool insideCloseEvent);
+    bool startUpSequence(const StartupEnv& env);
     void stopBySignal();
     void finishStop();
     void openHistory(const std::string& folder);
@@ -167,6 +168,7 @@ private:
     bool stopping_ = false;      // a signal asked the game to end
     bool musicAhead_ = false;    // from F2 until the race is settled: Escape skips the start music
     std::unique_ptr<Buying> buying_;
+    std::unique_ptr<FolderLock> lock_;
     std::unique_ptr<RaceKeeper> keeper_;
     QPointer<TextWindow> results_;  // while the results window is open
 };

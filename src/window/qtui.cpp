@@ -25,7 +25,7 @@ Answer QtUi::msgBox(const std::string& prompt, const std::string& title, int sty
     box.setWindowTitle(titleOf(title));
     box.setText(q(prompt));
     box.setTextFormat(Qt::PlainText);
-    QPushButton* yes = nullptr;
+    QPushButton *yes = nullptr, *retry = nullptr;
     if (style == kStyleYesNo || style == kStyleYesNoQuestion) {
         yes = box.addButton(QStringLiteral("はい"), QMessageBox::YesRole);
         box.addButton(QStringLiteral("いいえ"), QMessageBox::NoRole);
@@ -34,7 +34,7 @@ Answer QtUi::msgBox(const std::string& prompt, const std::string& title, int sty
     } else if (style == kStyleNotice) {
         // One role for all three keeps them in this order on every desktop.
         auto* cancel = box.addButton(QStringLiteral("キャンセル"), QMessageBox::ActionRole);
-        auto* retry = box.addButton(QStringLiteral("再試行"), QMessageBox::ActionRole);
+        retry = box.addButton(QStringLiteral("再試行"), QMessageBox::ActionRole);
         box.addButton(QStringLiteral("続行"), QMessageBox::ActionRole);
         box.setDefaultButton(retry);
         box.setEscapeButton(cancel);
@@ -46,6 +46,7 @@ Answer QtUi::msgBox(const std::string& prompt, const std::string& title, int sty
     announce(dialogSpeech(titleOf(title).toStdString(), prompt, buttons));
     box.exec();
     comeBack();
+    if (retry && box.clickedButton() == retry) return Answer::Retry;
     if (!yes) return Answer::Other;
     return box.clickedButton() == yes ? Answer::Yes : Answer::No;
 }
