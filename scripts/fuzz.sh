@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang in build-fuzz/ and runs each for
-# SECONDS (default 20), its corpus seeded from data/. Any finding fails.
+# SECONDS (default 20), its corpus seeded from data/ (the history's from a
+# few damaging changes to a valid file). Any finding fails.
 # Run longer with: scripts/fuzz.sh 600
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -9,7 +10,7 @@ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ -
   -DOZN_TESTS=OFF -DOZN_BENCH=OFF -DCMAKE_CXX_FLAGS="-O1 -g" >/dev/null
 cmake --build build-fuzz -j"$(nproc)" --target ozn_fuzz_all
 corpus=build-fuzz/corpus
-mkdir -p "$corpus"/{datafiles,savefiles,commandline,stake,typed,bulk}
+mkdir -p "$corpus"/{datafiles,savefiles,commandline,stake,typed,bulk,history}
 cp data/race.txt data/horsename.txt data/odds.txt "$corpus/datafiles/"
 printf ' 15000 \r\n' > "$corpus/savefiles/save"
 head -c 200 data/odds.txt > "$corpus/savefiles/odds"
@@ -20,9 +21,13 @@ printf '\x02071518' > "$corpus/typed/trio"
 printf '\x050715 03' > "$corpus/typed/trifecta"
 printf '\x0507 15/01 03/01 02 03' > "$corpus/bulk/formation"
 printf '\x0507-01 03 15 M' > "$corpus/bulk/multi"
+# history: table, column, row, value type, length, value bytes (see fuzz_history.cpp)
+printf '\x00\x08\x00\x02\x037,x' > "$corpus/history/finish-text"
+printf '\x02\x01\x00\x01\x01\x00\x02\x04\x01\x00\x08\xff\xff\xff\xff\xff\xff\xff\x7f' > "$corpus/history/kind-amount"
+printf '\x00\x02\x03\x00\x04\xff\xff\xff\x7f\x01\x03\x00\x04\x00' > "$corpus/history/meeting-stake"
 export ASAN_OPTIONS=detect_leaks=0
 status=0
-for target in datafiles savefiles commandline stake typed bulk; do
+for target in datafiles savefiles commandline stake typed bulk history; do
   log=build-fuzz/fuzz_$target.log
   if build-fuzz/fuzz_$target -max_total_time="$seconds" -print_final_stats=1 \
       -artifact_prefix=build-fuzz/ "$corpus/$target" >"$log" 2>&1; then

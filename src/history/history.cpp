@@ -145,9 +145,11 @@ const Migration kMigrations[] = {
 };
 static_assert(std::size(kMigrations) == History::kSchemaVersion);
 
-// What a damaged file may hold is left out: every query reads these views.
+// What a damaged file may hold is left out: its rows are found once, when
+// the history is first read, and every query reads the views. Rows written
+// since are the game's own. A check that meets NULL counts as failed.
 const char* const kCheckedViews = R"sql(
-    CREATE TEMP VIEW ok_races AS SELECT * FROM main.races WHERE
+    CREATE TEMP TABLE bad_races AS SELECT id FROM main.races WHERE NOT COALESCE(
         typeof(played_at) = 'text' AND
         played_at GLOB '[0-9][0-9][0-9][0-9]-[01][0-9]-[0-3][0-9] [0-2][0-9]:[0-5][0-9]:[0-5][0-9]' AND
         typeof(meeting) = 'integer' AND meeting BETWEEN 1 AND 999999999 AND
@@ -158,19 +160,23 @@ const char* const kCheckedViews = R"sql(
         ozn_finish_ok(finish, scratched, fallen) AND
         typeof(money_before) = 'integer' AND money_before BETWEEN 0 AND 9007199254740992 AND
         typeof(money_after) = 'integer' AND money_after BETWEEN 0 AND 9007199254740992 AND
-        typeof(command_line) = 'integer' AND command_line IN (0, 1);
-    CREATE TEMP VIEW ok_tickets AS SELECT t.rowid AS seq, t.* FROM main.tickets t WHERE
-        t.race_id IN (SELECT id FROM ok_races) AND
-        typeof(t.kind) = 'integer' AND t.kind BETWEEN 1 AND 6 AND ozn_horses_ok(t.kind, t.horses) AND
-        typeof(t.stake) = 'integer' AND t.stake BETWEEN 1 AND 9007199254740992;
-    CREATE TEMP VIEW ok_payouts AS SELECT p.rowid AS seq, p.* FROM main.payouts p WHERE
-        p.race_id IN (SELECT id FROM ok_races) AND
-        typeof(p.kind) = 'integer' AND p.kind BETWEEN 1 AND 6 AND ozn_horses_ok(p.kind, p.horses) AND typeof(p.multiplier) = 'text' AND
-        typeof(p.amount) = 'integer' AND p.amount BETWEEN 0 AND 9007199254740992 AND
-        typeof(p.refund) = 'integer' AND p.refund IN (0, 1);
-    CREATE TEMP VIEW ok_events AS SELECT e.rowid AS seq, e.* FROM main.events e WHERE
-        e.race_id IN (SELECT id FROM ok_races) AND typeof(e.kind) = 'text' AND
-        typeof(e.amount) = 'integer' AND e.amount BETWEEN 0 AND 9007199254740992;
+        typeof(command_line) = 'integer' AND command_line IN (0, 1), 0);
+    CREATE TEMP VIEW ok_races AS SELECT * FROM main.races WHERE id NOT IN (SELECT id FROM bad_races);
+    CREATE TEMP TABLE bad_tickets AS SELECT rowid AS seq FROM main.tickets WHERE NOT COALESCE(
+        race_id IN (SELECT id FROM ok_races) AND
+        typeof(kind) = 'integer' AND kind BETWEEN 1 AND 6 AND ozn_horses_ok(kind, horses) AND
+        typeof(stake) = 'integer' AND stake BETWEEN 1 AND 9007199254740992, 0);
+    CREATE TEMP VIEW ok_tickets AS SELECT rowid AS seq, * FROM main.tickets WHERE rowid NOT IN (SELECT seq FROM bad_tickets);
+    CREATE TEMP TABLE bad_payouts AS SELECT rowid AS seq FROM main.payouts WHERE NOT COALESCE(
+        race_id IN (SELECT id FROM ok_races) AND
+        typeof(kind) = 'integer' AND kind BETWEEN 1 AND 6 AND ozn_horses_ok(kind, horses) AND
+        typeof(multiplier) = 'text' AND typeof(amount) = 'integer' AND amount BETWEEN 0 AND 9007199254740992 AND
+        typeof(refund) = 'integer' AND refund IN (0, 1), 0);
+    CREATE TEMP VIEW ok_payouts AS SELECT rowid AS seq, * FROM main.payouts WHERE rowid NOT IN (SELECT seq FROM bad_payouts);
+    CREATE TEMP TABLE bad_events AS SELECT rowid AS seq FROM main.events WHERE NOT COALESCE(
+        race_id IN (SELECT id FROM ok_races) AND typeof(kind) = 'text' AND
+        typeof(amount) = 'integer' AND amount BETWEEN 0 AND 9007199254740992, 0);
+    CREATE TEMP VIEW ok_events AS SELECT rowid AS seq, * FROM main.events WHERE rowid NOT IN (SELECT seq FROM bad_events);
 )sql";
 
 void finishOkSql(sqlite3_context* c, int, sqlite3_value** v) {
@@ -184,11 +190,10 @@ void horsesOkSql(sqlite3_context* c, int, sqlite3_value** v) {
     sqlite3_result_int(c, text && parseHorses(sqlite3_value_int(v[0]), reinterpret_cast<const char*>(text)));
 }
 
-bool addCheckedViews(sqlite3* db) {
+bool addChecks(sqlite3* db) {
     const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
     return sqlite3_create_function(db, "ozn_finish_ok", 3, flags, nullptr, finishOkSql, nullptr, nullptr) == SQLITE_OK &&
-           sqlite3_create_function(db, "ozn_horses_ok", 2, flags, nullptr, horsesOkSql, nullptr, nullptr) == SQLITE_OK &&
-           exec(db, kCheckedViews);
+           sqlite3_create_function(db, "ozn_horses_ok", 2, flags, nullptr, horsesOkSql, nullptr, nullptr) == SQLITE_OK;
 }
 
 // Busy, locked or an I/O error: the file may be sound, only not usable now.
@@ -257,7 +262,7 @@ Opening openDatabase(const std::string& path, const std::string& today, sqlite3*
     }
     if (checkDue || version < 2)
         Statement(db, "INSERT OR REPLACE INTO meta (key, value) VALUES ('checked', ?)").bind(1, today).run();
-    if (!addCheckedViews(db)) return fail(Opening::NotNow);
+    if (!addChecks(db)) return fail(Opening::NotNow);
     return Opening::Ready;
 }
 
@@ -398,8 +403,20 @@ bool History::record(const RaceRow& r) {
     return exec(db_, "COMMIT") || rollback();
 }
 
+sqlite3* History::checked() const {
+    if (!checked_) {
+        checked_ = exec(db_, kCheckedViews);
+        if (!checked_)  // busy, say: found again at the next read
+            exec(db_, "DROP VIEW IF EXISTS ok_races; DROP VIEW IF EXISTS ok_tickets; DROP VIEW IF EXISTS ok_payouts;"
+                      "DROP VIEW IF EXISTS ok_events; DROP TABLE IF EXISTS bad_races; DROP TABLE IF EXISTS bad_tickets;"
+                      "DROP TABLE IF EXISTS bad_payouts; DROP TABLE IF EXISTS bad_events;");
+    }
+    return db_;
+}
+
 int History::lastMeeting() const {
-    Statement s(db_, "SELECT COALESCE(MAX(meeting), 0) FROM ok_races");
+    Statement s(db_, "SELECT COALESCE(MAX(meeting), 0) FROM races WHERE typeof(meeting) = 'integer' AND "
+                     "meeting BETWEEN 1 AND 999999999");
     return s.step() ? static_cast<int>(s.integer(0)) : 0;
 }
 
@@ -409,7 +426,7 @@ std::vector<RaceRow> History::races(std::optional<int> meeting) const {
     // Only the rows of the races asked for are read, however long the history.
     const std::string where = meeting ? " WHERE r.meeting = ?" : "";
     auto query = [&](const std::string& sql) {
-        auto s = std::make_unique<Statement>(db_, sql);
+        auto s = std::make_unique<Statement>(checked(), sql);
         if (meeting) s->bind(1, *meeting);
         return s;
     };
@@ -464,7 +481,7 @@ std::array<KindTotals, 6> History::totals(std::optional<int> meeting) const {
         "           AND p.horses = t.horses AND p.refund = 0) AS hit "
         "  FROM ok_tickets t JOIN races r ON r.id = t.race_id" +
         std::string(meeting ? " WHERE r.meeting = ?" : "") + ") GROUP BY kind";
-    Statement s(db_, sql);
+    Statement s(checked(), sql);
     if (meeting) s.bind(1, *meeting);
     while (s.step()) {
         KindTotals& k = t[std::clamp(static_cast<int>(s.integer(0)), 1, 6) - 1];
@@ -477,7 +494,7 @@ std::array<KindTotals, 6> History::totals(std::optional<int> meeting) const {
 }
 
 std::optional<BestPayout> History::best() const {
-    Statement s(db_,
+    Statement s(checked(),
                 "SELECT r.played_at, r.meeting, r.race_no, r.race_name, p.kind, p.horses, p.multiplier, p.amount, "
                 "r.course "
                 "FROM ok_payouts p JOIN races r ON r.id = p.race_id WHERE p.refund = 0 "
@@ -494,11 +511,8 @@ std::optional<BestPayout> History::best() const {
 }
 
 int History::skippedRows() const {
-    Statement s(db_,
-                "SELECT (SELECT count(*) FROM main.races) - (SELECT count(*) FROM ok_races)"
-                " + (SELECT count(*) FROM main.tickets) - (SELECT count(*) FROM ok_tickets)"
-                " + (SELECT count(*) FROM main.payouts) - (SELECT count(*) FROM ok_payouts)"
-                " + (SELECT count(*) FROM main.events) - (SELECT count(*) FROM ok_events)");
+    Statement s(checked(), "SELECT (SELECT count(*) FROM bad_races) + (SELECT count(*) FROM bad_tickets) + "
+                           "(SELECT count(*) FROM bad_payouts) + (SELECT count(*) FROM bad_events)");
     return s.step() ? static_cast<int>(std::clamp<long long>(s.integer(0), 0, 1 << 30)) : 0;
 }
 

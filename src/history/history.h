@@ -99,7 +99,10 @@ public:
 private:
     explicit History(sqlite3* db) : db_(db) {}
     std::vector<RaceRow> races(std::optional<int> meeting) const;
+    // The connection, once the rows that make no sense are known.
+    sqlite3* checked() const;
     sqlite3* db_;
+    mutable bool checked_ = false;
 };
 
 // The results window: this meeting race by race, totals per kind for the
