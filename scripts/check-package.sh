@@ -31,7 +31,7 @@ strace -f -qq -e trace=openat,creat,unlink,unlinkat,rename,renameat,renameat2,mk
   -o "$work/trace" "$root/usr/games/ozn" >/dev/null 2>&1 &
 pid=$!
 for _ in $(seq 100); do [ -s "$work/speech.log" ] && break; sleep 0.1; done
-grep -q '単勝の選択' "$work/speech.log" || { echo "the first card was not shown"; exit 1; }
+grep -qE '単勝の選択|たんしょうの選択' "$work/speech.log" || { echo "the first card was not shown"; exit 1; }
 sleep 0.3
 kill -TERM "$(pgrep -P $pid -x ozn || echo $pid)"
 wait $pid || true

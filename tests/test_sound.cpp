@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <future>
 #include <map>
@@ -18,6 +19,7 @@
 #include "sound/audio.h"
 #include "sound/engines.h"
 #include "sound/keytable.h"
+#include "sound/readings.h"
 #include "sound/soundsettings.h"
 #include "sound/voice.h"
 #include "tempdir.h"
@@ -77,16 +79,22 @@ TEST(Voice, DispatchFallbackAndScreenReaderFirstUse) {
             auto t1 = line.find('\t'), t2 = line.find('\t', t1 + 1);
             ASSERT_NE(t2, std::string::npos) << line;
             EXPECT_GE(std::stol(line.substr(0, t1)), 0);
-            routes += (routes.empty() ? "" : " ") + line.substr(t1 + 1, t2 - t1 - 1);
-            EXPECT_EQ(line.substr(t2 + 1), "単勝 1番2.3倍\\n残り持ち金は 11350円です");
+            const std::string route = line.substr(t1 + 1, t2 - t1 - 1);
+            routes += (routes.empty() ? "" : " ") + route;
+            // Each synthesiser is handed the text as it is to be said; the
+            // screen reader's server and the clipboard get it as written.
+            const char* expected = route == "jtalk"    ? "たんしょう 1番2.3倍\\n残りもちがねは 11350円です"
+                                   : route == "espeak" ? "たんしょう 1バン2.3バイ\\nノコリもちがねは 11350エンです"
+                                                       : "単勝 1番2.3倍\\n残り持ち金は 11350円です";
+            EXPECT_EQ(line.substr(t2 + 1), expected);
         }
         EXPECT_EQ(routes, c.routes);
         const bool toClipboard = routes.ends_with("clipboard");
         EXPECT_EQ(ui.clipboard, toClipboard ? text : "") << c.routes;
         std::vector<std::string> heard;
         for (FakeEngine* e : {&one, two.get(), three.get(), created.get()})
-            for (std::size_t i = 0; i < e->said.size(); ++i) heard.push_back(e->said[i] + (e->modes[i] == SpeakMode::Wait ? " (waited)" : ""));
-        EXPECT_EQ(heard, std::vector<std::string>(toClipboard ? 0 : 1, text + " (waited)")) << c.routes;
+            for (std::size_t i = 0; i < e->said.size(); ++i) heard.push_back(e->modes[i] == SpeakMode::Wait ? "waited" : "not waited");
+        EXPECT_EQ(heard, std::vector<std::string>(toClipboard ? 0 : 1, "waited")) << c.routes;
     }
 }
 
@@ -299,4 +307,165 @@ TEST(RealEngines, Mp3WaitsForItsLength) {
     mp3.free();  // released: nothing plays any more
     seconds("one.mp3", true);
     EXPECT_EQ(ui.events, 0);
+}
+
+// The game's words as said, key names as words, no decorative symbols; and
+// espeak-ng never gets a kanji.
+TEST(Voice, ReadingsAndKana) {
+    const std::pair<const char*, const char*> words[] = {
+        {"馬連 7番15番", "うまれん 7番15番"},  {"持ち金は 15000円です", "もちがねは 15000円です"},
+        {"3連探", "さんれんたん"},             {"３連探", "さんれんたん"},
+        {"探勝", "たんしょう"},                {"探副オッズ", "たんぷくオッズ"},
+        {"３連副の馬番を071518などのように六桁で入れて下さい", "さんれんぷくのうまばんを071518などのように六桁で入れて下さい"},
+        {"３連複の選択", "さんれんぷくの選択"}, {"予想しを見る F8", "よそうしをみる F8"},
+        {"拡大 Ctrl++", "拡大 コントロール プラス"}, {"Ctrl+上、読み上げを速くします", "コントロール 上、読み上げを速くします"},
+        {"■ 今開催の成績", " 今開催の成績"}, {"芝1200m", "芝1200メートル"}, {"Shift+PageDown", "シフト ページダウン"}};
+    for (const auto& [written, said] : words) EXPECT_EQ(withReadings(written), said) << written;
+    KanaReader kana;
+    ASSERT_TRUE(kana.available()) << "MeCab and its dictionary are installed by the set-up";
+    for (const char* text : {"第3レース 菊花賞 芝3000m 持ち金 15000円", "着順結果\r\n1着 15番", "金額を入力して下さい。"}) {
+        const std::string k = kana.toKana(withReadings(text));
+        EXPECT_FALSE(hasKanji(k)) << k;
+        EXPECT_EQ(std::count(k.begin(), k.end(), ' '), std::count(text, text + std::strlen(text), ' ')) << k;
+    }
+    EXPECT_EQ(kana.toKana("第3レース 菊花賞"), "ダイ3レース キッカショウ");
+}
+
+// Settings: kept as whole numbers, clamped, stepped by the keys, and put in
+// each engine's own terms.
+TEST(SoundSettings, ClampStepsAndEngineTerms) {
+    SoundSettings wild = SoundSettings::fromValues({{"sound/speed", 900}, {"sound/pitch", -30}, {"sound/speechVolume", 0},
+                                                    {"sound/musicVolume", -5}, {"sound/effectVolume", 101}, {"sound/commentary", 0}});
+    EXPECT_EQ(wild, (SoundSettings{300, -10, 10, 0, 100, false}));
+    EXPECT_EQ(SoundSettings::fromValues({}), SoundSettings{});
+    SoundSettings kept{130, 3, 80, 40, 70, false};
+    EXPECT_EQ(SoundSettings::fromValues(kept.values()), kept);
+    struct Step { int from, direction; bool speed; int to; const char* said; } steps[] = {
+        {100, 1, true, 110, "速さ 110%"}, {300, 1, true, 300, "速さ 300%"}, {55, -1, true, 50, "速さ 50%"},
+        {55, 1, true, 60, "速さ 60%"},    {50, -1, true, 50, "速さ 50%"},   {100, 1, false, 100, "音量 100%"},
+        {100, -1, false, 90, "音量 90%"}, {10, -1, false, 10, "音量 10%"}};
+    for (const Step& c : steps) {
+        SoundSettings s;
+        (c.speed ? s.speed : s.speechVolume) = c.from;
+        EXPECT_EQ(c.speed ? stepSpeed(s, c.direction) : stepVolume(s, c.direction), c.said) << c.from;
+        EXPECT_EQ(c.speed ? s.speed : s.speechVolume, c.to) << c.from;
+    }
+    struct Terms { SpeechParams p; std::vector<std::string> jtalk; EspeakParams espeak; SpeechdParams speechd; int sdl; } terms[] = {
+        {{100, 0, 100}, {"-r", "1.00", "-fm", "0"}, {175, 50}, {0, 0, 100}, 128},
+        {{200, 4, 50}, {"-r", "2.00", "-fm", "4"}, {350, 70}, {50, 40, 0}, 64},
+        {{50, -10, 10}, {"-r", "0.50", "-fm", "-10"}, {87, 0}, {-100, -100, -80}, 13},
+        {{300, 10, 70}, {"-r", "3.00", "-fm", "10"}, {450, 100}, {100, 100, 40}, 90}};
+    for (const Terms& t : terms) {
+        EXPECT_EQ(jtalkOptions(t.p), t.jtalk) << t.p.speed;
+        EXPECT_EQ(espeakParams(t.p), t.espeak) << t.p.speed;
+        EXPECT_EQ(speechdParams(t.p), t.speechd) << t.p.speed;
+        EXPECT_EQ(channelVolume(t.p), t.sdl) << t.p.speed;
+    }
+}
+
+// The history: stepping with its place, its two ends, a new text bringing the
+// place back to the newest, and only the last 200 kept.
+TEST(Voice, MessageHistorySteps) {
+    MessageHistory h;
+    EXPECT_EQ(h.older(), "履歴はありません");
+    for (const char* t : {"一", "二", "三", "四"}) h.add(t);
+    EXPECT_EQ(h.current(), "四");
+    EXPECT_EQ(h.newer(), "これが最新です");
+    EXPECT_EQ(h.older(), "1つ前、三");
+    EXPECT_EQ(h.older(), "2つ前、二");
+    EXPECT_EQ(h.current(), "二");  // F3 repeats where the player stands
+    EXPECT_EQ(h.older(), "3つ前、一");
+    EXPECT_EQ(h.older(), "これより前はありません");
+    EXPECT_EQ(h.newer(), "2つ前、二");
+    h.add("五");
+    EXPECT_EQ(h.place(), 0u);
+    EXPECT_EQ(h.older(), "1つ前、四");
+    for (int i = 0; i < 300; ++i) h.add(std::to_string(i));
+    EXPECT_EQ(h.messages().size(), 200u);
+    EXPECT_EQ(h.messages().back().text, "100");
+    h.add("馬連\r\n7番");
+    EXPECT_EQ(h.lines().front().substr(8), " 馬連 7番");  // after its time, HH:MM:SS
+}
+
+// What each text does to the engines and to the history: the settings reach
+// every engine (one made later too, before it speaks), stop() empties the
+// queue, and only news is kept.
+TEST(Voice, DispatcherSettingsStopAndWhatIsKept) {
+    GameRecord rec;
+    rec.voicemode = 1;
+    FakeUi ui;
+    FakeEngine one;
+    auto two = std::make_shared<FakeEngine>(), three = std::make_shared<FakeEngine>();
+    rec.sapivoice = three;
+    VoiceDispatcher d(rec, ui, &one, [&] { return two; });
+    const SpeechParams p{130, 2, 70};
+    d.setParams(p);
+    EXPECT_EQ(one.params, std::vector<SpeechParams>{p});
+    EXPECT_EQ(three->params, std::vector<SpeechParams>{p});
+    rec.voicemode = 4;  // first use: engine 1 fails over to a new engine 2
+    FakeEngine broken(false);
+    VoiceDispatcher later(rec, ui, &broken, [&] { return two; });
+    later.setParams(p);
+    later.reading("持ち金は 15000円です");
+    EXPECT_EQ(two->params, std::vector<SpeechParams>{p});
+    EXPECT_EQ(two->said, std::vector<std::string>{"もちがねは 15000エンです"});  // as espeak-ng is to say it
+
+    rec.voicemode = 1;
+    struct Said { const char* text; SpeakMode mode; Topic topic; } texts[] = {
+        {"単勝の選択", SpeakMode::Interrupt, Topic::Focus}, {"1番 ミナモ", SpeakMode::Interrupt, Topic::Entry},
+        {"発送 F2", SpeakMode::Interrupt, Topic::Screen},   {"金額を入力して下さい", SpeakMode::Interrupt, Topic::Dialog},
+        {"先頭は3番", SpeakMode::Commentary, Topic::Info},  {"3番が抜けた", SpeakMode::Commentary, Topic::Info}};
+    for (const Said& s : texts) d.reading(s.text, s.mode, s.topic);
+    EXPECT_EQ(one.queue, (std::vector<std::string>{"金額を入力して下さい", "先頭は3番", "3番が抜けた"}));  // the calls queue up
+    EXPECT_TRUE(d.speaking());
+    d.stop();
+    EXPECT_FALSE(d.speaking());
+    EXPECT_TRUE(one.queue.empty());
+    d.repeat();  // the call cut off is still there
+    EXPECT_EQ(one.said.back(), "3番が抜けた");
+    std::vector<std::string> kept;
+    for (const auto& m : d.history().messages()) kept.push_back(m.text);
+    EXPECT_EQ(kept, (std::vector<std::string>{"3番が抜けた", "先頭は3番", "金額を入力して下さい", "1番 ミナモ"}));
+    // Beside a screen reader, what it reads itself is neither said nor kept.
+    d.setScreenReader(true);
+    d.reading("2番 カガミ", SpeakMode::Interrupt, Topic::Entry);
+    d.reading("馬連 7番15番 500円 買いました");
+    d.older();
+    EXPECT_EQ(one.said.back(), "1つ前、3番が抜けた");
+}
+
+// Key help and the key list come from one table; the manual and the README
+// list the same keys.
+TEST(Keys, HelpTableManualAndReadmeAgree) {
+    struct Case { const char* key; KeyPlace place; int kind; const char* said; } cases[] = {
+        {"F2", KeyPlace::Anywhere, 0, "F2、発送。レースを始めます"},
+        {"F2", KeyPlace::List, 3, "F2、発送。レースを始めます"},
+        {"0", KeyPlace::List, 5, "0、番号を打って買います"},
+        {"0", KeyPlace::Button, 0, "このキーは使いません"},
+        {"Ctrl+Up", KeyPlace::List, 1, "Ctrl+上、読み上げを速くします"},
+        {"Ctrl+=", KeyPlace::Anywhere, 0, "Ctrl+Plus、拡大。画面を大きくします"},
+        {"PgDown", KeyPlace::List, 2, "PageDown、1画面下へ移ります"},
+        {"PgDown", KeyPlace::List, 4, "PageDown、10項目下へ移ります"},
+        {"Shift+PgDown", KeyPlace::List, 4, "このキーは使いません"},
+        {"Ctrl+PgUp", KeyPlace::List, 6, "Ctrl+PageUp、1000項目上へ移ります"},
+        {"Space", KeyPlace::Button, 0, "Enter / Space、このボタンの馬券を買います"},
+        {"Left", KeyPlace::List, 1, "このキーは使いません"},
+        {"Ctrl+B", KeyPlace::Anywhere, 0, "Ctrl+B、まとめ買い。いくつもの馬券をまとめて買います"},
+        {"Ctrl", KeyPlace::Anywhere, 0, "Ctrl、読み上げを止めます"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(keyHelp(c.key, c.place, c.kind), c.said) << c.key;
+    auto linesOf = [](const std::string& path, const std::string& from, const std::string& to) {
+        std::ifstream in(path);
+        std::vector<std::string> out;
+        bool on = false;
+        for (std::string line; std::getline(in, line);) {
+            if (on && line == to) break;
+            if (on) out.push_back(line);
+            on = on || line == from;
+        }
+        return out;
+    };
+    EXPECT_EQ(linesOf(OZN_DATA_DIR "/ozn.txt", "■ キー一覧", ""), keyListLines());
+    std::vector<std::string> readme = linesOf(OZN_DATA_DIR "/../README.md", "```", "```");
+    EXPECT_EQ(readme, keyListLines());
 }

@@ -89,7 +89,9 @@ struct Game {
     GameRandom rng{7};
     FakeClock clock;
     FakeMp3 mp3;
-    FakeEngine voice;  // engine 1: what the player hears
+    // What the player hears: every engine choice ends at it, as the screen
+    // reader's engine 3, which is handed the texts as written.
+    FakeEngine voice;
     std::vector<std::string>& said = voice.said;
     std::vector<int> exits;
     std::vector<std::string> opened;
@@ -109,7 +111,8 @@ struct Game {
     WindowServices services() {
         WindowServices s;
         s.rng = &rng, s.clock = &clock, s.mp3 = &mp3;
-        s.makeSpeaker = [this](GameRecord& rec, Ui& ui) { return std::make_unique<VoiceDispatcher>(rec, ui, &voice, nullptr); };
+        s.makeSpeaker = [](GameRecord& rec, Ui& ui) { return std::make_unique<VoiceDispatcher>(rec, ui, nullptr, nullptr); };
+        s.createVoices = [this](GameRecord& rec) { rec.sapivoice = std::shared_ptr<SpeechEngine>(&voice, [](SpeechEngine*) {}); };
         s.openDocument = [this](const std::string& p) { opened.push_back(p); return desktop; };
         s.exitNow = [this](int status) { exits.push_back(status); };
         return s;

@@ -57,14 +57,23 @@ std::vector<SpeechEngine*> VoiceDispatcher::engines() const {
     return out;
 }
 
+std::string VoiceDispatcher::forEngine(int slot, const std::string& text) {
+    if (slot == 3) return text;
+    std::string said = withReadings(text);
+    if (slot == 1 || !hasKanji(said)) return said;
+    if (!kana_) kana_ = std::make_unique<KanaReader>();
+    return kana_->toKana(said);
+}
+
 bool VoiceDispatcher::speak(int slot, const std::string& text) {
     static const char* const kRoutes[] = {"jtalk", "espeak", "speechd"};
     SpeechEngine* engine = slot == 1 ? engine1_ : (slot == 2 ? rec_.pctkvoice : rec_.sapivoice).get();
     if (!engine) return false;
     // An engine made since the settings changed hears them before it speaks.
     if (params_ && slot != 1) engine->setParams(*params_);
-    if (log_) log_->write(kRoutes[slot - 1], text);
-    return engine->speak(text, mode_, topic_);
+    const std::string said = forEngine(slot, text);
+    if (log_) log_->write(kRoutes[slot - 1], said);
+    return engine->speak(said, mode_, topic_);
 }
 
 void VoiceDispatcher::fromSecond(const std::string& text, bool thirdTried) {
@@ -141,8 +150,12 @@ void VoiceDispatcher::setParams(const SpeechParams& params) {
 
 void VoiceDispatcher::prefetch(const std::vector<std::string>& texts) {
     if (screenReader_) return;  // entries are the screen reader's to say
-    SpeechEngine* engine = rec_.voicemode == 2 ? rec_.pctkvoice.get() : rec_.voicemode == 3 ? nullptr : engine1_;
-    if (engine) engine->prefetch(texts);
+    const int slot = rec_.voicemode == 2 ? 2 : rec_.voicemode == 3 ? 3 : 1;
+    SpeechEngine* engine = slot == 2 ? rec_.pctkvoice.get() : slot == 3 ? nullptr : engine1_;
+    if (!engine) return;
+    std::vector<std::string> said;
+    for (const std::string& t : texts) said.push_back(forEngine(slot, t));
+    engine->prefetch(said);
 }
 
 void VoiceDispatcher::answer(const std::string& text) {

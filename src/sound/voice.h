@@ -13,6 +13,7 @@
 #include "core/interfaces.h"
 #include "core/record.h"
 #include "sound/messages.h"
+#include "sound/readings.h"
 
 namespace ozn {
 
@@ -70,6 +71,9 @@ private:
     void fromSecond(const std::string& text, bool thirdTried = false);
     void fromThird(const std::string& text, bool thirdTried = false);
     std::vector<SpeechEngine*> engines() const;
+    // The text as handed to engine 1 (Open JTalk) or 2 (espeak-ng): the
+    // readings table, and for espeak-ng kana in place of kanji.
+    std::string forEngine(int slot, const std::string& text);
 
     GameRecord& rec_;
     Ui& ui_;
@@ -78,6 +82,7 @@ private:
     SpeechLog* log_;
     bool screenReader_ = false;
     MessageHistory history_;
+    std::unique_ptr<KanaReader> kana_;  // made when espeak-ng first speaks
     std::optional<SpeechParams> params_;
     SpeakMode mode_ = SpeakMode::Interrupt;  // of the text being dispatched
     Topic topic_ = Topic::Info;

@@ -1,0 +1,147 @@
+#include "sound/readings.h"
+
+#include <mecab.h>
+
+#include <cctype>
+#include <cstdint>
+#include <mutex>
+#include <utility>
+#include <vector>
+
+namespace ozn {
+namespace {
+
+const std::vector<std::pair<std::string, std::string>>& readingsTable() {
+    // Longest first wherever one entry holds another.
+    static const std::vector<std::pair<std::string, std::string>> table = {
+        {"３連単", "さんれんたん"}, {"3連単", "さんれんたん"}, {"３連探", "さんれんたん"}, {"3連探", "さんれんたん"},
+        {"３連複", "さんれんぷく"}, {"3連複", "さんれんぷく"}, {"３連副", "さんれんぷく"}, {"3連副", "さんれんぷく"},
+        {"探副オッズ", "たんぷくオッズ"}, {"探副", "たんぷく"}, {"探勝", "たんしょう"}, {"単勝", "たんしょう"},
+        {"副賞", "ふくしょう"}, {"馬連", "うまれん"}, {"持ち金", "もちがね"}, {"予想しを見る", "よそうしをみる"},
+        {"予想紙", "よそうし"}, {"予想し", "よそうし"}, {"馬番", "うまばん"}, {"番人気", "ばんにんき"},
+        {"開催変わり", "かいさいがわり"}, {"着順", "ちゃくじゅん"}, {"発送", "はっそう"}, {"発走", "はっそう"},
+        {"Ctrl++", "コントロール プラス"}, {"Ctrl+=", "コントロール イコール"}, {"Ctrl+-", "コントロール マイナス"},
+        {"Ctrl+Plus", "コントロール プラス"}, {"Ctrl+Minus", "コントロール マイナス"},
+        {"Ctrl+", "コントロール "}, {"Shift+", "シフト "}, {"Alt+", "オルト "}, {"Ctrl", "コントロール"},
+        {"PageDown", "ページダウン"}, {"PageUp", "ページアップ"}, {"PgDown", "ページダウン"}, {"PgUp", "ページアップ"},
+        {"Enter", "エンター"}, {"Space", "スペース"}, {"Esc", "エスケープ"}, {"Tab", "タブ"}, {"Home", "ホーム"},
+        {"End", "エンド"},
+        {"■", ""}, {"□", ""}, {"●", ""}, {"○", ""}, {"◆", ""}, {"◇", ""}, {"★", ""}, {"☆", ""}, {"※", ""},
+        {"▲", ""}, {"▼", ""}, {"◎", ""},
+    };
+    return table;
+}
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// The code point starting at text[i], and its length in bytes.
+std::pair<std::uint32_t, std::size_t> codePoint(const std::string& text, std::size_t i) {
+    const auto b = static_cast<unsigned char>(text[i]);
+    std::size_t n = b < 0x80 ? 1 : b >> 5 == 6 ? 2 : b >> 4 == 14 ? 3 : b >> 3 == 30 ? 4 : 1;
+    if (i + n > text.size()) return {b, 1};
+    std::uint32_t cp = n == 1 ? b : b & (0x7F >> n);
+    for (std::size_t k = 1; k < n; ++k) cp = cp << 6 | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+    return {cp, n};
+}
+
+bool isKanji(std::uint32_t cp) {
+    return (cp >= 0x4E00 && cp <= 0x9FFF) || (cp >= 0x3400 && cp <= 0x4DBF) || (cp >= 0xF900 && cp <= 0xFAFF) ||
+           (cp >= 0x20000 && cp <= 0x2FA1F) || cp == 0x3005 /* 々 */;
+}
+
+}  // namespace
+
+std::string withReadings(const std::string& text) {
+    std::string out;
+    out.reserve(text.size() + 16);
+    for (std::size_t i = 0; i < text.size();) {
+        bool replaced = false;
+        for (const auto& [word, reading] : readingsTable())
+            if (text.compare(i, word.size(), word) == 0) {
+                out += reading;
+                i += word.size();
+                replaced = true;
+                break;
+            }
+        if (replaced) continue;
+        // A distance: 1200m is 1200 metres.
+        if (text[i] == 'm' && i > 0 && isDigit(text[i - 1]) && (i + 1 == text.size() || !std::isalpha(static_cast<unsigned char>(text[i + 1])))) {
+            out += "メートル";
+            ++i;
+            continue;
+        }
+        out += text[i++];
+    }
+    return out;
+}
+
+bool hasKanji(const std::string& text) {
+    for (std::size_t i = 0; i < text.size();) {
+        auto [cp, n] = codePoint(text, i);
+        if (isKanji(cp)) return true;
+        i += n;
+    }
+    return false;
+}
+
+struct KanaReader::Impl {
+    mecab_t* mecab = nullptr;
+    std::mutex m;
+    ~Impl() {
+        if (mecab) mecab_destroy(mecab);
+    }
+    // One run of text without blanks.
+    std::string convert(const std::string& run) {
+        if (!hasKanji(run)) return run;
+        std::string out;
+        if (mecab)
+            if (const mecab_node_t* node = mecab_sparse_tonode2(mecab, run.c_str(), run.size())) {
+                for (; node; node = node->next) {
+                    if (node->stat == MECAB_BOS_NODE || node->stat == MECAB_EOS_NODE) continue;
+                    std::string surface(node->surface, node->length);
+                    std::string reading = field(node->feature, 7);
+                    out += hasKanji(surface) && !reading.empty() && reading != "*" ? reading : surface;
+                }
+            }
+        // Whatever the analyser could not read is left out rather than
+        // spelt as "Chinese letter" one by one.
+        std::string clean;
+        for (std::size_t i = 0; i < out.size();) {
+            auto [cp, n] = codePoint(out, i);
+            if (!isKanji(cp)) clean.append(out, i, n);
+            i += n;
+        }
+        return clean;
+    }
+    static std::string field(const char* feature, int index) {
+        std::string f = feature ? feature : "";
+        std::size_t at = 0;
+        for (int k = 0; k < index; ++k) {
+            at = f.find(',', at);
+            if (at == std::string::npos) return "";
+            ++at;
+        }
+        return f.substr(at, f.find(',', at) - at);
+    }
+};
+
+KanaReader::KanaReader() : impl_(std::make_unique<Impl>()) { impl_->mecab = mecab_new2(""); }
+KanaReader::~KanaReader() = default;
+
+bool KanaReader::available() const { return impl_->mecab != nullptr; }
+
+std::string KanaReader::toKana(const std::string& text) {
+    std::lock_guard lock(impl_->m);
+    std::string out, run;
+    for (char c : text) {
+        if (c == ' ' || c == '\n' || c == '\r' || c == '\t') {
+            out += impl_->convert(run) + c;
+            run.clear();
+        } else {
+            run += c;
+        }
+    }
+    return out + impl_->convert(run);
+}
+
+}  // namespace ozn

@@ -1,0 +1,36 @@
+#pragma once
+// What a synthesiser is handed: the game's own words as they are said
+// (the screen and the clipboard keep the texts as written).
+#include <memory>
+#include <string>
+
+namespace ozn {
+
+// The readings table: the game's words that a synthesiser misreads
+// (馬連 → うまれん, 持ち金 → もちがね, ３連探 → さんれんたん, ...), key names as
+// words (Ctrl+Plus → コントロール プラス), metres after a distance, and no
+// decorative symbols.
+std::string withReadings(const std::string& text);
+
+// True when the text holds a kanji (CJK ideograph).
+bool hasKanji(const std::string& text);
+
+// Kanji to their kana readings, by a morphological analyser (MeCab with its
+// system dictionary), for espeak-ng, which reads no kanji. Blanks and
+// everything that is not kanji stay as they are.
+class KanaReader {
+public:
+    KanaReader();
+    ~KanaReader();
+    KanaReader(const KanaReader&) = delete;
+    KanaReader& operator=(const KanaReader&) = delete;
+    // False when no analyser could be started: kanji are then left out.
+    bool available() const;
+    std::string toKana(const std::string& text);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace ozn
