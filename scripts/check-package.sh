@@ -30,8 +30,9 @@ export SPEECHD_ADDRESS=unix_socket:/nonexistent SPEECHD_CMD=/bin/false
 strace -f -qq -e trace=openat,creat,unlink,unlinkat,rename,renameat,renameat2,mkdir,mkdirat \
   -o "$work/trace" "$root/usr/games/ozn" >/dev/null 2>&1 &
 pid=$!
-for _ in $(seq 100); do [ -s "$work/speech.log" ] && break; sleep 0.1; done
-grep -qE '単勝の選択|たんしょうの選択' "$work/speech.log" || { echo "the first card was not shown"; exit 1; }
+seen() { grep -qE '単勝の選択|たんしょうの選択' "$work/speech.log" 2>/dev/null; }
+for _ in $(seq 100); do seen && break; sleep 0.1; done
+seen || { echo "the first card was not shown"; exit 1; }
 sleep 0.3
 kill -TERM "$(pgrep -P $pid -x ozn || echo $pid)"
 wait $pid || true

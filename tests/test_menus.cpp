@@ -9,7 +9,7 @@ using namespace ozn::test;
 
 TEST(TicketView, PrintedAndSpoken) {
     struct Case { std::vector<std::tuple<int, Horses, Money>> tickets; const char *printed, *spoken; } cases[] = {
-        {{}, "", ""},
+        {{}, "", "馬券はありません"},  // nothing printed, but said
         {{{1, {3}, 100}, {1, {5}, 200}, {3, {1, 2}, 300}}, "単勝 3番100円\n5番200円\n馬連 1番2番300円\n",
          "単勝 \r\n3番100円\r\n5番200円\r\n馬連 \r\n1番2番300円"},
         {{{2, {7}, 1500}}, "副賞 7番1500円\n", "\r\n副賞 \r\n7番1500円"},

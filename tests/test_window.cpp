@@ -20,6 +20,7 @@
 #include "tempdir.h"
 #include "sound/voice.h"
 #include "window/form1.h"
+#include "window/menus.h"
 #include "window/printarea.h"
 #include "window/selectionlist.h"
 #include "window/speechcontrol.h"
@@ -43,7 +44,7 @@ void clickIn(QWidget* box, const QString& button) {
 // so that no test can hang.
 class DialogBot : public QObject {
 public:
-    struct Seen { QString title, text; QStringList buttons; };
+    struct Seen { QString title, text; QStringList buttons; QString name; };
     std::deque<std::function<void(QWidget*)>> steps;
     std::vector<Seen> seen;
 
@@ -68,7 +69,7 @@ private:
         idle_ = 0;
         if (!w) return;
         w->setProperty("botSeen", true);
-        Seen s{w->windowTitle(), {}, {}};
+        Seen s{w->windowTitle(), {}, {}, w->accessibleName()};
         if (auto* in = qobject_cast<QInputDialog*>(w)) s.text = in->labelText();
         if (auto* box = qobject_cast<QMessageBox*>(w)) {
             s.text = box->text();
@@ -139,7 +140,10 @@ private slots:
     void layoutTabFocusSpeechRowsAndControlStates() {
         Game g;
         QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(g.w->list(1)));  // where play begins
-        QCOMPARE(g.said.back(), std::string("単勝の選択\r\n"));  // the focus speaks the label and the entry
+        // First the race and the money, then the list after it: the label and the entry.
+        const GameRecord& rec = g.w->record();
+        QCOMPARE(g.said, (std::vector<std::string>{"第1レース " + rec.racename + " " + currentCourse(rec) + " 持ち金 15000円",
+                                                   "単勝の選択\r\n"}));
         const double s = g.w->logicalDpiX() / 96.0 / 15.0;
         auto rect = [&](int l, int t, int w, int h) {
             return QRect(qRound(l * s), qRound(t * s), qRound(w * s), qRound(h * s));
@@ -296,9 +300,11 @@ private slots:
         const std::string prompt = "馬連の馬番を0715などのように四桁で入れて下さい";
         QCOMPARE(g.said, (std::vector<std::string>{
                              prompt, "入力エラー\r\n1から18の数字を入れて下さい\r\nキャンセル 再試行 続行", prompt,
-                             "金額を入力して下さい。持ち金は 15000円です", "馬連 7番15番 500円 買いました"}));
+                             "馬連 7番15番。金額を入力して下さい。持ち金は 15000円です", "馬連 7番15番 500円 買いました"}));
         QCOMPARE(bot.seen[0].title, QStringLiteral("ozn"));  // no title of its own
-        QCOMPARE(bot.seen[3].title, QStringLiteral("6"));
+        QCOMPARE(bot.seen[3].title, QStringLiteral("6"));  // as specified; its name says what it is
+        QCOMPARE(bot.seen[3].name, QStringLiteral("金額の入力"));
+        QCOMPARE(bot.seen[0].name, QStringLiteral("馬番の入力"));
         QCOMPARE(g.w->focusWidget(), static_cast<QWidget*>(g.w->list(3)));
         // まとめ買い: a mistake brings the box back with the text kept; 7-15 joins the ticket held.
         bot.answerInput(QStringLiteral("07 19"));
@@ -337,8 +343,19 @@ private slots:
         QTest::keyClick(l6, Qt::Key_Return);
         QTRY_COMPARE(int(rec.sanrentancount), 1);
         QCOMPARE(rec.mochikin, Money(14100));
+        // Bought with a button: the list takes the focus back without a word
+        // over the confirmation.
+        SelectionList* l2 = g.w->list(2);
+        l2->setCurrentRow(9);
+        focusOn(g.w->command(2));
+        bot.answerInput(QStringLiteral("300"));
+        QTest::keyClick(g.w->command(2), Qt::Key_Return);
+        QTRY_COMPARE(rec.mochikin, Money(13800));
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(l2));
+        QTest::qWait(50);
+        QCOMPARE(g.said.back(), std::string("副賞 10番 300円 買いました"));
+        QVERIFY(g.said.end()[-2].rfind("副賞 10番。金額を入力して下さい。", 0) == 0);  // and no label between
         const std::string bought = g.said.back();
-        QVERIFY(bought.ends_with("買いました"));
 
         bot.press(QStringLiteral("続行"));
         key(g, Qt::Key_F7);  // title, text and buttons of the odds box
@@ -346,6 +363,7 @@ private slots:
         QVERIFY(g.said.back().find("キャンセル 再試行 続行") != std::string::npos);  // its buttons, in order
         const std::string odds = g.said.back();
         QTRY_VERIFY(!QApplication::activeModalWidget());
+        QVERIFY(!g.voice.speaking());  // closing the box ended what it was saying
         key(g, Qt::Key_F3);
         QCOMPARE(g.said.back(), odds);  // F3 repeats what was said last, the box too
         key(g, Qt::Key_F3, Qt::ShiftModifier);
@@ -378,12 +396,12 @@ private slots:
         bot.answerInput(QStringLiteral("0102"));
         bot.answerInput(QStringLiteral("100"));
         QTest::keyClick(g.w->list(3), Qt::Key_0);
-        QTRY_COMPARE(rec.mochikin, Money(14000));
+        QTRY_COMPARE(rec.mochikin, Money(13700));
         key(g, Qt::Key_F6);
-        QCOMPARE(g.said, (std::vector<std::string>{"馬連 1番2番 100円 買いました", "持ち金は 14000円です"}));
+        QCOMPARE(g.said, (std::vector<std::string>{"馬連 1番2番 100円 買いました", "持ち金は 13700円です"}));
         QTest::keyClick(g.w->list(3), Qt::Key_Down);
         QTest::keyClick(g.w->list(3), Qt::Key_F3);
-        QCOMPARE(g.said.back(), std::string("持ち金は 14000円です"));  // not the entry, which it read
+        QCOMPARE(g.said.back(), std::string("持ち金は 13700円です"));  // not the entry, which it read
         // The player's choice wins over the desktop, and is kept.
         g.w->setScreenReaderSetting(ScreenReaderSetting::Off);
         QVERIFY(!g.w->screenReaderMode());
@@ -428,6 +446,13 @@ private slots:
         bot.steps.push_back([&](QWidget* box) {
             QCOMPARE(g.w->focusWidget(), static_cast<QWidget*>(g.w->raceStatus()));
             QVERIFY(g.w->raceStatus()->isVisible() && !g.w->command(6)->isVisible());
+            // A second Escape at once does not close the result, and F3 repeats it.
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+            QVERIFY(box->isVisible());
+            const std::string result = g.said.back();
+            QVERIFY(result.rfind("着順結果\r\n", 0) == 0);
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_F3);
+            QCOMPARE(g.said.back(), result);
             checked = true;
             clickIn(box, QStringLiteral("続行"));
         });
@@ -440,7 +465,16 @@ private slots:
         QCOMPARE(g.w->list(6)->count(), 4896);  // the next card
         QTRY_COMPARE(g.w->focusWidget(), static_cast<QWidget*>(g.w->list(4)));
         QVERIFY(!g.w->raceStatus()->isVisible());
-        QCOMPARE(g.said.back(), std::string("ワイドの選択\r\n"));  // read again on its return
+        // The new card is announced, then the list the focus came back to follows it.
+        QCOMPARE(std::vector<std::string>(g.said.end() - 2, g.said.end()),
+                 (std::vector<std::string>{cardAnnouncement(rec), "ワイドの選択\r\n"}));
+        QCOMPARE(g.voice.modes.back(), SpeakMode::Queue);
+        QVERIFY(cardAnnouncement(rec).rfind("第2レース " + rec.racename + " 芝", 0) == 0 ||
+                cardAnnouncement(rec).rfind("第2レース " + rec.racename + " ダート", 0) == 0);
+        key(g, Qt::Key_F3);  // the news, not the label
+        QCOMPARE(g.said.back(), cardAnnouncement(rec));
+        key(g, Qt::Key_F3, Qt::ShiftModifier);
+        QVERIFY(g.said.back().rfind("1つ前、", 0) == 0 && g.said.back().ends_with("残り持ち金は 15000円です"));
         auto said = [&](const std::string& part) {
             return std::find_if(g.said.begin(), g.said.end(), [&](const std::string& t) { return t.find(part) != t.npos; });
         };
@@ -448,7 +482,17 @@ private slots:
         auto announced = said("残り持ち金は 15000円です");  // waited for, whole
         QVERIFY(announced != g.said.end() && g.voice.modes[announced - g.said.begin()] == SpeakMode::Wait);
 
-        QCOMPARE(g.w->history()->meeting(g.w->meeting()).size(), std::size_t(1));
+        // Escape pressed before the start music (in the pause after the fanfare)
+        // is remembered: the music is skipped as it begins.
+        g.mp3.skipped = false;
+        g.mp3.musicEvents = 50000;
+        bot.press(QStringLiteral("続行"));
+        QTimer::singleShot(0, g.w.get(), [&] { QTest::keyClick(g.w->raceStatus(), Qt::Key_Escape); });
+        key(g, Qt::Key_F2);
+        QTRY_COMPARE_WITH_TIMEOUT(int(rec.raceno), 3, 10000);
+        QVERIFY(g.mp3.skipped);
+
+        QCOMPARE(g.w->history()->meeting(g.w->meeting()).size(), std::size_t(2));
         key(g, Qt::Key_F12);
         auto* results = g.w->findChild<QDialog*>(QStringLiteral("results"));
         QVERIFY(results && results->isVisible());

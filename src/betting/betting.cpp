@@ -144,6 +144,7 @@ bool registerTicket(GameRecord& rec, Ui& ui, int kind, const std::string& select
         ui.msgBox("この馬券はこれ以上買えません", kInputError, kStyleNotice);
         return false;
     }
+    ui.aboutNextDialog(ticketSpeech(kind, horses));  // "馬連 7番15番。金額を入力して下さい。…"
     auto stake = bakenbox(rec, ui);
     if (!stake) return false;
     fileTicket(rec, kind, horses, *stake);
@@ -156,11 +157,16 @@ const std::string& kindName(int kind) {
     return k[kind >= 1 && kind <= kKinds ? kind : 0];
 }
 
+std::string ticketSpeech(int kind, const Horses& h) {
+    if (kind < 1 || kind > kKinds) return "";
+    std::string out = kindName(kind) + " ";
+    for (int k = 0; k < horsesPerTicket(kind); ++k) out += std::to_string(h[k]) + "番";
+    return out;
+}
+
 std::string purchaseSpeech(const Purchase& p) {
     if (p.kind < 1 || p.kind > kKinds) return "";
-    std::string horses;
-    for (int k = 0; k < horsesPerTicket(p.kind); ++k) horses += std::to_string(p.horses[k]) + "番";
-    return kindName(p.kind) + " " + horses + " " + text::plainNumber(p.stake) + "円 買いました";
+    return ticketSpeech(p.kind, p.horses) + " " + text::plainNumber(p.stake) + "円 買いました";
 }
 
 bool tanshobox(GameRecord& rec, Ui& ui, const std::string& s) { return registerTicket(rec, ui, 1, s); }

@@ -35,6 +35,9 @@ struct Purchase {
 // moves the focus to the kind's list. `bought` receives what was bought.
 bool registerTicket(GameRecord& rec, Ui& ui, int kind, const std::string& selection, Purchase* bought = nullptr);
 
+// A ticket as said: "馬連 7番15番".
+std::string ticketSpeech(int kind, const Horses& h);
+
 // The confirmation spoken after a purchase: "馬連 7番15番 500円 買いました".
 std::string purchaseSpeech(const Purchase& p);
 

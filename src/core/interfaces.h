@@ -29,6 +29,9 @@ public:
     virtual void clearPrint() = 0;
     virtual void processEvents() = 0;
     virtual void setClipboard(const std::string& text) = 0;
+    // What the next dialog is about, said before it where dialogs are read
+    // out (the ticket a stake box asks for).
+    virtual void aboutNextDialog(const std::string& context) { (void)context; }
 };
 
 class Random {

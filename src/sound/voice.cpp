@@ -101,6 +101,7 @@ void VoiceDispatcher::reading(const std::string& text, SpeakMode mode, Topic top
 }
 
 void VoiceDispatcher::dispatch(const std::string& text) {
+    ++handed_;
     switch (rec_.voicemode) {
         case 1:
             if (!speak(1, text)) fromSecond(text);

@@ -64,6 +64,9 @@ public:
     // kept, and heard also beside a screen reader.
     void answer(const std::string& text);
     const MessageHistory& history() const { return history_; }
+    // How many texts were handed to speech so far: whether anything was
+    // said since a given moment.
+    std::uint64_t handed() const { return handed_; }
 
 private:
     void dispatch(const std::string& text);
@@ -84,6 +87,7 @@ private:
     MessageHistory history_;
     std::unique_ptr<KanaReader> kana_;  // made when espeak-ng first speaks
     std::optional<SpeechParams> params_;
+    std::uint64_t handed_ = 0;
     SpeakMode mode_ = SpeakMode::Interrupt;  // of the text being dispatched
     Topic topic_ = Topic::Info;
 };

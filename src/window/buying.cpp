@@ -28,6 +28,7 @@ void Buying::bulk(const SelectionList* lastList) {
 }
 
 void Buying::done(int kind, const std::string& said) {
+    lists_[kind - 1]->comeBackQuietly();
     lists_[kind - 1]->setFocus(Qt::OtherFocusReason);
     speech_.reading(said, SpeakMode::Interrupt, Topic::Info);
 }

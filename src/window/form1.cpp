@@ -19,6 +19,8 @@
 #include <QTimer>
 #include <unistd.h>
 
+#include <utility>
+
 #include "betting/betting.h"
 #include "core/stopsignal.h"
 #include "history/history.h"
@@ -141,7 +143,9 @@ void Form1::buildControls() {
             prefetchAround(kind);
         });
         connect(list, &SelectionList::focused, this, [this, kind] {
-            say(focusSpeech(kind, this->list(kind)->currentText().toStdString()), Topic::Focus);
+            // After the news of a new card, the list follows it instead of cutting in.
+            speech_->reading(focusSpeech(kind, this->list(kind)->currentText().toStdString()),
+                             std::exchange(focusAfterNews_, false) ? SpeakMode::Queue : SpeakMode::Interrupt, Topic::Focus);
             prefetchAround(kind);
         });
     }
@@ -277,6 +281,7 @@ bool Form1::startUpSequence(const StartupEnv& env) {
     };
     if (!ozn::startUp(rec_, *ui_, env, hooks)) return false;
     openHistory(env.dataHome);
+    announceCard();
     // What Tab into a list says first: ready before the player presses it.
     std::vector<std::string> labels;
     for (int kind = 1; kind <= 6; ++kind) labels.push_back(focusSpeech(kind, ""));
@@ -335,6 +340,11 @@ void Form1::showCard(const CardLists& lists) {
     if (wideLists_) layoutControls();  // the new entries may need more room
 }
 
+void Form1::announceCard() {
+    say(cardAnnouncement(rec_), Topic::Info);
+    focusAfterNews_ = true;
+}
+
 void Form1::controloff() {
     for (SelectionList* l : lists_) {
         l->empty();
@@ -376,6 +386,7 @@ void Form1::mnuhasso() {
         hooks.closeWindow = [this] { return runCloseRequest(false); };
         hooks.showCard = [this](CardLists lists) {
             showCard(lists);
+            announceCard();
             keeper_->cardMade(rec_.mochikin);
         };
         Ports p = ports();
@@ -414,7 +425,9 @@ void Form1::mnutanfuku() {
     if (!busy_) ozn::mnutanfuku(rec_, *ui_);
 }
 void Form1::mnulook() {
-    if (!busy_ && ozn::mnulook(rec_, *ui_)) keeper_->tipSheet(kTipSheetFee);
+    if (busy_ || !ozn::mnulook(rec_, *ui_)) return;
+    keeper_->tipSheet(kTipSheetFee);
+    say("予想紙に300円払いました", Topic::Info);
 }
 void Form1::mnuvoice() {
     switchVoice(rec_);
@@ -502,9 +515,14 @@ bool Form1::exportCsv(const std::string& path) { return history() && writeCsv(*h
 
 void Form1::mnucsv() {
     if (busy_) return;
-    QString path = QFileDialog::getSaveFileName(this, QStringLiteral("成績をCSVで保存"),
-                                                QDir::homePath() + QStringLiteral("/ozn-seiseki.csv"),
-                                                QStringLiteral("CSV (*.csv)"));
+    QFileDialog dialog(this, QStringLiteral("成績をCSVで保存"), QDir::homePath() + QStringLiteral("/ozn-seiseki.csv"),
+                       QStringLiteral("CSV (*.csv)"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);  // one whose fields can be named and read
+    dialog.setAccessibleName(dialog.windowTitle());
+    say("成績をCSVで保存\r\nファイル名 ozn-seiseki.csv", Topic::Dialog);
+    const QString path = dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
+    activateWindow();  // back to the game, also without a window manager
     if (path.isEmpty()) return;
     if (exportCsv(path.toStdString())) say("保存しました", Topic::Info);
     else ui_->msgBox("成績を保存できませんでした", "成績", kStyleOk);

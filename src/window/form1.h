@@ -91,6 +91,8 @@ public:
     void controloff();
     void controlon();
     void showCard(const CardLists& lists);
+    // Says the race on the card and the money; the list the focus reaches next follows.
+    void announceCard();
 
     // Menu commands.
     void mnuhasso();
@@ -166,6 +168,7 @@ private:
     bool closePending_ = false;  // a close asked for during a race
     bool closing_ = false;       // the close request has been confirmed
     bool stopping_ = false;      // a signal asked the game to end
+    bool focusAfterNews_ = false;  // the next list focus follows the card's news
     bool musicAhead_ = false;    // from F2 until the race is settled: Escape skips the start music
     std::unique_ptr<Buying> buying_;
     std::unique_ptr<FolderLock> lock_;

@@ -4,6 +4,7 @@
 
 #include "betting/store.h"
 #include "core/text.h"
+#include "racecard/racecard.h"
 
 namespace ozn {
 
@@ -23,7 +24,15 @@ void mnubaken(GameRecord& rec, Ui& ui, Speaker& speech) {
             spoken += "\r\n" + entry;
         }
     }
-    speech.reading(spoken);
+    // Nothing printed, as ever; but the player hears that nothing is held.
+    speech.reading(spoken.empty() ? "馬券はありません" : spoken);
+}
+
+std::string cardAnnouncement(const GameRecord& rec) {
+    std::string out = "第" + std::to_string(rec.raceno) + "レース";
+    for (const std::string& part : {rec.racename, currentCourse(rec)})
+        if (!part.empty()) out += " " + part;
+    return out + " 持ち金 " + std::to_string(rec.mochikin) + "円";
 }
 
 void mnuracename(GameRecord& rec, Ui& ui, Speaker& speech) {

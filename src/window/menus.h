@@ -21,6 +21,10 @@ bool mnulook(GameRecord& rec, Ui& ui);
 // バージョン情報.
 void mnuver(Ui& ui);
 
+// What the game says of each new card, and at start-up:
+// "第3レース 菊花賞 芝3000m 持ち金 15000円".
+std::string cardAnnouncement(const GameRecord& rec);
+
 std::string manualPath(const GameRecord& rec);
 // Our own project page, shipped beside the program.
 std::string homePagePath(const GameRecord& rec);

@@ -4,8 +4,12 @@
 #include <QClipboard>
 #include <QInputDialog>
 #include <QAbstractButton>
+#include <QElapsedTimer>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
+
+#include <utility>
 
 #include "core/stopsignal.h"
 #include "sound/voice.h"
@@ -43,9 +47,8 @@ Answer QtUi::msgBox(const std::string& prompt, const std::string& title, int sty
     }
     std::vector<std::string> buttons;
     for (QAbstractButton* b : box.buttons()) buttons.push_back(b->text().toStdString());
-    announce(dialogSpeech(titleOf(title).toStdString(), prompt, buttons));
-    box.exec();
-    comeBack();
+    box.setAccessibleName(titleOf(title));
+    run(box, dialogSpeech(titleOf(title).toStdString(), prompt, buttons));
     if (retry && box.clickedButton() == retry) return Answer::Retry;
     if (!yes) return Answer::Other;
     return box.clickedButton() == yes ? Answer::Yes : Answer::No;
@@ -60,9 +63,14 @@ std::string QtUi::inputBox(const std::string& prompt, const std::string& title, 
     dialog.setInputMode(QInputDialog::TextInput);
     dialog.setOkButtonText(QStringLiteral("OK"));
     dialog.setCancelButtonText(QStringLiteral("キャンセル"));
-    announce(dialogSpeech(titleOf(title).toStdString(), prompt, {}, def));
-    const bool accepted = dialog.exec() == QDialog::Accepted;
-    comeBack();
+    // The stake box's title is a bare number: its name says what it asks for.
+    const bool stake = !title.empty() && title.find_first_not_of("0123456789") == std::string::npos;
+    const std::string ticket = std::exchange(context_, "");
+    dialog.setAccessibleName(stake                                            ? QStringLiteral("金額の入力")
+                             : prompt.find("馬番") != std::string::npos ? QStringLiteral("馬番の入力")
+                                                                           : titleOf(title));
+    const std::string said = dialogSpeech(titleOf(title).toStdString(), prompt, {}, def);
+    const bool accepted = run(dialog, ticket.empty() ? said : ticket + "。" + said) == QDialog::Accepted;
     if (!accepted) return "";
     return dialog.textValue().toStdString();
 }
@@ -73,8 +81,35 @@ void QtUi::comeBack() {
     if (owner_ && owner_->isVisible()) owner_->activateWindow();
 }
 
-void QtUi::announce(const std::string& text) {
-    if (speaker_) speaker_->reading(text, SpeakMode::Interrupt, Topic::Dialog);
+namespace {
+// Escape in a box's first second is a key meant for what came before (the
+// race's music, a second press): the box and what it says stay.
+class EarlyEscape : public QObject {
+public:
+    explicit EarlyEscape(QObject* parent) : QObject(parent) { opened_.start(); }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        return event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape &&
+               opened_.elapsed() < 1000;
+    }
+
+private:
+    QElapsedTimer opened_;
+};
+}  // namespace
+
+int QtUi::run(QDialog& dialog, const std::string& said) {
+    const std::uint64_t before = speaker_ ? speaker_->handed() : 0;
+    if (speaker_) speaker_->reading(said, SpeakMode::Interrupt, Topic::Dialog);
+    const std::uint64_t after = speaker_ ? speaker_->handed() : 0;
+    auto* guard = new EarlyEscape(&dialog);
+    for (QWidget* w : dialog.findChildren<QWidget*>()) w->installEventFilter(guard);
+    dialog.installEventFilter(guard);
+    const int result = dialog.exec();
+    if (speaker_ && after != before && speaker_->handed() == after) speaker_->stop();
+    comeBack();
+    return result;
 }
 
 void QtUi::print(const std::string& text) { area_->print(q(text), false); }

@@ -44,6 +44,10 @@ void SelectionList::empty() {
     dropAccessibleRows();
 }
 
+void SelectionList::comeBackQuietly() {
+    if (!hasFocus()) quietReturn_ = true;
+}
+
 void SelectionList::dropAccessibleRows() {
     if (!QAccessible::isActive()) return;
     if (auto* a = dynamic_cast<SelectionListAccessible*>(QAccessible::queryAccessibleInterface(this))) a->dropRows();
@@ -89,8 +93,8 @@ void SelectionList::focusInEvent(QFocusEvent* event) {
     if (!hadCurrent) setCurrentIndex(QModelIndex());
     quiet_ = false;
     // Coming back from a dialog is no change of control: nothing to announce.
-    bool returning = awayToDialog_;
-    awayToDialog_ = false;
+    bool returning = awayToDialog_ || quietReturn_;
+    awayToDialog_ = quietReturn_ = false;
     if (!returning) emit focused();
 }
 

@@ -16,6 +16,9 @@ public:
     // Replaces the entries without speaking.
     void fill(const QStringList& items);
     void empty();
+    // The focus is sent back here after news (a purchase): its coming back
+    // says nothing over the news.
+    void comeBackQuietly();
 
 signals:
     void enterPressed();
@@ -34,6 +37,7 @@ private:
     int kind_;
     bool quiet_ = false;
     bool awayToDialog_ = false;  // the focus left for a dialog, a menu or another window
+    bool quietReturn_ = false;
 };
 
 }  // namespace ozn
