@@ -22,6 +22,7 @@
 #include "window/form1.h"
 #include "window/menus.h"
 #include "window/printarea.h"
+#include "window/screenreader.h"
 #include "window/selectionlist.h"
 #include "window/speechcontrol.h"
 #include "sound/keytable.h"
@@ -387,7 +388,15 @@ private slots:
             QTest::keyClick(QApplication::activePopupWidget() ? QApplication::activePopupWidget() : g.w.get(), Qt::Key_Escape);
 
         // With a screen reader: no entry, label or dialog, only what it cannot know.
-        g.w->setScreenReaderRunning(true);
+        // Orca started by hand: no desktop flag, but registered on the
+        // accessibility bus, and followed as it comes and goes.
+        ScreenReaderWatch watch;
+        connect(&watch, &ScreenReaderWatch::changed, g.w.get(), &Form1::setScreenReaderRunning);
+        watch.setRegistered({QStringLiteral("ozn"), QStringLiteral("orca")});
+        QVERIFY(g.w->screenReaderMode());
+        watch.setRegistered({QStringLiteral("ozn")});
+        QVERIFY(!g.w->screenReaderMode());
+        watch.setRegistered({QStringLiteral("Orca"), QStringLiteral("ozn")});
         QVERIFY(g.w->screenReaderMode());
         focusOn(g.w->list(3));
         g.said.clear();

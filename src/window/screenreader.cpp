@@ -1,10 +1,12 @@
 #include "window/screenreader.h"
 
-#include <QDBusConnection>
+#include <QDBusArgument>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QDBusVariant>
+#include <QDBusObjectPath>
+#include <memory>
 
 namespace ozn {
 namespace {
@@ -13,6 +15,10 @@ const QString kPath = QStringLiteral("/org/a11y/bus");
 const QString kInterface = QStringLiteral("org.a11y.Status");
 const QString kProperty = QStringLiteral("ScreenReaderEnabled");
 const QString kProperties = QStringLiteral("org.freedesktop.DBus.Properties");
+const QString kRegistry = QStringLiteral("org.a11y.atspi.Registry");
+const QString kRoot = QStringLiteral("/org/a11y/atspi/accessible/root");
+const QString kAccessible = QStringLiteral("org.a11y.atspi.Accessible");
+constexpr int kPollMs = 2000;
 }  // namespace
 
 ScreenReaderWatch::ScreenReaderWatch(QObject* parent) : QObject(parent) {
@@ -26,16 +32,95 @@ ScreenReaderWatch::ScreenReaderWatch(QObject* parent) : QObject(parent) {
     auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(get, 2000), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {
         QDBusPendingReply<QDBusVariant> reply = *w;
-        if (!reply.isError()) set(reply.value().variant().toBool());
+        if (!reply.isError()) setFlag(reply.value().variant().toBool());
+        w->deleteLater();
+    });
+    QDBusMessage address = QDBusMessage::createMethodCall(kService, kPath, kService, QStringLiteral("GetAddress"));
+    auto* found = new QDBusPendingCallWatcher(bus.asyncCall(address, 2000), this);
+    connect(found, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {
+        QDBusPendingReply<QString> reply = *w;
+        if (!reply.isError()) connectRegistry(reply.value());
         w->deleteLater();
     });
 }
 
-void ScreenReaderWatch::propertiesChanged(const QString& interface, const QVariantMap& changed, const QStringList&) {
-    if (interface == kInterface && changed.contains(kProperty)) set(changed.value(kProperty).toBool());
+void ScreenReaderWatch::connectRegistry(const QString& address) {
+    QDBusConnection c = QDBusConnection::connectToBus(address, QStringLiteral("ozn-screen-reader-watch"));
+    if (!c.isConnected()) return;
+    a11y_ = c;
+    connect(&poll_, &QTimer::timeout, this, &ScreenReaderWatch::pollRegistry);
+    poll_.start(kPollMs);
+    pollRegistry();
 }
 
-void ScreenReaderWatch::set(bool running) {
+// The registry's children are the applications; each is asked its name.
+void ScreenReaderWatch::pollRegistry() {
+    if (!a11y_ || polling_) return;
+    polling_ = true;
+    QDBusMessage children = QDBusMessage::createMethodCall(kRegistry, kRoot, kAccessible, QStringLiteral("GetChildren"));
+    auto* watcher = new QDBusPendingCallWatcher(a11y_->asyncCall(children, 1500), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {
+        w->deleteLater();
+        QDBusMessage reply = w->reply();
+        if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
+            polling_ = false;
+            return;
+        }
+        QList<std::pair<QString, QDBusObjectPath>> apps;
+        const QDBusArgument arg = reply.arguments().first().value<QDBusArgument>();
+        arg.beginArray();
+        while (!arg.atEnd()) {
+            QString service;
+            QDBusObjectPath path;
+            arg.beginStructure();
+            arg >> service >> path;
+            arg.endStructure();
+            apps.append({service, path});
+        }
+        arg.endArray();
+        auto names = std::make_shared<QStringList>();
+        auto left = std::make_shared<int>(static_cast<int>(apps.size()));
+        if (*left == 0) {
+            polling_ = false;
+            setRegistered({});
+        }
+        for (const auto& [service, path] : apps) {
+            QDBusMessage get = QDBusMessage::createMethodCall(service, path.path(), kProperties, QStringLiteral("Get"));
+            get << kAccessible << QStringLiteral("Name");
+            auto* ask = new QDBusPendingCallWatcher(a11y_->asyncCall(get, 1500), this);
+            connect(ask, &QDBusPendingCallWatcher::finished, this, [this, names, left](QDBusPendingCallWatcher* a) {
+                QDBusPendingReply<QDBusVariant> name = *a;
+                if (!name.isError()) names->append(name.value().variant().toString());
+                a->deleteLater();
+                if (--*left == 0) {
+                    polling_ = false;
+                    setRegistered(*names);
+                }
+            });
+        }
+    });
+}
+
+bool ScreenReaderWatch::isScreenReader(const QString& application) {
+    return application.compare(QLatin1String("orca"), Qt::CaseInsensitive) == 0;
+}
+
+void ScreenReaderWatch::setRegistered(const QStringList& applications) {
+    registered_ = std::any_of(applications.begin(), applications.end(), isScreenReader);
+    update();
+}
+
+void ScreenReaderWatch::propertiesChanged(const QString& interface, const QVariantMap& changed, const QStringList&) {
+    if (interface == kInterface && changed.contains(kProperty)) setFlag(changed.value(kProperty).toBool());
+}
+
+void ScreenReaderWatch::setFlag(bool on) {
+    flag_ = on;
+    update();
+}
+
+void ScreenReaderWatch::update() {
+    const bool running = flag_ || registered_;
     if (running == running_) return;
     running_ = running;
     emit changed(running);

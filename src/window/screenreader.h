@@ -1,17 +1,26 @@
 #pragma once
+#include <QDBusConnection>
 #include <QObject>
+#include <QStringList>
+#include <QTimer>
 #include <QVariantMap>
+#include <optional>
 
 namespace ozn {
 
-// Follows the desktop's "a screen reader runs" flag on the accessibility
-// bus. Without a session bus, or when the flag cannot be read, it reports
-// that none runs.
+// Whether a screen reader runs: the desktop's "a screen reader runs" flag on
+// the accessibility bus, or a known screen reader registered there as an
+// application (one started by hand leaves the flag unset). Both are followed
+// as they change. Without a session bus, or when nothing can be read, none
+// runs.
 class ScreenReaderWatch : public QObject {
     Q_OBJECT
 public:
     explicit ScreenReaderWatch(QObject* parent = nullptr);
     bool running() const { return running_; }
+    // The applications registered on the accessibility bus, by name.
+    void setRegistered(const QStringList& applications);
+    static bool isScreenReader(const QString& application);
 
 signals:
     void changed(bool running);
@@ -20,8 +29,14 @@ private slots:
     void propertiesChanged(const QString& interface, const QVariantMap& changed, const QStringList& invalidated);
 
 private:
-    void set(bool running);
-    bool running_ = false;
+    void setFlag(bool on);
+    void update();
+    void connectRegistry(const QString& address);
+    void pollRegistry();
+    bool flag_ = false, registered_ = false, running_ = false;
+    std::optional<QDBusConnection> a11y_;
+    QTimer poll_;
+    bool polling_ = false;  // a round of questions is still out
 };
 
 }  // namespace ozn
