@@ -111,6 +111,7 @@ public:
     std::vector<SpeakMode> modes;
     std::vector<SpeechParams> params;  // every setting it was given
     std::vector<std::string> queue;    // what it still has to say: stop() empties it
+    std::vector<std::string> fixed;    // the fixed texts it was asked to make in idle time
     bool speak(const std::string& text, SpeakMode mode, Topic) override {
         if (!works_) return false;
         said.push_back(text);
@@ -121,6 +122,7 @@ public:
     }
     void stop() override { queue.clear(); }
     bool speaking() const override { return !queue.empty(); }
+    void prefetchIdle(const std::vector<std::string>& t) override { fixed.insert(fixed.end(), t.begin(), t.end()); }
     void setParams(const SpeechParams& p) override { params.push_back(p); }
 
 private:

@@ -181,6 +181,11 @@ TEST(Lists, PageKeys) {
     }
     EXPECT_EQ(pageStep(1, {}), 0);
     EXPECT_EQ(pageStep(2, {true, false, false}), 0);
+    // What is made ahead: every row one key reaches, nearest first.
+    EXPECT_EQ(rowsAhead(6, 4000, 4896), (std::vector<int>{4001, 3999, 4010, 3990, 4100, 3900, 4895, 3000}));
+    EXPECT_EQ(rowsAhead(5, 0, 816), (std::vector<int>{1, 10, 100}));
+    EXPECT_EQ(rowsAhead(3, 152, 153), (std::vector<int>{151, 142}));
+    EXPECT_EQ(rowsAhead(1, -1, 18), (std::vector<int>{0}));  // nothing selected: Down selects the first
 }
 
 TEST(Bulk, FormsCountsAndMistakes) {

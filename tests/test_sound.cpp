@@ -398,9 +398,11 @@ TEST(Voice, DispatcherSettingsStopAndWhatIsKept) {
     auto two = std::make_shared<FakeEngine>(), three = std::make_shared<FakeEngine>();
     rec.sapivoice = three;
     VoiceDispatcher d(rec, ui, &one, [&] { return two; });
+    d.prefetchIdle({"発送 F2", "馬連の選択"});  // made ahead as said, and made again in a new voice
     const SpeechParams p{130, 2, 70};
     d.setParams(p);
     EXPECT_EQ(one.params, std::vector<SpeechParams>{p});
+    EXPECT_EQ(one.fixed, (std::vector<std::string>{"はっそう F2", "うまれんの選択", "はっそう F2", "うまれんの選択"}));
     EXPECT_EQ(three->params, std::vector<SpeechParams>{p});
     rec.voicemode = 4;  // first use: engine 1 fails over to a new engine 2
     FakeEngine broken(false);

@@ -1,5 +1,6 @@
 #include "betting/betting.h"
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -176,7 +177,7 @@ bool widebox(GameRecord& rec, Ui& ui, const std::string& s) { return registerTic
 bool sanrenpukubox(GameRecord& rec, Ui& ui, const std::string& s) { return registerTicket(rec, ui, 5, s); }
 bool sanrentanbox(GameRecord& rec, Ui& ui, const std::string& s) { return registerTicket(rec, ui, 6, s); }
 
-std::optional<std::string> typedEntry(Ui& ui, int kind) {
+const std::string& typedEntryPrompt(int kind) {
     static const std::string kPrompts[kKinds] = {
         "単勝の馬番を07や11などのように二桁で入れて下さい",
         "副賞の馬番を07や11などのように二桁で入れて下さい",
@@ -185,9 +186,13 @@ std::optional<std::string> typedEntry(Ui& ui, int kind) {
         "３連副の馬番を071518などのように六桁で入れて下さい",
         "３連単の馬番を071518などのように六桁で入れて下さい",
     };
+    return kPrompts[std::clamp(kind, 1, kKinds) - 1];
+}
+
+std::optional<std::string> typedEntry(Ui& ui, int kind) {
     const std::size_t digits = kind <= 2 ? 2 : (kind <= 4 ? 4 : 6);
     for (;;) {
-        std::string answer = ui.inputBox(kPrompts[kind - 1], "", "");
+        std::string answer = ui.inputBox(typedEntryPrompt(kind), "", "");
         if (answer.empty()) return std::nullopt;
         std::vector<long long> v;
         bool ok = text::charCount(answer) == digits && text::isNumericText(answer);
@@ -247,5 +252,21 @@ int pageStep(int kind, Modifiers m) {
 int pageDownIndex(int index, int count, int step) { return index + step <= count - 1 ? index + step : count - 1; }
 
 int pageUpIndex(int index, int step) { return index >= step ? index - step : 0; }
+
+std::vector<int> rowsAhead(int kind, int row, int count) {
+    std::vector<int> out;
+    auto add = [&](int r) {
+        if (r >= 0 && r < count && r != row && std::find(out.begin(), out.end(), r) == out.end()) out.push_back(r);
+    };
+    add(row + 1);
+    add(row - 1);
+    for (Modifiers m : {Modifiers{}, Modifiers{true, false, false}, Modifiers{false, true, false}}) {
+        const int step = pageStep(kind, m);
+        if (step == 0) continue;
+        add(pageDownIndex(row, count, step));
+        add(pageUpIndex(row, step));
+    }
+    return out;
+}
 
 }  // namespace ozn

@@ -51,6 +51,7 @@ bool sanrentanbox(GameRecord& rec, Ui& ui, const std::string& umamoji);
 // Typed entry of list `kind`: asks for the digits until they pass or the
 // player gives up; returns the selection text to register.
 std::optional<std::string> typedEntry(Ui& ui, int kind);
+const std::string& typedEntryPrompt(int kind);
 
 // The kind's name as the game says it: 単勝, 副賞, 馬連, ワイド, ３連複, ３連単.
 const std::string& kindName(int kind);
@@ -69,5 +70,8 @@ struct Modifiers {
 int pageStep(int kind, Modifiers mods);
 int pageDownIndex(int index, int count, int step);
 int pageUpIndex(int index, int step);
+// The rows a player can reach from `row` with one key (the arrows, then the
+// Page keys of this list), nearest first: what is worth making ahead.
+std::vector<int> rowsAhead(int kind, int row, int count);
 
 }  // namespace ozn

@@ -85,6 +85,8 @@ public:
     virtual bool speak(const std::string& text, SpeakMode mode, Topic topic) = 0;
     // Texts likely to be asked for next: an engine may make them ahead.
     virtual void prefetch(const std::vector<std::string>& texts) { (void)texts; }
+    // The game's fixed texts: made when nothing else is to do, and kept.
+    virtual void prefetchIdle(const std::vector<std::string>& texts) { (void)texts; }
     // Silence at once, queued texts included.
     virtual void stop() {}
     virtual bool speaking() const { return false; }

@@ -133,15 +133,14 @@ std::vector<std::string> phrases(const std::string& text) {
         if (!cur.empty()) out.push_back(cur);
         cur.clear();
     };
-    const std::string pause = "、";
     for (std::size_t i = 0; i < text.size();) {
         if (text[i] == ' ') {
             flush();
             ++i;
-        } else if (text.compare(i, pause.size(), pause) == 0) {
-            cur += pause;
+        } else if (text.compare(i, 3, "、") == 0 || text.compare(i, 3, "。") == 0) {
+            cur.append(text, i, 3);
             flush();
-            i += pause.size();
+            i += 3;
         } else {
             cur += text[i++];
         }
@@ -181,6 +180,7 @@ struct SpeechChannel::Shared {
         Synth synth;
     };
     std::deque<Ahead> ahead;  // phrases a player is likely to want next
+    std::deque<Ahead> idle;   // fixed texts, made last and kept
     std::string inFlight;     // the key the worker is making ahead right now
     std::set<std::string> retired;  // voices whose settings changed: nothing made in them is kept
 
@@ -188,6 +188,7 @@ struct SpeechChannel::Shared {
         std::string phrase;
         Mix_Chunk* chunk;
         std::vector<Uint8> audio;  // in the device's format; the chunk only points into it
+        bool kept = false;         // a fixed text: never pushed out
     };
     std::map<std::string, std::list<Entry>> caches;  // per voice, most recent first
     static constexpr std::size_t kCacheSize = 160;
@@ -199,7 +200,10 @@ struct SpeechChannel::Shared {
         return std::any_of(pending.begin(), pending.end(), [](const Phrase& p) { return p.commentary; });
     }
     bool making = false;  // the worker makes a phrase of what is being said
-    bool busy() const { return !pending.empty() || ready || making || Mix_Playing(kSpeechChannel); }
+    std::uint64_t makingGen = 0;  // of this text: one cut off since is no longer being said
+    bool busy() const {
+        return !pending.empty() || ready || (making && makingGen == generation) || Mix_Playing(kSpeechChannel);
+    }
 
     Mix_Chunk* cached(const std::string& phrase, const std::string& voice) {
         auto found = caches.find(voice);
@@ -222,11 +226,11 @@ struct SpeechChannel::Shared {
     // Keeps newly made audio in the voice's cache; if the other side made the
     // same phrase meanwhile, that one is kept. Null when nothing was made, or
     // when the voice was retired while it was being made.
-    Mix_Chunk* store(const std::string& phrase, const std::string& voice, std::optional<Pcm> pcm) {
+    Mix_Chunk* store(const std::string& phrase, const std::string& voice, std::optional<Pcm> pcm, bool kept = false) {
         if (!pcm || retired.count(voice)) return nullptr;
         if (Mix_Chunk* c = cached(phrase, voice)) return c;
         trimSilence(*pcm);
-        Entry e{phrase, nullptr, {}};
+        Entry e{phrase, nullptr, {}, kept};
         e.chunk = deviceChunk(*pcm, e.audio);
         if (!e.chunk) return nullptr;
         auto& cache = caches[voice];
@@ -234,7 +238,7 @@ struct SpeechChannel::Shared {
         if (cache.size() > kCacheSize) {
             Mix_Chunk* playing = Mix_Playing(kSpeechChannel) ? Mix_GetChunk(kSpeechChannel) : nullptr;
             for (auto victim = std::prev(cache.end()); victim != cache.begin(); --victim)
-                if (victim->chunk != playing && victim->chunk != ready) {
+                if (victim->chunk != playing && victim->chunk != ready && !victim->kept) {
                     Mix_FreeChunk(victim->chunk);
                     cache.erase(victim);
                     break;
@@ -256,16 +260,21 @@ struct SpeechChannel::Shared {
         return store(phrase, voice, std::move(pcm));
     }
 
-    void makeAhead(std::unique_lock<std::mutex>& lock) {
-        Ahead a = std::move(ahead.front());
-        ahead.pop_front();
-        if (cached(a.phrase, a.voice)) return;
+    void makeAhead(std::deque<Ahead>& from, std::unique_lock<std::mutex>& lock) {
+        const bool kept = &from == &idle;
+        Ahead a = std::move(from.front());
+        from.pop_front();
+        if (Mix_Chunk* c = cached(a.phrase, a.voice)) {
+            if (kept) caches[a.voice].front().kept = true;  // found: now the front
+            (void)c;
+            return;
+        }
         inFlight = a.voice + '\n' + a.phrase;
         lock.unlock();
         auto pcm = a.synth(a.phrase);
         lock.lock();
         inFlight.clear();
-        store(a.phrase, a.voice, std::move(pcm));
+        store(a.phrase, a.voice, std::move(pcm), kept);
         cv.notify_all();
     }
 
@@ -292,6 +301,7 @@ SpeechChannel::SpeechChannel() : shared_(std::make_shared<Shared>()) {
                 Shared::Phrase next = std::move(s->pending.front());
                 s->pending.pop_front();
                 s->making = true;
+                s->makingGen = gen;
                 Mix_Chunk* c = s->chunkFor(next.text, next.voice, next.synth, lock);
                 s->making = false;
                 if (s->generation != gen) continue;
@@ -307,12 +317,12 @@ SpeechChannel::SpeechChannel() : shared_(std::make_shared<Shared>()) {
                 continue;
             }
             // Meanwhile, what the player is likely to hear next.
-            if (!s->ahead.empty()) {
-                s->makeAhead(lock);
+            if (!s->ahead.empty() || !s->idle.empty()) {
+                s->makeAhead(s->ahead.empty() ? s->idle : s->ahead, lock);
                 continue;
             }
             if (s->ready) s->cv.wait_for(lock, std::chrono::milliseconds(5));
-            else s->cv.wait(lock, [&] { return s->quit || !s->pending.empty() || !s->ahead.empty(); });
+            else s->cv.wait(lock, [&] { return s->quit || !s->pending.empty() || !s->ahead.empty() || !s->idle.empty(); });
         }
     });
 }
@@ -323,6 +333,7 @@ void SpeechChannel::shutdown() {
         shared_->quit = true;
         shared_->cut();
         shared_->ahead.clear();
+        shared_->idle.clear();
     }
     shared_->cv.notify_all();
     if (worker_.joinable()) worker_.join();
@@ -382,6 +393,16 @@ void SpeechChannel::prefetch(const std::vector<std::string>& texts, const std::s
     shared_->cv.notify_all();
 }
 
+void SpeechChannel::prefetchIdle(const std::vector<std::string>& texts, const std::string& voice, const Synth& synth) {
+    if (!audible()) return;
+    std::lock_guard lock(shared_->m);
+    if (shared_->quit) return;
+    shared_->retired.erase(voice);
+    for (const std::string& t : texts)
+        for (const std::string& p : phrases(t)) shared_->idle.push_back({p, voice, synth});
+    shared_->cv.notify_all();
+}
+
 bool SpeechChannel::has(const std::string& phrase, const std::string& voice) const {
     std::lock_guard lock(shared_->m);
     auto found = shared_->caches.find(voice);
@@ -409,6 +430,7 @@ void SpeechChannel::forget(const std::string& voice) {
     auto& s = *shared_;
     std::erase_if(s.pending, [&](const Shared::Phrase& p) { return p.voice == voice; });
     std::erase_if(s.ahead, [&](const Shared::Ahead& a) { return a.voice == voice; });
+    std::erase_if(s.idle, [&](const Shared::Ahead& a) { return a.voice == voice; });
     auto found = s.caches.find(voice);
     if (found == s.caches.end()) return;
     for (auto& e : found->second) s.freeChunk(e.chunk);

@@ -70,6 +70,9 @@ public:
     // to do, so that they start at once when said: first phrases first.
     // Replaces what an earlier call asked for.
     void prefetch(const std::vector<std::string>& texts, const std::string& voice, const Synth& synth);
+    // The game's fixed texts (prompts, buttons, menu items), made when there
+    // is nothing else to do and then kept for good, while the voice lasts.
+    void prefetchIdle(const std::vector<std::string>& texts, const std::string& voice, const Synth& synth);
     // Whether this phrase is made and kept in this voice.
     bool has(const std::string& phrase, const std::string& voice) const;
 

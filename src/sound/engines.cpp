@@ -149,6 +149,10 @@ void OpenJTalkEngine::prefetch(const std::vector<std::string>& texts) {
     channel_.prefetch(speakable(texts), voice(), synth());
 }
 
+void OpenJTalkEngine::prefetchIdle(const std::vector<std::string>& texts) {
+    channel_.prefetchIdle(speakable(texts), voice(), synth());
+}
+
 // ---- espeak-ng ------------------------------------------------------------
 
 namespace {
@@ -216,6 +220,10 @@ void EspeakEngine::prefetch(const std::vector<std::string>& texts) {
     channel_.prefetch(speakable(texts), voice(), synth());
 }
 
+void EspeakEngine::prefetchIdle(const std::vector<std::string>& texts) {
+    channel_.prefetchIdle(speakable(texts), voice(), synth());
+}
+
 // ---- an engine still being made ------------------------------------------
 
 std::shared_ptr<PendingEngine> PendingEngine::start(Make make, std::chrono::milliseconds bound) {
@@ -252,6 +260,10 @@ void PendingEngine::setParams(const SpeechParams& params) {
 
 void PendingEngine::prefetch(const std::vector<std::string>& texts) {
     if (auto engine = ready()) engine->prefetch(texts);
+}
+
+void PendingEngine::prefetchIdle(const std::vector<std::string>& texts) {
+    if (auto engine = ready()) engine->prefetchIdle(texts);
 }
 
 void PendingEngine::stop() {

@@ -26,6 +26,7 @@ public:
     explicit OpenJTalkEngine(SpeechChannel& channel, Paths paths = Paths());
     bool speak(const std::string& text, SpeakMode mode, Topic topic) override;
     void prefetch(const std::vector<std::string>& texts) override;
+    void prefetchIdle(const std::vector<std::string>& texts) override;
     void stop() override { channel_.stop(); }
     bool speaking() const override { return channel_.speaking(); }
     void setParams(const SpeechParams& params) override;
@@ -50,6 +51,7 @@ public:
     static std::shared_ptr<EspeakEngine> create(SpeechChannel& channel);
     bool speak(const std::string& text, SpeakMode mode, Topic topic) override;
     void prefetch(const std::vector<std::string>& texts) override;
+    void prefetchIdle(const std::vector<std::string>& texts) override;
     void stop() override { channel_.stop(); }
     bool speaking() const override { return channel_.speaking(); }
     void setParams(const SpeechParams& params) override;
@@ -78,6 +80,7 @@ public:
     bool speak(const std::string& text, SpeakMode mode, Topic topic) override;
     // Passed on only once the engine is there: making ahead never waits.
     void prefetch(const std::vector<std::string>& texts) override;
+    void prefetchIdle(const std::vector<std::string>& texts) override;
     void stop() override;
     bool speaking() const override;
     // Kept until the engine is there, then handed on.

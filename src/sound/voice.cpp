@@ -147,9 +147,28 @@ bool VoiceDispatcher::speaking() const {
 void VoiceDispatcher::setParams(const SpeechParams& params) {
     params_ = params;
     for (SpeechEngine* e : engines()) e->setParams(params);
+    fixedFor_ = 0;  // the sounds made before are gone with the old settings
+    makeFixedTexts();
+}
+
+void VoiceDispatcher::prefetchIdle(std::vector<std::string> texts) {
+    fixed_ = std::move(texts);
+    fixedFor_ = 0;
+    makeFixedTexts();
+}
+
+void VoiceDispatcher::makeFixedTexts() {
+    const int slot = rec_.voicemode == 2 ? 2 : rec_.voicemode == 3 ? 3 : 1;
+    SpeechEngine* engine = slot == 2 ? rec_.pctkvoice.get() : slot == 3 ? nullptr : engine1_;
+    if (fixed_.empty() || !engine || screenReader_ || fixedFor_ == slot) return;
+    fixedFor_ = slot;
+    std::vector<std::string> said;
+    for (const std::string& t : fixed_) said.push_back(forEngine(slot, t));
+    engine->prefetchIdle(said);
 }
 
 void VoiceDispatcher::prefetch(const std::vector<std::string>& texts) {
+    makeFixedTexts();  // the engine may have changed since
     if (screenReader_) return;  // entries are the screen reader's to say
     const int slot = rec_.voicemode == 2 ? 2 : rec_.voicemode == 3 ? 3 : 1;
     SpeechEngine* engine = slot == 2 ? rec_.pctkvoice.get() : slot == 3 ? nullptr : engine1_;

@@ -55,6 +55,9 @@ public:
     // Texts the player is likely to hear next (the neighbours of a list's
     // entry): the chosen engine may make them ahead.
     void prefetch(const std::vector<std::string>& texts);
+    // The game's fixed texts, made in idle time and kept; made again in the
+    // new voice when the settings or the engine change.
+    void prefetchIdle(std::vector<std::string> texts);
     // F3: says the current text of the history again.
     void repeat();
     // Shift+F3 / Ctrl+F3: steps back or forward through the history.
@@ -70,6 +73,7 @@ public:
 
 private:
     void dispatch(const std::string& text);
+    void makeFixedTexts();
     bool speak(int slot, const std::string& text);
     void fromSecond(const std::string& text, bool thirdTried = false);
     void fromThird(const std::string& text, bool thirdTried = false);
@@ -86,6 +90,8 @@ private:
     bool screenReader_ = false;
     MessageHistory history_;
     std::unique_ptr<KanaReader> kana_;  // made when espeak-ng first speaks
+    std::vector<std::string> fixed_;    // the fixed texts made in idle time
+    int fixedFor_ = 0;                  // the engine they were made for
     std::optional<SpeechParams> params_;
     std::uint64_t handed_ = 0;
     SpeakMode mode_ = SpeakMode::Interrupt;  // of the text being dispatched

@@ -282,10 +282,12 @@ bool Form1::startUpSequence(const StartupEnv& env) {
     if (!ozn::startUp(rec_, *ui_, env, hooks)) return false;
     openHistory(env.dataHome);
     announceCard();
-    // What Tab into a list says first: ready before the player presses it.
-    std::vector<std::string> labels;
-    for (int kind = 1; kind <= 6; ++kind) labels.push_back(focusSpeech(kind, ""));
-    speech_->prefetch(labels);
+    // The game's fixed texts, ready before the player asks for them.
+    std::vector<std::string> fixed = {"金額を入力して下さい。持ち金は", "キャンセル 再試行 続行", "はい いいえ", "OK", "買いました"};
+    for (int kind = 1; kind <= 6; ++kind)
+        for (const std::string& t : {focusSpeech(kind, ""), typedEntryPrompt(kind), kindName(kind), buttonCaption(kind)})
+            fixed.push_back(t);
+    speechControl_->makeAhead(menuBar()->findChildren<QMenu*>(), std::move(fixed));
     return true;
 }
 

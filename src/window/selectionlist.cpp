@@ -23,9 +23,7 @@ QString SelectionList::currentText() const {
 
 std::vector<std::string> SelectionList::neighbourTexts() const {
     std::vector<std::string> out;
-    const int row = currentRow();
-    for (int r : {row + 1, row - 1})
-        if (r >= 0 && r < count()) out.push_back(item(r)->text().toStdString());
+    for (int r : rowsAhead(kind_, currentRow(), count())) out.push_back(item(r)->text().toStdString());
     return out;
 }
 

@@ -11,7 +11,7 @@ public:
     SelectionList(int kind, QWidget* parent);
     int kind() const { return kind_; }
     QString currentText() const;
-    // The entries a move of one would reach: below first, then above.
+    // The entries one key would reach (arrows, then Page keys), nearest first.
     std::vector<std::string> neighbourTexts() const;
     // Replaces the entries without speaking.
     void fill(const QStringList& items);

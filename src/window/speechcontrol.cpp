@@ -189,14 +189,27 @@ void SpeechControl::watchMenu(QMenu* menu) {
         // Coming back from a submenu highlights its item again: said once is enough.
         if (*lastSaid == a && openedMenu_.isEmpty()) return;
         *lastSaid = a;
-        std::string item = menuItemSpeech(a->text().toStdString(),
-                                          a->shortcut().toString(QKeySequence::NativeText).toStdString());
-        if (a->isCheckable()) item += a->isChecked() ? " オン" : " オフ";
-        if (a->menu()) item += " サブメニュー";
+        std::string item = itemSpeech(a);
         if (!openedMenu_.isEmpty()) item = plainCaption(openedMenu_) + "\r\n" + item;
         openedMenu_.clear();
         say(item, Topic::Screen);
     });
+}
+
+std::string SpeechControl::itemSpeech(QAction* a) const {
+    std::string item = menuItemSpeech(a->text().toStdString(), a->shortcut().toString(QKeySequence::NativeText).toStdString());
+    if (a->isCheckable()) item += a->isChecked() ? " オン" : " オフ";
+    if (a->menu()) item += " サブメニュー";
+    return item;
+}
+
+void SpeechControl::makeAhead(const QList<QMenu*>& menus, std::vector<std::string> texts) {
+    for (QMenu* m : menus) {
+        texts.push_back(plainCaption(m->title()));
+        for (QAction* a : m->actions())
+            if (!a->isSeparator()) texts.push_back(itemSpeech(a));
+    }
+    speech_.prefetchIdle(std::move(texts));
 }
 
 void SpeechControl::openSoundDialog() {

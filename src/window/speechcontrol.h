@@ -12,6 +12,7 @@
 #include "sound/keytable.h"
 #include "sound/soundsettings.h"
 
+class QAction;
 class QFocusEvent;
 class QKeyEvent;
 class QMenu;
@@ -45,6 +46,8 @@ public:
     // Self-voicing of a menu: its title as it opens, each item as it is
     // highlighted, with its state or that it opens a submenu.
     void watchMenu(QMenu* menu);
+    // Has the menus' items and these fixed texts made ahead in idle time.
+    void makeAhead(const QList<QMenu*>& menus, std::vector<std::string> texts);
 
     // その他 → 音の設定, 読み上げ履歴; ヘルプ → キー一覧.
     void openSoundDialog();
@@ -58,6 +61,7 @@ private:
     bool key(QWidget* receiver, QKeyEvent* event);
     void focusIn(QWidget* widget, QFocusEvent* event);
     void apply();
+    std::string itemSpeech(QAction* a) const;
 
     QWidget* window_;
     VoiceDispatcher& speech_;
