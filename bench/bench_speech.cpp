@@ -13,7 +13,9 @@
 #include "fakes.h"
 #include "racecard/racecard.h"
 #include "sound/audio.h"
+#include "betting/betting.h"
 #include "sound/engines.h"
+#include "sound/readings.h"
 
 namespace {
 
@@ -105,10 +107,10 @@ void runListMoves(benchmark::State& state, int step) {
     const ozn::TextList trios = ozn::readlist(rec, rng, ui)[4];
     std::vector<std::string> entries;
     for (std::string t : trios) entries.push_back(t);
+    // As the window does: every entry one key reaches.
     auto neighbours = [&](std::size_t i) {
         std::vector<std::string> out;
-        if (i + 1 < entries.size()) out.push_back(entries[i + 1]);
-        if (i > 0) out.push_back(entries[i - 1]);
+        for (int r : ozn::rowsAhead(5, static_cast<int>(i), static_cast<int>(entries.size()))) out.push_back(entries[r]);
         return out;
     };
     std::size_t at = 0;
@@ -130,9 +132,42 @@ void runListMoves(benchmark::State& state, int step) {
 }
 
 void BM_ListMoveAdjacent(benchmark::State& state) { runListMoves(state, 1); }
-void BM_ListMoveJump100(benchmark::State& state) { runListMoves(state, 100); }
+void BM_ListMovePageDown(benchmark::State& state) { runListMoves(state, 10); }
+void BM_ListMoveShiftPageDown(benchmark::State& state) { runListMoves(state, 100); }
 BENCHMARK(BM_ListMoveAdjacent)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(40);
-BENCHMARK(BM_ListMoveJump100)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(40);
+BENCHMARK(BM_ListMovePageDown)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(40);
+BENCHMARK(BM_ListMoveShiftPageDown)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(40);
+
+// Speed: the length of a phrase's sound at 200 % over its length at 100 %,
+// silence trimmed as when it is played (the goal is at most 0.6).
+void BM_JTalkRate200Length(benchmark::State& state) {
+    ozn::SpeechChannel channel;
+    ozn::OpenJTalkEngine engine(channel);
+    if (!engine.available()) return state.SkipWithError("Open JTalk not available");
+    const std::string text = "さんれんたん 15番7番3番 1200円 買いました";
+    double ratio = 0;
+    for (auto _ : state) {
+        auto normal = engine.synthesize(text, {100, 0, 100}), fast = engine.synthesize(text, {200, 0, 100});
+        if (!normal || !fast) return state.SkipWithError("synthesis failed");
+        ozn::trimSilence(*normal);
+        ozn::trimSilence(*fast);
+        ratio = static_cast<double>(fast->samples.size()) / normal->samples.size();
+    }
+    state.counters["length_ratio"] = ratio;
+}
+BENCHMARK(BM_JTalkRate200Length)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// A typed-entry prompt made ahead in idle time: from the key to its first sound.
+void BM_TypedEntryPromptMadeAhead(benchmark::State& state) {
+    Listening l(state);
+    if (!l.ok) return;
+    const std::string prompt = ozn::withReadings("３連単の馬番を071518などのように六桁で入れて下さい");
+    l.engine.prefetchIdle({prompt});
+    for (int i = 0; i < 400 && !l.channel.has(prompt, l.engine.voice()); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    for (auto _ : state) state.SetIterationTime(secondsToFirstSample(l.engine, prompt));
+}
+BENCHMARK(BM_TypedEntryPromptMadeAhead)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
 
 void BM_JTalkNewEntry(benchmark::State& state) { runLatency(state, false); }
 void BM_JTalkRepeatedEntry(benchmark::State& state) { runLatency(state, true); }
