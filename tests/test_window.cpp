@@ -519,7 +519,7 @@ private slots:
         key(g, Qt::Key_F12);
         key(g, Qt::Key_F2);
         QCOMPARE(g.w->findChildren<QDialog*>(QStringLiteral("results")), QList<QDialog*>{results});
-        QCOMPARE(int(rec.raceno), 2);
+        QCOMPARE(int(rec.raceno), 3);
         text->setFocus();
         QTest::keyClick(text, Qt::Key_Down);
         QCOMPARE(g.said.back(), lines[1].toStdString());  // each line as the cursor reaches it
