@@ -95,7 +95,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const int last = h.lastMeeting();
     OZN_CHECK(last >= 0 && last < 1000000000);
     for (int meeting : {1, 2, last}) OZN_CHECK(!reportLines(h, meeting).empty());
-    for (const KindTotals& t : h.totals()) OZN_CHECK(t.tickets >= t.hits && t.stake >= 0 && t.returns >= 0);
+    for (Breakdown by : kBreakdowns)
+        for (const StatsRow& r : h.breakdown(by, {Period::Week, last, "2026-12-07"}))
+            OZN_CHECK(r.tickets >= r.hits && r.stake >= 0 && r.payouts >= 0 && r.best <= r.payouts);
+    (void)trendSentence(h.moneyByRace({}), Period::All);
     OZN_CHECK(writeCsv(h, dir + "/out.csv"));
     return 0;
 }

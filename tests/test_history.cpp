@@ -1,4 +1,4 @@
-// The race history: recording, totals, old and damaged files, a kill
+// The race history: recording, statistics, old and damaged files, a kill
 // mid-write, CSV.
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -8,7 +8,9 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <numeric>
+#include <regex>
 #include <sstream>
 
 #include "betting/betting.h"
@@ -29,7 +31,7 @@ RaceRow smallRace(int meeting, int raceNo, Money stake, Money paid) {
     r.playedAt = "2026-12-07 10:00:00", r.meeting = meeting, r.raceNo = raceNo;
     r.raceName = "潮風, ステークス", r.course = "芝1600m";  // a comma for the CSV
     r.finish = {7, 15, 3, 1, 2, 4, 5, 6, 8, 9, 10, 11, 12, 13, 14, 16, 17, 18}, r.lines = {"馬連  7番15番12.5倍"};
-    r.tickets = {{3, "7-15", stake}, {1, "2", 100}};
+    r.tickets = {{3, "7-15", stake, 12.5, 0, 3}, {1, "2", 100, 2.4, 0, 1}};
     if (paid) r.payouts = {{3, "7-15", "12.5", paid, false}};
     r.before = 10000, r.after = 10000 - stake - 100 + paid;
     return r;
@@ -55,11 +57,32 @@ long long count(const std::string& path, const std::string& sql) {
 
 }  // namespace
 
-// A seeded meeting with a scratch, a fall and tip sheets bought before and
-// after the tickets, kept as the window keeps it.
-TEST(History, ASeededMeetingIsRecordedAsDrawnWithMoneyThatChainsAndTotalsThatAddUp) {
+// Independently of the database: the group of a ticket in each breakdown,
+// as the sort key that orders the rows.
+static int groupOf(Breakdown by, const TicketRow& t, const RaceRow& r) {
+    auto band = [](double v, std::initializer_list<double> ends) {
+        int k = 1;
+        for (double e : ends) k += v >= e;
+        return k;
+    };
+    switch (by) {
+        case Breakdown::Kind: return t.kind;
+        case Breakdown::Popularity: return t.popularity ? band(t.popularity, {4, 7, 11}) : 9;
+        case Breakdown::Odds: return t.odds > 0 ? band(t.odds, {5, 20, 100}) : 9;
+        case Breakdown::Course: return r.course == "ダート" ? 0 : std::stoi(r.course.substr(3));
+        case Breakdown::TicketCount: return band(static_cast<double>(r.tickets.size()), {2, 6, 21});
+    }
+    return 0;
+}
+
+// Thirty seeded races over three meetings with scratches, falls, refunds and
+// tip sheets bought before and after the tickets, kept as the window keeps
+// them: each is recorded as drawn and as the card showed it, the money
+// chains, and every breakdown equals the sums over the ticket rows.
+TEST(History, ASeededHistoryIsKeptAsDrawnAndShownAndEveryBreakdownAddsUp) {
     TempDir dir;
     dir.copyBundledData();
+    dir.write("baken.txt", " 300000 \r\n");
     RaceKeeper keeper;
     EXPECT_EQ(keeper.open(dir.file("data"), "20261207-100000"), "");
     History& h = *keeper.history();
@@ -73,6 +96,7 @@ TEST(History, ASeededMeetingIsRecordedAsDrawnWithMoneyThatChainsAndTotalsThatAdd
     CardLists card;
     std::vector<RaceOutcome> drawn;
     std::vector<Money> afterEach;
+    std::map<std::string, std::string> shown;  // "kind horses" -> the list entry it was bought from
     RaceHooks hooks{nullptr, [] { return true; },
                     [&](CardLists l) { card = std::move(l), keeper.cardMade(rec.mochikin); }, nullptr,
                     [&](const RaceOutcome& out, const Settlement& s) {
@@ -81,24 +105,27 @@ TEST(History, ASeededMeetingIsRecordedAsDrawnWithMoneyThatChainsAndTotalsThatAdd
                     }};
     ASSERT_TRUE(startUp(rec, ui, {dir.path(), "", "", ""}, {[&] { card = readlist(rec, rng, ui); }, nullptr}));
     keeper.cardMade(rec.mochikin);
-    for (int race = 1; race <= 12; ++race) {
+    for (int race = 1; race <= 30; ++race) {
         if (race % 3 == 1 && mnulook(rec, ui)) keeper.tipSheet(kTipSheetFee);
         for (int kind = 1; kind <= 6; ++kind)
-            for (int pick : {0, 3}) {
+            for (int pick : {0, 3, 9, 15}) {
                 ui.inputs.push_back("100");
                 rec.bakenkind = static_cast<std::int16_t>(kind);
-                registerTicket(rec, ui, kind, card[kind - 1][pick]);  // the favourites: some pay
+                Purchase p;
+                if (registerTicket(rec, ui, kind, card[kind - 1][pick], &p))
+                    shown[std::to_string(race) + " " + std::to_string(kind) + " " + horsesText(kind, p.horses)] = card[kind - 1][pick];
             }
         if (race % 3 == 2 && mnulook(rec, ui)) keeper.tipSheet(kTipSheetFee);  // moves mochikinmae, not the history's
         ASSERT_EQ(hasso(rec, ports, hooks), HassoResult::NextRace);
         EXPECT_EQ(dir.read("baken.txt"), " " + std::to_string(rec.mochikin) + " \r\n");  // saved with every race
     }
     std::vector<RaceRow> races = h.allRaces();
-    ASSERT_EQ(races.size(), 12u);
-    // Independently of the query: every ticket and what came back for it.
-    std::array<KindTotals, 6> sum{};
-    Money best = 0, previous = 15000;
-    int scratches = 0, falls = 0;
+    ASSERT_EQ(races.size(), 30u);
+    EXPECT_EQ(races.back().meeting, 3);
+    std::map<Breakdown, std::map<int, StatsRow>> sums;
+    Money best = 0, previous = 300000;
+    int scratches = 0, falls = 0, refunds = 0;
+    const std::regex odds(R"(([0-9.]+) ?倍(から([0-9.]+)倍)?[ (]([0-9]+)番人気)");
     for (std::size_t i = 0; i < races.size(); ++i) {
         const RaceRow& r = races[i];
         const RaceOutcome& out = drawn[i];
@@ -109,14 +136,24 @@ TEST(History, ASeededMeetingIsRecordedAsDrawnWithMoneyThatChainsAndTotalsThatAdd
         EXPECT_FALSE(r.commandLine);
         Money back = 0, staked = 0, tips = 0;
         for (const TicketRow& t : r.tickets) {
-            KindTotals& k = sum[t.kind - 1];
-            ++k.tickets, k.stake += t.stake, staked += t.stake;
-            bool hit = false;
+            std::smatch m;
+            const std::string& entry = shown[std::to_string(i + 1) + " " + std::to_string(t.kind) + " " + t.horses];
+            ASSERT_TRUE(std::regex_search(entry, m, odds)) << entry;
+            EXPECT_EQ(std::make_tuple(t.odds, t.oddsHigh, t.popularity),
+                      std::make_tuple(std::stod(m[1]), m[3].matched ? std::stod(m[3]) : 0.0, std::stoi(m[4]))) << entry;
+            Money paid = 0;
+            bool refunded = false;
             for (const PayoutRow& p : r.payouts)
-                if (p.kind == t.kind && p.horses == t.horses) k.returns += p.amount, back += p.amount, hit |= !p.refund;
-            k.hits += hit;
+                if (p.kind == t.kind && p.horses == t.horses) p.refund ? void(refunded = true) : void(paid += p.amount);
+            staked += t.stake, back += paid + (refunded ? t.stake : 0);
+            for (Breakdown by : kBreakdowns) {
+                StatsRow& e = sums[by][groupOf(by, t, r)];
+                if (refunded) ++e.refunds, e.refunded += t.stake;
+                else ++e.tickets, e.stake += t.stake, e.payouts += paid, e.hits += paid > 0, e.best = std::max(e.best, paid);
+            }
+            refunds += refunded;
+            best = std::max(best, paid);
         }
-        for (const PayoutRow& p : r.payouts) best = std::max(best, p.refund ? 0 : p.amount);
         for (Money fee : r.tipSheets) tips += fee;
         EXPECT_EQ(tips, i % 3 < 2 ? 300 : 0) << i;
         EXPECT_EQ(r.before, previous) << i;  // each race starts where the one before ended
@@ -124,13 +161,14 @@ TEST(History, ASeededMeetingIsRecordedAsDrawnWithMoneyThatChainsAndTotalsThatAdd
         EXPECT_EQ(r.after, afterEach[i]);
         previous = r.after;
     }
-    EXPECT_TRUE(scratches && falls) << "the seed was meant to give a scratch and a fall";
-    auto totals = h.totals();
-    for (int k = 0; k < 6; ++k) {
-        const KindTotals &t = totals[k], &e = sum[k];
-        EXPECT_EQ(std::tie(t.tickets, t.stake, t.returns, t.hits), std::tie(e.tickets, e.stake, e.returns, e.hits)) << k;
+    EXPECT_TRUE(scratches && falls && refunds) << "the seed was meant to give a scratch, a fall and a refund";
+    auto numbers = [](const StatsRow& r) { return std::make_tuple(r.tickets, r.hits, r.stake, r.payouts, r.best, r.refunds, r.refunded); };
+    for (Breakdown by : kBreakdowns) {
+        std::vector<StatsRow> rows = h.breakdown(by, {Period::All, 0, "2026-12-07"});
+        ASSERT_EQ(rows.size(), sums[by].size()) << breakdownName(by);
+        auto expected = sums[by].begin();
+        for (const StatsRow& row : rows) EXPECT_EQ(numbers(row), numbers((expected++)->second)) << breakdownName(by) << row.label;
     }
-    ASSERT_GT(best, 0) << "the seed was meant to give a payout";
     EXPECT_EQ(h.best()->payout.amount, best);
 }
 
@@ -170,38 +208,71 @@ TEST(History, AVersionOneFileKeepsEveryRowAndGetsItsFinishingOrdersRight) {
     EXPECT_EQ(opened.history->skippedRows(), 0);
 }
 
-TEST(History, StatisticsAndCsvOfAKnownMeeting) {
+// A known history with a race on each side of every period's edge (today is
+// 2026-12-07), a refund, and a game with an amount.
+TEST(History, PeriodsRefundsTrendReportAndCsvOfAKnownHistory) {
     TempDir dir;
     auto h = History::open(dir.path(), "x").history;
     ASSERT_TRUE(h);
-    RaceRow amount = smallRace(2, 1, 1000, 0);
+    const char* times[] = {"2026-11-07 23:59:59", "2026-11-08 00:00:00", "2026-11-30 23:59:59", "2026-12-01 00:00:00",
+                           "2026-12-06 23:59:59", "2026-12-07 00:00:00", "2026-12-07 23:59:59"};
+    Money money = 15000;
+    for (int i = 0; i < 7; ++i) {
+        RaceRow r = smallRace(i < 5 ? 1 : 2, i % 5 + 1, 500, i == 2 ? 6250 : 0);
+        r.playedAt = times[i];
+        if (i == 6) r.payouts = {{1, "2", "", 100, true}};  // the win ticket refunded
+        r.before = money, money = r.after = money - 600 + (i == 2 ? 6250 : 0) + (i == 6 ? 100 : 0);
+        ASSERT_TRUE(h->record(r));
+    }
+    RaceRow amount = smallRace(3, 1, 1000, 0);
     amount.commandLine = true;
-    for (const RaceRow& r : {smallRace(1, 1, 500, 6250), smallRace(1, 2, 300, 0), amount}) ASSERT_TRUE(h->record(r));
-    EXPECT_EQ(h->lastMeeting(), 2);
-    const KindTotals quinellas = h->totals(1)[2];
-    EXPECT_EQ(std::tie(quinellas.tickets, quinellas.stake, quinellas.returns, quinellas.hits),
-              std::make_tuple(2, Money(800), Money(6250), 1));
+    ASSERT_TRUE(h->record(amount));
+    auto kinds = [&](Period p) {
+        std::vector<std::string> lines = statsLines(*h, Breakdown::Kind, {p, 2, "2026-12-07"});
+        lines.erase(lines.begin() + 1);  // how 回収率 is counted
+        return lines;
+    };
+    const std::string how = "回収率は、返還された馬券を買わなかったものとして数えます。返還込みは、返還を払い戻しに数えた率です";
+    using L = std::vector<std::string>;
+    EXPECT_EQ(kinds(Period::All),
+              (L{"通算の券種別", "単勝 7枚 700円 払い戻し 0円 的中率 0.0% 回収率 0.0% 返還込み 12.5% 最高 0円 返還 1枚 100円",
+                 "馬連 8枚 4500円 払い戻し 6250円 的中率 12.5% 回収率 138.9% 返還込み 138.9% 最高 6250円",
+                 "合計 15枚 5200円 払い戻し 6250円 的中率 6.7% 回収率 120.2% 返還込み 119.8% 最高 6250円 返還 1枚 100円"}));
+    EXPECT_EQ(statsLines(*h, Breakdown::Kind, {})[1], how);
+    for (auto [p, tickets] : {std::pair{Period::Month, 13}, {Period::Week, 9}, {Period::Today, 5}, {Period::Meeting, 3}}) {
+        int counted = 0;
+        for (const StatsRow& r : h->breakdown(Breakdown::Kind, {p, 2, "2026-12-07"})) counted += r.tickets;
+        EXPECT_EQ(counted, tickets) << periodName(p);
+    }
+    EXPECT_EQ(kinds(Period::Today).back(), "合計 5枚 2200円 払い戻し 0円 的中率 0.0% 回収率 0.0% 返還込み 4.3% 最高 0円 返還 1枚 100円");
+    EXPECT_EQ(trendSentence(h->moneyByRace({Period::All, 0, "2026-12-07"}), Period::All),
+              "通算で 7レース。持ち金は 15000円から 17150円、最低 13800円、最高 19450円。最近7レースの回収率 152.4%");
+    EXPECT_EQ(trendSentence(h->moneyByRace({Period::Week, 0, "2026-12-07"}), Period::Week),
+              "7日で 4レース。持ち金は 19450円から 17150円、最低 17150円、最高 19450円。最近4レースの回収率 0.0%");
+    EXPECT_EQ(trendSentence({}, Period::Today), "今日はまだレースがありません");
+
     std::vector<std::string> lines = reportLines(*h, 1);
     EXPECT_EQ(lines[0], "今開催の成績（第1開催）");
     auto has = [&](const std::string& l) { return std::find(lines.begin(), lines.end(), l) != lines.end(); };
-    for (const char* line : {"第 1レース 潮風, ステークス 芝1600m", "  1着 7番 2着 15番 3着 3番", "  5650円増えて 持ち金 15650円",
-                             "馬連 2枚 800円 払い戻し 6250円 的中率 50.0% 回収率 781.3%",
-                             "単勝 2枚 200円 払い戻し 0円 的中率 0.0% 回収率 0.0%",
-                             "馬連 3枚 1800円 払い戻し 6250円 的中率 33.3% 回収率 347.2%",  // all time
+    for (const char* line : {"第 3レース 潮風, ステークス 芝1600m", "  1着 7番 2着 15番 3着 3番", "  5650円増えて 持ち金 19450円",
                              "  馬連  7番15番12.5倍",
-                             "2026-12-07 10:00:00 第1開催 第 1レース 潮風, ステークス 芝1600m 馬連 7番15番 12.5倍 6250円"})
+                             "2026-11-30 23:59:59 第1開催 第 3レース 潮風, ステークス 芝1600m 馬連 7番15番 12.5倍 6250円"})
         EXPECT_TRUE(has(line)) << line;
-    EXPECT_EQ(reportLines(*h, 2)[1], "第 1レース 潮風, ステークス 芝1600m 金額指定");
+    EXPECT_EQ(reportLines(*h, 3)[1], "第 1レース 潮風, ステークス 芝1600m 金額指定");
 
-    ASSERT_TRUE(writeCsv(*h, dir.file("out.csv")));
-    std::ifstream in(dir.file("out.csv"));
+    ASSERT_TRUE(writeCsv(*h, dir.file("out.csv")) && writeSummaryCsv(*h, Breakdown::Kind, {}, dir.file("sum.csv")));
     std::vector<std::string> rows;
-    for (std::string l; std::getline(in, l);) rows.push_back(l.substr(0, l.size() - 1));  // CR LF
-    ASSERT_EQ(rows.size(), 7u);
-    EXPECT_EQ(std::vector<std::string>({rows[0], rows[1], rows[6]}),
-              std::vector<std::string>({"\xEF\xBB\xBF日時,開催,レース,レース名,券種,馬番,金額,払い戻し,返還,金額指定",
-                                        "2026-12-07 10:00:00,1,1,\"潮風, ステークス\",馬連,7番15番,500,6250,0,0",
-                                        "2026-12-07 10:00:00,2,1,\"潮風, ステークス\",単勝,2番,100,0,0,1"}));
+    for (const char* f : {"out.csv", "sum.csv"}) {
+        std::ifstream in(dir.file(f));
+        for (std::string l; std::getline(in, l);) rows.push_back(l.substr(0, l.size() - 1));  // CR LF
+    }
+    ASSERT_EQ(rows.size(), 17u + 4u);
+    EXPECT_EQ(L({rows[0], rows[5], rows[16], rows[17], rows[20]}),
+              L({"\xEF\xBB\xBF日時,開催,レース,レース名,コース,券種,馬番,金額,払い戻し,返還,オッズ,オッズ上限,人気,金額指定",
+                 "2026-11-30 23:59:59,1,3,\"潮風, ステークス\",芝1600m,馬連,7番15番,500,6250,0,12.5,,3,0",
+                 "2026-12-07 10:00:00,3,1,\"潮風, ステークス\",芝1600m,単勝,2番,100,0,0,2.4,,1,1",
+                 "\xEF\xBB\xBF期間,表,項目,枚数,的中,金額,払い戻し,的中率,回収率,回収率(返還込み),最高払い戻し,返還枚数,返還金額",
+                 "通算,券種別,合計,15,1,5200,6250,6.7%,120.2%,119.8%,6250,1,100"}));
     EXPECT_FALSE(writeCsv(*h, dir.file("no/such/folder/out.csv")));
 }
 
@@ -260,7 +331,7 @@ TEST(History, RowsThatMakeNoSenseAreLeftOutAndCounted) {
     std::vector<RaceRow> races = h.allRaces();
     ASSERT_EQ(races.size(), 2u);
     EXPECT_TRUE(races[0].payouts.empty() && races[1].payouts.empty() && races[1].tickets.size() == 1);
-    EXPECT_EQ(h.totals()[2].returns, 0);
+    EXPECT_EQ(h.breakdown(Breakdown::Kind, {})[1].payouts, 0);  // the quinellas
     EXPECT_EQ(reportLines(h, 1)[0], "記録のうち 8 行は壊れていて読めないので、除いてあります");
     EXPECT_TRUE(writeCsv(h, dir.file("out.csv")));
 }

@@ -2,6 +2,8 @@
 #include <QAbstractButton>
 #include <QAccessible>
 #include <QApplication>
+#include <QChartView>
+#include <QComboBox>
 #include <QDialog>
 #include <QInputDialog>
 #include <QLabel>
@@ -22,6 +24,7 @@
 #include "window/form1.h"
 #include "window/menus.h"
 #include "window/printarea.h"
+#include "window/resultswindow.h"
 #include "window/screenreader.h"
 #include "window/selectionlist.h"
 #include "window/speechcontrol.h"
@@ -523,7 +526,22 @@ private slots:
         text->setFocus();
         QTest::keyClick(text, Qt::Key_Down);
         QCOMPARE(g.said.back(), lines[1].toStdString());  // each line as the cursor reaches it
-        QTest::keyClick(text, Qt::Key_Escape);
+        // The views and periods by key, each read from its title; the chart by
+        // its sentence, spoken and kept for a screen reader.
+        auto* view = static_cast<ResultsWindow*>(results);
+        QApplication::setActiveWindow(view);
+        for (auto [k, heard] : {std::pair{Qt::Key_K, "今開催の券種別"}, {Qt::Key_5, "通算の券種別"}, {Qt::Key_N, "通算の人気別"},
+                                {Qt::Key_2, "今日の人気別"}, {Qt::Key_T, "今日の点数別"}}) {
+            QTest::keyClick(QApplication::focusWidget(), k);
+            QCOMPARE(QString::fromStdString(g.said.back()), QString::fromUtf8(heard));
+        }
+        QCOMPARE(view->findChild<QComboBox*>(QStringLiteral("period"))->currentText(), QStringLiteral("今日"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_G);
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(view->chart()));
+        QVERIFY(g.said.back().rfind("今日は 1レース。持ち金は 15000円から 15000円", 0) == 0);
+        QCOMPARE(view->chart()->accessibleDescription().toStdString(), g.said.back());
+        QCOMPARE(view->chart()->chart()->series().size(), 1);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
         QTRY_VERIFY(!g.w->findChild<QDialog*>(QStringLiteral("results")));
         QVERIFY(g.w->exportCsv(g.dir.file("seiseki.csv")));
         QVERIFY(g.dir.read("seiseki.csv").rfind("\xEF\xBB\xBF日時,開催,レース", 0) == 0);
@@ -732,7 +750,10 @@ private slots:
             QCOMPARE(bot.seen.at(0).text, QStringLiteral("金額を入力して下さい。持ち金は 15000円です"));  // the stake box
             key(g, Qt::Key_F12);
             QTRY_VERIFY(g.w->findChild<QDialog*>(QStringLiteral("results")));
-            QCOMPARE(px(g.w->findChild<QDialog*>(QStringLiteral("results"))), big);
+            auto* results = static_cast<ResultsWindow*>(g.w->findChild<QDialog*>(QStringLiteral("results")));
+            QCOMPARE(px(results), big);
+            results->setView(ResultsWindow::View::Chart);  // the chart follows the zoom and the contrast
+            QCOMPARE(QFontInfo(results->chart()->chart()->titleFont()).pixelSize(), big);
             g.desktop = false;
             g.w->mnuman();
             QCOMPARE(px(g.w->findChildren<QPlainTextEdit*>().back()), big);
@@ -741,6 +762,7 @@ private slots:
             QVERIFY(g.w->printArea()->width() >=
                     g.w->printArea()->textLeft() + QFontMetrics(g.w->printArea()->font()).horizontalAdvance(wide));
             g.w->setHighContrast(true);
+            QTRY_COMPARE(results->chart()->chart()->backgroundBrush().color(), QColor(Qt::black));
         }
         // All three are kept for the next start.
         Game again(true);

@@ -142,6 +142,13 @@ const Migration kMigrations[] = {
     CREATE TABLE meta (key TEXT PRIMARY KEY, value TEXT NOT NULL);
     )sql",
      repairFinishingOrders},
+    // What each ticket showed when it was bought; older tickets stay unknown.
+    {R"sql(
+    ALTER TABLE tickets ADD COLUMN odds REAL;
+    ALTER TABLE tickets ADD COLUMN odds_high REAL;
+    ALTER TABLE tickets ADD COLUMN popularity INTEGER;
+    )sql",
+     nullptr},
 };
 static_assert(std::size(kMigrations) == History::kSchemaVersion);
 
@@ -284,8 +291,6 @@ std::vector<std::string> split(const std::string& s, char sep) {
     }
 }
 
-// A sum of checked amounts, which stay below 2^53 each: never wraps.
-Money clampedMoney(double total) { return static_cast<Money>(std::clamp(total, 0.0, 9.0e18)); }
 
 }  // namespace
 
@@ -331,9 +336,14 @@ RaceRow raceRow(const GameRecord& rec, const RaceOutcome& out, const Settlement&
         line += piece.text;
         if (piece.newline) r.lines.push_back(line), line.clear();
     }
+    const CardOdds card(rec);
     for (int kind = 1; kind <= kKinds; ++kind)
-        for (int i = 0; i < ticketCount(rec, kind); ++i)
-            r.tickets.push_back({kind, horsesText(kind, ticketHorses(rec, kind, i)), ticketStake(rec, kind, i)});
+        for (int i = 0; i < ticketCount(rec, kind); ++i) {
+            const Horses h = ticketHorses(rec, kind, i);
+            const ShownOdds shown = card.of(kind, h);
+            r.tickets.push_back({kind, horsesText(kind, h), ticketStake(rec, kind, i), shown.odds, shown.oddsHigh,
+                                 shown.popularity});
+        }
     for (const PaidTicket& p : s.paid)
         r.payouts.push_back({p.kind, horsesText(p.kind, p.horses), p.multiplier, p.amount, p.refund});
     r.after = rec.mochikin;
@@ -387,10 +397,15 @@ bool History::record(const RaceRow& r) {
     race.bind(10, r.before).bind(11, r.after).bind(12, r.commandLine ? 1 : 0);
     if (!race.run()) return rollback();
     const long long id = sqlite3_last_insert_rowid(db_);
-    for (const TicketRow& t : r.tickets)
-        if (!Statement(db_, "INSERT INTO tickets (race_id, kind, horses, stake) VALUES (?,?,?,?)")
-                 .bind(1, id).bind(2, t.kind).bind(3, t.horses).bind(4, t.stake).run())
-            return rollback();
+    for (const TicketRow& t : r.tickets) {
+        Statement s(db_, "INSERT INTO tickets (race_id, kind, horses, stake, odds, odds_high, popularity) "
+                         "VALUES (?,?,?,?,?,?,?)");
+        s.bind(1, id).bind(2, t.kind).bind(3, t.horses).bind(4, t.stake);
+        if (t.odds > 0) s.bind(5, t.odds);
+        if (t.oddsHigh > 0) s.bind(6, t.oddsHigh);
+        if (t.popularity > 0) s.bind(7, t.popularity);
+        if (!s.run()) return rollback();
+    }
     for (const PayoutRow& p : r.payouts) {
         Statement s(db_, "INSERT INTO payouts (race_id, kind, horses, multiplier, amount, refund) VALUES (?,?,?,?,?,?)");
         s.bind(1, id).bind(2, p.kind).bind(3, p.horses).bind(4, p.multiplier).bind(5, p.amount);
@@ -449,14 +464,15 @@ std::vector<RaceRow> History::races(std::optional<int> meeting) const {
         byId[s.integer(0)] = out.size();
         out.push_back(std::move(r));
     }
-    auto rowsOf = [&](const char* table, const char* columns, auto add) {
+    auto rowsOf = [&](const char* table, const std::string& columns, auto add) {
         auto s = query(std::string("SELECT x.race_id, ") + columns + " FROM " + table +
                        " x JOIN races r ON r.id = x.race_id" + where + " ORDER BY x.seq");
         while (s->step())
             if (auto it = byId.find(s->integer(0)); it != byId.end()) add(out[it->second], *s);
     };
-    rowsOf("ok_tickets", "x.kind, x.horses, x.stake", [](RaceRow& r, Statement& t) {
-        r.tickets.push_back({static_cast<int>(t.integer(1)), t.text(2), t.integer(3)});
+    rowsOf("ok_tickets", "x.kind, x.horses, x.stake, " + std::string(sql::kShownOdds), [](RaceRow& r, Statement& t) {
+        r.tickets.push_back({static_cast<int>(t.integer(1)), t.text(2), t.integer(3), t.real(4), t.real(5),
+                             static_cast<int>(t.integer(6))});
     });
     rowsOf("ok_payouts", "x.kind, x.horses, x.multiplier, x.amount, x.refund", [](RaceRow& r, Statement& p) {
         r.payouts.push_back({static_cast<int>(p.integer(1)), p.text(2), p.text(3), p.integer(4), p.integer(5) != 0});
@@ -467,31 +483,6 @@ std::vector<RaceRow> History::races(std::optional<int> meeting) const {
 
 std::vector<RaceRow> History::meeting(int meeting) const { return races(meeting); }
 std::vector<RaceRow> History::allRaces() const { return races(std::nullopt); }
-
-std::array<KindTotals, 6> History::totals(std::optional<int> meeting) const {
-    std::array<KindTotals, 6> t{};
-    // Every ticket with what came back for it (a ticket is unique per race
-    // and kind: equal ones were merged when bought).
-    std::string sql =
-        "SELECT kind, count(*), TOTAL(stake), TOTAL(back), SUM(hit) FROM ("
-        "  SELECT t.kind, t.stake, "
-        "    (SELECT TOTAL(p.amount) FROM ok_payouts p WHERE p.race_id = t.race_id AND p.kind = t.kind "
-        "     AND p.horses = t.horses) AS back, "
-        "    EXISTS(SELECT 1 FROM ok_payouts p WHERE p.race_id = t.race_id AND p.kind = t.kind "
-        "           AND p.horses = t.horses AND p.refund = 0) AS hit "
-        "  FROM ok_tickets t JOIN races r ON r.id = t.race_id" +
-        std::string(meeting ? " WHERE r.meeting = ?" : "") + ") GROUP BY kind";
-    Statement s(checked(), sql);
-    if (meeting) s.bind(1, *meeting);
-    while (s.step()) {
-        KindTotals& k = t[std::clamp(static_cast<int>(s.integer(0)), 1, 6) - 1];
-        k.tickets = static_cast<int>(s.integer(1));
-        k.stake = clampedMoney(s.real(2));
-        k.returns = clampedMoney(s.real(3));
-        k.hits = static_cast<int>(s.integer(4));
-    }
-    return t;
-}
 
 std::optional<BestPayout> History::best() const {
     Statement s(checked(),

@@ -19,6 +19,10 @@ struct TicketRow {
     int kind = 0;
     std::string horses;  // "7-15", in the ticket's order
     Money stake = 0;
+    // As the card showed them when it was bought (see ShownOdds); 0 when not
+    // known, as for races kept before these were.
+    double odds = 0, oddsHigh = 0;
+    int popularity = 0;
 };
 
 struct PayoutRow {
@@ -56,9 +60,34 @@ std::optional<Horses> parseHorses(int kind, const std::string& text);
 // "7-15" as the game says it elsewhere: "7番15番".
 std::string horsesSpoken(const std::string& stored);
 
-struct KindTotals {
-    int tickets = 0, hits = 0;
-    Money stake = 0, returns = 0;  // returns: payouts and refunds
+// Which races the statistics cover.
+enum class Period { Meeting, Today, Week, Month, All };  // today, the last 7 and 30 days count today in
+struct PeriodFilter {
+    Period period = Period::All;
+    int meeting = 0;    // for Period::Meeting
+    std::string today;  // "YYYY-MM-DD", local time
+};
+std::string periodName(Period p);  // "今開催", "今日", "7日", "30日", "通算"
+
+enum class Breakdown { Kind, Popularity, Odds, Course, TicketCount };
+inline constexpr Breakdown kBreakdowns[] = {Breakdown::Kind, Breakdown::Popularity, Breakdown::Odds,
+                                            Breakdown::Course, Breakdown::TicketCount};
+std::string breakdownName(Breakdown b);  // "券種別", "人気別", ...
+
+// One line of a breakdown. A refunded ticket counts as never bought:
+// tickets, hits, stake and payouts leave it out; refunds and refunded say
+// how many there were and what they staked.
+struct StatsRow {
+    std::string label;
+    int tickets = 0, hits = 0, refunds = 0;
+    Money stake = 0, payouts = 0, best = 0, refunded = 0;
+};
+
+// The money of one race kept from the save (not a game with an amount).
+struct MoneyPoint {
+    std::string playedAt;
+    Money before = 0, after = 0;
+    Money stake = 0, payouts = 0;  // without refunded tickets
 };
 
 struct BestPayout {
@@ -68,7 +97,7 @@ struct BestPayout {
 
 class History {
 public:
-    static constexpr int kSchemaVersion = 2;
+    static constexpr int kSchemaVersion = 3;
 
     struct Opened {
         std::unique_ptr<History> history;  // null: play without history
@@ -89,9 +118,10 @@ public:
     int lastMeeting() const;
     std::vector<RaceRow> meeting(int meeting) const;  // with tickets and payouts
     std::vector<RaceRow> allRaces() const;            // the same, for every race
-    // Per kind 1..6 (index 0..5): of one meeting, or of all time.
-    std::array<KindTotals, 6> totals(std::optional<int> meeting = std::nullopt) const;
     std::optional<BestPayout> best() const;
+    // The statistics, aggregated by the database; rows in display order.
+    std::vector<StatsRow> breakdown(Breakdown by, const PeriodFilter& period) const;
+    std::vector<MoneyPoint> moneyByRace(const PeriodFilter& period) const;
     // Stored rows that make no sense (a damaged file): left out of
     // everything above.
     int skippedRows() const;
@@ -105,12 +135,19 @@ private:
     mutable bool checked_ = false;
 };
 
-// The results window: this meeting race by race, totals per kind for the
-// meeting and for all time, and the best payout ever.
+// The results window: this meeting race by race, and the best payout ever.
 std::vector<std::string> reportLines(const History& history, int meeting);
+// A breakdown as the window shows it: its title, how 回収率 is counted, then
+// one line per row and the total.
+std::vector<std::string> statsLines(const History& history, Breakdown by, const PeriodFilter& period);
+// The money over the period in one sentence: races, start, end, lowest,
+// highest, and 回収率 of the last ten races.
+std::string trendSentence(const std::vector<MoneyPoint>& points, Period period);
 
 // One row per ticket, UTF-8 with a BOM and a header line. false when it
 // cannot be written.
 bool writeCsv(const History& history, const std::string& path);
+// The breakdown on screen, the same way.
+bool writeSummaryCsv(const History& history, Breakdown by, const PeriodFilter& period, const std::string& path);
 
 }  // namespace ozn

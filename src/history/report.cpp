@@ -1,4 +1,5 @@
 // What the results window shows, and the CSV export.
+#include <algorithm>
 #include <fstream>
 #include <limits>
 
@@ -29,20 +30,24 @@ std::string raceTitle(const RaceRow& r) {
     return "第" + text::signedNumber(r.raceNo) + "レース " + r.raceName + (r.course.empty() ? "" : " " + r.course);
 }
 
-void totalsLines(std::vector<std::string>& out, const std::array<KindTotals, 6>& totals) {
-    auto line = [&out](const std::string& label, const KindTotals& t) {
-        out.push_back(label + " " + std::to_string(t.tickets) + "枚 " + yen(t.stake) + " 払い戻し " + yen(t.returns) +
-                      " 的中率 " + percent(t.hits, t.tickets) + " 回収率 " + percent(t.returns, t.stake));
-    };
-    KindTotals all;
-    for (int k = 0; k < 6; ++k) {
-        const KindTotals& t = totals[k];
-        all.tickets += t.tickets, all.hits += t.hits, all.stake = plus(all.stake, t.stake);
-        all.returns = plus(all.returns, t.returns);
-        if (t.tickets) line(kindName(k + 1), t);
+std::string rowLine(const StatsRow& r) {
+    std::string line = r.label + " " + std::to_string(r.tickets) + "枚 " + yen(r.stake) + " 払い戻し " + yen(r.payouts) +
+                       " 的中率 " + percent(r.hits, r.tickets) + " 回収率 " + percent(r.payouts, r.stake) +
+                       " 返還込み " + percent(plus(r.payouts, r.refunded), plus(r.stake, r.refunded)) + " 最高 " +
+                       yen(r.best);
+    if (r.refunds) line += " 返還 " + std::to_string(r.refunds) + "枚 " + yen(r.refunded);
+    return line;
+}
+
+StatsRow total(const std::vector<StatsRow>& rows) {
+    StatsRow all;
+    all.label = "合計";
+    for (const StatsRow& r : rows) {
+        all.tickets += r.tickets, all.hits += r.hits, all.refunds += r.refunds;
+        all.stake = plus(all.stake, r.stake), all.payouts = plus(all.payouts, r.payouts);
+        all.refunded = plus(all.refunded, r.refunded), all.best = std::max(all.best, r.best);
     }
-    if (all.tickets == 0) out.push_back("馬券はまだありません");
-    else line("合計", all);
+    return all;
 }
 
 std::string csvField(const std::string& s) {
@@ -77,12 +82,6 @@ std::vector<std::string> reportLines(const History& history, int meeting) {
                                            : yen(-change) + "減って 持ち金 " + yen(r.after)));
     }
     out.push_back("");
-    out.push_back("券種別（今開催）");
-    totalsLines(out, history.totals(meeting));
-    out.push_back("");
-    out.push_back("券種別（通算）");
-    totalsLines(out, history.totals());
-    out.push_back("");
     out.push_back("最高払い戻し");
     if (auto b = history.best())
         out.push_back(b->race.playedAt + " 第" + std::to_string(b->race.meeting) + "開催 " + raceTitle(b->race) + " " +
@@ -93,21 +92,68 @@ std::vector<std::string> reportLines(const History& history, int meeting) {
     return out;
 }
 
+std::vector<std::string> statsLines(const History& history, Breakdown by, const PeriodFilter& period) {
+    std::vector<std::string> out{
+        periodName(period.period) + "の" + breakdownName(by),
+        "回収率は、返還された馬券を買わなかったものとして数えます。返還込みは、返還を払い戻しに数えた率です"};
+    std::vector<StatsRow> rows = history.breakdown(by, period);
+    for (const StatsRow& r : rows) out.push_back(rowLine(r));
+    if (rows.empty()) out.push_back("馬券はまだありません");
+    else out.push_back(rowLine(total(rows)));
+    return out;
+}
+
+std::string trendSentence(const std::vector<MoneyPoint>& points, Period period) {
+    static const char* const kIn[] = {"今開催で", "今日は", "7日で", "30日で", "通算で"};
+    const std::string name = periodName(period);
+    if (points.empty()) return name + "はまだレースがありません";
+    Money low = points.front().before, high = low, stake = 0, paid = 0;
+    for (const MoneyPoint& p : points) low = std::min(low, p.after), high = std::max(high, p.after);
+    const std::size_t recent = std::min<std::size_t>(points.size(), 10);
+    for (std::size_t i = points.size() - recent; i < points.size(); ++i)
+        stake = plus(stake, points[i].stake), paid = plus(paid, points[i].payouts);
+    const std::string last = "最近" + std::to_string(recent) + "レース";
+    return std::string(kIn[static_cast<int>(period)]) + " " + std::to_string(points.size()) + "レース。持ち金は " +
+           yen(points.front().before) + "から " + yen(points.back().after) + "、最低 " + yen(low) + "、最高 " +
+           yen(high) + "。" + (stake ? last + "の回収率 " + percent(paid, stake) : last + "は馬券を買っていません");
+}
+
 bool writeCsv(const History& history, const std::string& path) {
     std::ofstream f(path, std::ios::binary | std::ios::trunc);
     if (!f) return false;
     // The BOM tells spreadsheet programs that this is UTF-8; the horses are
     // written as the game says them, which no spreadsheet takes for a date.
-    f << "\xEF\xBB\xBF日時,開催,レース,レース名,券種,馬番,金額,払い戻し,返還,金額指定\r\n";
+    f << "\xEF\xBB\xBF日時,開催,レース,レース名,コース,券種,馬番,金額,払い戻し,返還,オッズ,オッズ上限,人気,金額指定\r\n";
+    auto number = [](double v) {
+        std::string t = v > 0 ? text::formatOdds(v, 2) : "";
+        if (!t.empty() && t.back() == '.') t.pop_back();
+        return t;
+    };
     for (const RaceRow& r : history.allRaces())
         for (const TicketRow& t : r.tickets) {
             Money paid = 0, refunded = 0;
             for (const PayoutRow& p : r.payouts)
                 if (p.kind == t.kind && p.horses == t.horses) (p.refund ? refunded : paid) = plus(p.refund ? refunded : paid, p.amount);
             f << csvField(r.playedAt) << ',' << r.meeting << ',' << r.raceNo << ',' << csvField(r.raceName) << ','
-              << kindName(t.kind) << ',' << horsesSpoken(t.horses) << ',' << t.stake << ',' << paid << ','
-              << refunded << ',' << (r.commandLine ? 1 : 0) << "\r\n";
+              << csvField(r.course) << ',' << kindName(t.kind) << ',' << horsesSpoken(t.horses) << ',' << t.stake << ','
+              << paid << ',' << refunded << ',' << number(t.odds) << ',' << number(t.oddsHigh) << ','
+              << (t.popularity ? std::to_string(t.popularity) : "") << ',' << (r.commandLine ? 1 : 0) << "\r\n";
         }
+    f.flush();
+    return static_cast<bool>(f);
+}
+
+bool writeSummaryCsv(const History& history, Breakdown by, const PeriodFilter& period, const std::string& path) {
+    std::ofstream f(path, std::ios::binary | std::ios::trunc);
+    if (!f) return false;
+    f << "\xEF\xBB\xBF期間,表,項目,枚数,的中,金額,払い戻し,的中率,回収率,回収率(返還込み),最高払い戻し,返還枚数,返還金額\r\n";
+    std::vector<StatsRow> rows = history.breakdown(by, period);
+    if (!rows.empty()) rows.push_back(total(rows));
+    for (const StatsRow& r : rows)
+        f << periodName(period.period) << ',' << breakdownName(by) << ',' << csvField(r.label) << ',' << r.tickets << ','
+          << r.hits << ',' << r.stake << ',' << r.payouts << ',' << percent(r.hits, r.tickets) << ','
+          << percent(r.payouts, r.stake) << ',' << percent(plus(r.payouts, r.refunded), plus(r.stake, r.refunded))
+          << ',' << r.best << ',' << r.refunds << ',' << r.refunded << "\r\n";
     f.flush();
     return static_cast<bool>(f);
 }

@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <string>
+#include <type_traits>
 
 namespace ozn::sql {
 
@@ -12,8 +13,14 @@ public:
     ~Statement() { sqlite3_finalize(s_); }
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
-    Statement& bind(int i, long long v) {
-        sqlite3_bind_int64(s_, i, v);
+    template <class T>
+        requires std::is_integral_v<T>
+    Statement& bind(int i, T v) {
+        sqlite3_bind_int64(s_, i, static_cast<sqlite3_int64>(v));
+        return *this;
+    }
+    Statement& bind(int i, double v) {
+        sqlite3_bind_double(s_, i, v);
         return *this;
     }
     Statement& bind(int i, const std::string& v) {
@@ -43,6 +50,14 @@ private:
     sqlite3_stmt* s_ = nullptr;
     int rc_ = SQLITE_OK;
 };
+
+// The ticket's odds, upper odds and popularity when they make sense, else
+// NULL (not known): a damaged value never drops the ticket itself.
+inline constexpr const char* kShownOdds =
+    "CASE WHEN typeof(x.odds) IN ('real', 'integer') AND x.odds > 0 AND x.odds <= 1e9 THEN x.odds END AS odds, "
+    "CASE WHEN typeof(x.odds_high) IN ('real', 'integer') AND x.odds_high > 0 AND x.odds_high <= 1e9 "
+    "THEN x.odds_high END AS odds_high, "
+    "CASE WHEN typeof(x.popularity) = 'integer' AND x.popularity BETWEEN 1 AND 4896 THEN x.popularity END AS popularity";
 
 inline bool exec(sqlite3* db, const char* sql) { return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK; }
 

@@ -231,6 +231,80 @@ void combinationOdds(GameRecord& rec, CardLists& lists) {
     for (std::size_t k = 0; k < trifectas.size(); ++k) item(lists[5], trifectas[k], 3, tanUnits[k], -1, tanPop[k]);
 }
 
+namespace {
+
+// Combination numbers (1-based, in list order) by horses: [a][b] for pairs,
+// [a][b][c] for trios and trifectas; 0 where there is none.
+struct ComboNumbers {
+    std::array<std::array<int, kHorses + 1>, kHorses + 1> pair{};
+    std::vector<int> trio = std::vector<int>(19 * 19 * 19), trifecta = std::vector<int>(19 * 19 * 19);
+    ComboNumbers() {
+        int n = 0;
+        for (int a = 1; a <= 17; ++a)
+            for (int b = a + 1; b <= 18; ++b) pair[a][b] = ++n;
+        n = 0;
+        for (int a = 1; a <= 16; ++a)
+            for (int b = a + 1; b <= 17; ++b)
+                for (int c = b + 1; c <= 18; ++c) trio[(a * 19 + b) * 19 + c] = ++n;
+        n = 0;
+        for (int a = 1; a <= 18; ++a)
+            for (int b = 1; b <= 18; ++b)
+                for (int c = 1; c <= 18; ++c)
+                    if (a != b && b != c && a != c) trifecta[(a * 19 + b) * 19 + c] = ++n;
+    }
+};
+
+const ComboNumbers& comboNumbers() {
+    static const ComboNumbers numbers;
+    return numbers;
+}
+
+template <std::size_t N>
+std::vector<int> popularityOf(const std::array<std::int16_t, N>& idx) {
+    std::vector<int> pop(N);
+    for (std::size_t m = 0; m < N; ++m)
+        if (idx[m] >= 1 && static_cast<std::size_t>(idx[m]) <= N) pop[idx[m] - 1] = static_cast<int>(m) + 1;
+    return pop;
+}
+
+}  // namespace
+
+CardOdds::CardOdds(const GameRecord& rec)
+    : rec_(rec),
+      pairPop_(popularityOf(rec.umaidx)),
+      widePop_(popularityOf(rec.wideidx)),
+      trioPop_(popularityOf(rec.sanrenpukuidx)),
+      tanPop_(popularityOf(rec.sanrentanidx)) {}
+
+ShownOdds CardOdds::of(int kind, const std::array<int, 3>& h) const {
+    for (int k = 0; k < (kind <= 2 ? 1 : kind <= 4 ? 2 : 3); ++k)
+        if (h[k] < 1 || h[k] > kHorses) return {};
+    const ComboNumbers& n = comboNumbers();
+    auto at = [](const std::vector<int>& pop, int number) { return number ? pop[number - 1] : 0; };
+    const int trioKey = (h[0] * 19 + h[1]) * 19 + h[2];
+    const int rank = kind <= 2 ? rec_.ninki[h[0] - 1] : 0;
+    switch (kind) {
+        case 1: return rank ? ShownOdds{rec_.tanodds[rank - 1], 0, rank} : ShownOdds{};
+        case 2: return rank ? ShownOdds{rec_.fukuodds[rank - 1], rec_.fukuodds1[rank - 1], rank} : ShownOdds{};
+        case 3:
+        case 4: {
+            const int m = at(kind == 3 ? pairPop_ : widePop_, n.pair[h[0]][h[1]]);
+            if (!m) return {};
+            if (kind == 3) return {text::roundOdds(rec_.umaodds[m - 1], 1), 0, m};  // shown to one decimal
+            return {rec_.wideoddsmin[m - 1], rec_.wideoddsmax[m - 1], m};
+        }
+        case 5: {
+            const int m = at(trioPop_, n.trio[trioKey]);
+            return m ? ShownOdds{rec_.sanrenpukuodds[m - 1], 0, m} : ShownOdds{};
+        }
+        case 6: {
+            const int m = at(tanPop_, n.trifecta[trioKey]);
+            return m ? ShownOdds{rec_.sanrentanodds[m - 1], 0, m} : ShownOdds{};
+        }
+        default: return {};
+    }
+}
+
 std::string courseName(int raceLine) {
     static const char* const kCourses[] = {"ダート",  "芝1200m", "芝1200m", "芝1600m", "芝1600m", "芝1600m",
                                            "芝1600m", "芝2000m", "芝2000m", "芝2000m", "芝2200m", "芝2200m",

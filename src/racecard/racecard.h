@@ -84,6 +84,24 @@ std::vector<int> exchangeSortOrder(const std::vector<double>& keys);
 // The same over whole-number keys (faster: fewer digits to sort by).
 std::vector<int> exchangeSortOrder(const std::vector<std::uint64_t>& keys);
 
+// What the card showed for a ticket: its odds (for place and wide the lower
+// and upper end of the range shown) and its popularity number (for win and
+// place the horse's rank, else the combination's own number).
+struct ShownOdds {
+    double odds = 0, oddsHigh = 0;  // oddsHigh: 0 unless a range is shown
+    int popularity = 0;
+};
+class CardOdds {
+public:
+    explicit CardOdds(const GameRecord& rec);
+    // kind 1..6; horses as the ticket holds them (pairs and trios ascending).
+    ShownOdds of(int kind, const std::array<int, 3>& horses) const;
+
+private:
+    const GameRecord& rec_;
+    std::vector<int> pairPop_, widePop_, trioPop_, tanPop_;  // by combination number - 1
+};
+
 // The course of race line 1..18: "ダート", "芝1200m", ...
 std::string courseName(int raceLine);
 // The course of the race on the card ("" before the first card).

@@ -48,6 +48,10 @@ const std::vector<KeyRow>& keyTable() {
         {{"0"}, "0", "番号を打って買います", P::List},
         {{"Return", "Enter", "Space"}, "Enter / Space", "このボタンの馬券を買います", P::Button},
         {{"Up", "Down", "PgUp", "PgDown", "Home", "End"}, "上 下", "1行ずつ読みます（読み上げの窓）", P::Text},
+        {{"1", "2", "3", "4", "5"}, "1〜5", "期間を替えます。1 今開催、2 今日、3 7日、4 30日、5 通算", P::Results},
+        {{"R", "K", "N", "O", "C", "T", "G"}, "R K N O C T G",
+         "表示を替えます。R レース、K 券種別、N 人気別、O オッズ別、C コース別、T 点数別、G グラフ", P::Results},
+        {{"Alt+S"}, "Alt+S", "表示している表をCSVで保存します", P::Results},
     };
     return rows;
 }
@@ -55,7 +59,9 @@ const std::vector<KeyRow>& keyTable() {
 std::string keyHelp(const std::string& key, KeyPlace place, int kind) {
     for (const KeyRow& r : keyTable()) {
         if (std::find(r.keys.begin(), r.keys.end(), key) == r.keys.end()) continue;
-        if (r.place != KeyPlace::Anywhere && r.place != place) continue;
+        // The results window reads its lines as the text windows do.
+        const bool reads = r.place == KeyPlace::Text && place == KeyPlace::Results;
+        if (r.place != KeyPlace::Anywhere && r.place != place && !reads) continue;
         if (r.place == KeyPlace::List && (kind < r.fromKind || kind > r.toKind)) continue;
         return r.shown + "、" + r.action;
     }
@@ -65,7 +71,7 @@ std::string keyHelp(const std::string& key, KeyPlace place, int kind) {
 std::vector<std::string> keyListLines() {
     std::vector<std::string> out;
     for (const KeyRow& r : keyTable()) {
-        static const char* const kWhere[] = {"", "リスト", "ボタンで ", ""};
+        static const char* const kWhere[] = {"", "リスト", "ボタンで ", "", "成績で "};
         static const char* const kKinds[] = {"単勝", "副賞", "馬連", "ワイド", "３連複", "３連単"};
         std::string where = kWhere[static_cast<int>(r.place)];
         if (r.place == KeyPlace::List) {

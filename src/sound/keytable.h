@@ -8,7 +8,7 @@
 namespace ozn {
 
 // Where the focus is when a key is pressed.
-enum class KeyPlace { Anywhere, List, Button, Text };
+enum class KeyPlace { Anywhere, List, Button, Text, Results };
 
 struct KeyRow {
     std::vector<std::string> keys;  // as the window names them: "F2", "Ctrl+Up", "Shift+PgDown"

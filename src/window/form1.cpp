@@ -35,6 +35,7 @@
 #include "window/qtui.h"
 #include "window/selectionlist.h"
 #include "window/speechcontrol.h"
+#include "window/resultswindow.h"
 #include "window/textwindow.h"
 
 namespace ozn {
@@ -88,6 +89,8 @@ Form1::Form1(WindowServices services, QWidget* parent)
             *kind = l->kind();
             return KeyPlace::List;
         }
+        if (focus && qobject_cast<ResultsWindow*>(focus->window())) return KeyPlace::Results;
+        if (focus && qobject_cast<TextWindow*>(focus->window())) return KeyPlace::Text;
         return focus && focus->parentWidget() == area_ && qobject_cast<QPushButton*>(focus) ? KeyPlace::Button
                                                                                          : KeyPlace::Anywhere;
     };
@@ -499,18 +502,16 @@ void Form1::recordRace(const RaceOutcome& out, const Settlement& s) {
 void Form1::mnuseiseki() {
     if (busy_) return;
     // One results window: a second F12 brings it back to the front.
-    if (results_ && results_->isVisible()) {
-        results_->raise();
-        results_->activateWindow();
-        results_->text()->setFocus();
-        return;
+    if (!results_ || !results_->isVisible()) {
+        const std::string today = QDate::currentDate().toString(Qt::ISODate).toStdString();
+        results_ = new ResultsWindow(this, history(), meeting(), today, [this](const std::string& line) {
+            say(line, Topic::Entry);
+        });
     }
-    std::vector<std::string> lines =
-        history() ? reportLines(*history(), meeting()) : std::vector<std::string>{"成績は記録されていません"};
-    QStringList all;
-    for (const std::string& l : lines) all << q(l);
-    results_ = TextWindow::open(this, QStringLiteral("results"), QStringLiteral("成績"), all,
-                                [this](const std::string& line) { say(line, Topic::Entry); });
+    results_->show();
+    results_->raise();
+    results_->activateWindow();
+    results_->text()->setFocus();
 }
 
 bool Form1::exportCsv(const std::string& path) { return history() && writeCsv(*history(), path); }

@@ -22,7 +22,7 @@ class History;
 class PrintArea;
 class RaceKeeper;
 class QtUi;
-class TextWindow;
+class ResultsWindow;
 class SelectionList;
 class SpeechControl;
 class VoiceDispatcher;
@@ -173,7 +173,7 @@ private:
     std::unique_ptr<Buying> buying_;
     std::unique_ptr<FolderLock> lock_;
     std::unique_ptr<RaceKeeper> keeper_;
-    QPointer<TextWindow> results_;  // while the results window is open
+    QPointer<ResultsWindow> results_;  // while the results window is open
 };
 
 }  // namespace ozn

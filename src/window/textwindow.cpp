@@ -1,24 +1,48 @@
 #include "window/textwindow.h"
 
-#include <QPlainTextEdit>
 #include <QSignalBlocker>
 #include <QTextBlock>
 #include <QVBoxLayout>
 
 namespace ozn {
 
+LineView::LineView(const QString& name, SayLine sayLine, QWidget* parent)
+    : QPlainTextEdit(parent), sayLine_(std::move(sayLine)) {
+    setReadOnly(true);
+    setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
+    setAccessibleName(name);
+    setLineWrapMode(QPlainTextEdit::NoWrap);
+    connect(this, &QPlainTextEdit::cursorPositionChanged, this, &LineView::cursorMoved);
+}
+
+void LineView::setLines(const QStringList& lines, bool keepLine) {
+    const int line = keepLine ? textCursor().blockNumber() : 0;
+    QSignalBlocker quiet(this);  // nobody moved: nothing to read
+    setPlainText(lines.join(QLatin1Char('\n')));
+    QTextCursor c(document()->findBlockByNumber(std::min(line, document()->blockCount() - 1)));
+    setTextCursor(c);
+    lastLine_ = c.blockNumber();
+}
+
+void LineView::sayCurrentLine() {
+    lastLine_ = -1;
+    cursorMoved();
+}
+
+void LineView::cursorMoved() {
+    const QTextBlock block = textCursor().block();
+    if (block.blockNumber() == lastLine_) return;  // moved within the line
+    lastLine_ = block.blockNumber();
+    if (sayLine_) sayLine_(block.text().trimmed().isEmpty() ? std::string("空行") : block.text().toStdString());
+}
+
 TextWindow::TextWindow(QWidget* parent, const QString& title, SayLine sayLine)
-    : QDialog(parent), text_(new QPlainTextEdit(this)), sayLine_(std::move(sayLine)) {
+    : QDialog(parent), text_(new LineView(title, std::move(sayLine), this)) {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(title);
     setAccessibleName(title);
-    text_->setReadOnly(true);
-    text_->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
-    text_->setAccessibleName(title);
-    text_->setLineWrapMode(QPlainTextEdit::NoWrap);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(text_);
-    connect(text_, &QPlainTextEdit::cursorPositionChanged, this, &TextWindow::cursorMoved);
 }
 
 TextWindow* TextWindow::open(QWidget* parent, const QString& objectName, const QString& title,
@@ -29,25 +53,8 @@ TextWindow* TextWindow::open(QWidget* parent, const QString& objectName, const Q
     w->resize(720, 480);
     w->show();
     w->text_->setFocus();
-    w->lastLine_ = -1;
-    w->cursorMoved();  // the first line, as the window opens
+    w->text_->sayCurrentLine();  // the first line, as the window opens
     return w;
-}
-
-void TextWindow::setLines(const QStringList& lines) {
-    const int line = text_->textCursor().blockNumber();
-    QSignalBlocker quiet(text_);  // nobody moved: nothing to read
-    text_->setPlainText(lines.join(QLatin1Char('\n')));
-    QTextCursor c(text_->document()->findBlockByNumber(std::min(line, text_->document()->blockCount() - 1)));
-    text_->setTextCursor(c);
-    lastLine_ = c.blockNumber();
-}
-
-void TextWindow::cursorMoved() {
-    const QTextBlock block = text_->textCursor().block();
-    if (block.blockNumber() == lastLine_) return;  // moved within the line
-    lastLine_ = block.blockNumber();
-    if (sayLine_) sayLine_(block.text().trimmed().isEmpty() ? std::string("空行") : block.text().toStdString());
 }
 
 }  // namespace ozn

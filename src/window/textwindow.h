@@ -1,33 +1,46 @@
 #pragma once
-// A read-only text window (the manual, the key list, the results, the
-// speech history): the arrow keys move line by line and each line is read
-// out as the cursor reaches it, unless a screen reader reads it itself.
+// A read-only text window (the manual, the key list, the speech history)
+// and its text view, also used by the results window: the arrow keys move
+// line by line and each line is read out as the cursor reaches it, unless a
+// screen reader reads it itself.
 #include <QDialog>
+#include <QPlainTextEdit>
 #include <QStringList>
 #include <functional>
 #include <string>
 
-class QPlainTextEdit;
-
 namespace ozn {
+
+using SayLine = std::function<void(const std::string&)>;
+
+class LineView : public QPlainTextEdit {
+    Q_OBJECT
+public:
+    LineView(const QString& name, SayLine sayLine, QWidget* parent);
+    // Replaces the lines, keeping the cursor where it was when it can, or
+    // at the top; nothing is read, since nobody moved.
+    void setLines(const QStringList& lines, bool keepLine = true);
+    // Reads the line at the cursor, as a window opens or changes.
+    void sayCurrentLine();
+
+private:
+    void cursorMoved();
+    SayLine sayLine_;
+    int lastLine_ = -1;
+};
 
 class TextWindow : public QDialog {
     Q_OBJECT
 public:
-    using SayLine = std::function<void(const std::string&)>;
     // Opens itself (not modal) and deletes itself when closed.
     static TextWindow* open(QWidget* parent, const QString& objectName, const QString& title, const QStringList& lines,
                             SayLine sayLine);
     QPlainTextEdit* text() const { return text_; }
-    // Replaces the lines, keeping the cursor where it was when it can.
-    void setLines(const QStringList& lines);
+    void setLines(const QStringList& lines) { text_->setLines(lines); }
 
 private:
     TextWindow(QWidget* parent, const QString& title, SayLine sayLine);
-    void cursorMoved();
-    QPlainTextEdit* text_;
-    SayLine sayLine_;
-    int lastLine_ = -1;
+    LineView* text_;
 };
 
 }  // namespace ozn

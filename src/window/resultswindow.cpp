@@ -1,0 +1,219 @@
+#include "window/resultswindow.h"
+
+#include <QChart>
+#include <QChartView>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QFocusEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineSeries>
+#include <QPushButton>
+#include <QShortcut>
+#include <QStackedWidget>
+#include <QValueAxis>
+#include <QVBoxLayout>
+#include <QDir>
+
+namespace ozn {
+namespace {
+
+QString q(const std::string& s) { return QString::fromStdString(s); }
+
+constexpr Period kPeriods[] = {Period::Meeting, Period::Today, Period::Week, Period::Month, Period::All};
+// The views with their keys; the breakdowns in between, in their order.
+const char* const kViewNames[] = {"レース", "券種別", "人気別", "オッズ別", "コース別", "点数別", "グラフ"};
+const char kViewKeys[] = {'R', 'K', 'N', 'O', 'C', 'T', 'G'};
+
+bool isBreakdown(ResultsWindow::View v) {
+    return v != ResultsWindow::View::Races && v != ResultsWindow::View::Chart;
+}
+Breakdown breakdownOf(ResultsWindow::View v) { return kBreakdowns[static_cast<int>(v) - 1]; }
+
+}  // namespace
+
+ResultsWindow::ResultsWindow(QWidget* parent, const History* history, int meeting, std::string today, SayLine say)
+    : QDialog(parent), history_(history), meeting_(meeting), today_(std::move(today)), say_(std::move(say)) {
+    setAttribute(Qt::WA_DeleteOnClose);
+    setObjectName(QStringLiteral("results"));
+    setWindowTitle(QStringLiteral("成績"));
+    periods_ = new QComboBox(this);
+    periods_->setObjectName(QStringLiteral("period"));
+    periods_->setAccessibleName(QStringLiteral("期間"));
+    for (Period p : kPeriods) periods_->addItem(q(periodName(p)));
+    periods_->setCurrentIndex(static_cast<int>(Period::Meeting));
+    views_ = new QComboBox(this);
+    views_->setObjectName(QStringLiteral("view"));
+    views_->setAccessibleName(QStringLiteral("表示"));
+    for (const char* v : kViewNames) views_->addItem(QString::fromUtf8(v));
+    save_ = new QPushButton(QStringLiteral("この表をCSVで保存(&S)"), this);
+    text_ = new LineView(QStringLiteral("成績"), say_, this);
+    chart_ = new QChartView(new QChart, this);
+    chart_->setObjectName(QStringLiteral("chart"));
+    chart_->setAccessibleName(QStringLiteral("持ち金の推移"));
+    chart_->setFocusPolicy(Qt::StrongFocus);
+    chart_->setRenderHint(QPainter::Antialiasing);
+    trendLabel_ = new QLabel(this);
+    trendLabel_->setWordWrap(true);
+    auto* chartPage = new QWidget(this);
+    auto* chartLayout = new QVBoxLayout(chartPage);
+    chartLayout->setContentsMargins(0, 0, 0, 0);
+    chartLayout->addWidget(chart_, 1);
+    chartLayout->addWidget(trendLabel_);
+    pages_ = new QStackedWidget(this);
+    pages_->addWidget(text_);
+    pages_->addWidget(chartPage);
+
+    auto* bar = new QHBoxLayout;
+    auto* periodLabel = new QLabel(QStringLiteral("期間(&P)"), this);
+    periodLabel->setBuddy(periods_);
+    auto* viewLabel = new QLabel(QStringLiteral("表示(&V)"), this);
+    viewLabel->setBuddy(views_);
+    for (QWidget* w : std::initializer_list<QWidget*>{periodLabel, periods_, viewLabel, views_, save_}) bar->addWidget(w);
+    bar->addStretch();
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(bar);
+    layout->addWidget(pages_, 1);
+    setTabOrder(periods_, views_);
+    setTabOrder(views_, save_);
+
+    connect(periods_, &QComboBox::currentIndexChanged, this, &ResultsWindow::refresh);
+    connect(views_, &QComboBox::currentIndexChanged, this, &ResultsWindow::refresh);
+    connect(save_, &QPushButton::clicked, this, &ResultsWindow::askSaveSummary);
+    // Keys, wherever the focus is in the window: 1..5 the period, a letter the view.
+    auto key = [this](QKeySequence k, auto act) {
+        auto* s = new QShortcut(k, this);
+        s->setContext(Qt::WidgetWithChildrenShortcut);
+        connect(s, &QShortcut::activated, this, act);
+    };
+    for (int i = 0; i < 5; ++i) key(QKeySequence(Qt::Key_1 + i), [this, i] { setPeriod(kPeriods[i]); });
+    for (int i = 0; i < 7; ++i)
+        key(QKeySequence(QString(QLatin1Char(kViewKeys[i]))), [this, i] { setView(static_cast<View>(i)); });
+    for (QWidget* w : std::initializer_list<QWidget*>{periods_, views_, save_, chart_}) w->installEventFilter(this);
+    resize(760, 520);
+    refresh();
+}
+
+Period ResultsWindow::period() const { return kPeriods[periods_->currentIndex()]; }
+ResultsWindow::View ResultsWindow::view() const { return static_cast<View>(views_->currentIndex()); }
+
+void ResultsWindow::setPeriod(Period p) { periods_->setCurrentIndex(static_cast<int>(p)); }
+void ResultsWindow::setView(View v) {
+    views_->setCurrentIndex(static_cast<int>(v));
+    (v == View::Chart ? static_cast<QWidget*>(chart_) : text_)->setFocus();
+}
+
+PeriodFilter ResultsWindow::filter() const { return {period(), meeting_, today_}; }
+
+QString ResultsWindow::trend() const {
+    return history_ ? q(trendSentence(history_->moneyByRace(filter()), period()))
+                    : QStringLiteral("成績は記録されていません");
+}
+
+void ResultsWindow::refresh() {
+    const View v = view();
+    save_->setEnabled(history_ && isBreakdown(v));
+    if (v == View::Chart) {
+        drawChart();
+        pages_->setCurrentIndex(1);
+        say_(trendLabel_->text().toStdString());
+        return;
+    }
+    std::vector<std::string> lines{"成績は記録されていません"};
+    if (history_) lines = v == View::Races ? reportLines(*history_, meeting_) : statsLines(*history_, breakdownOf(v), filter());
+    QStringList all;
+    for (const std::string& l : lines) all << q(l);
+    text_->setLines(all, false);
+    pages_->setCurrentIndex(0);
+    text_->sayCurrentLine();
+}
+
+void ResultsWindow::drawChart() {
+    const QString sentence = trend();
+    trendLabel_->setText(sentence);
+    chart_->setAccessibleDescription(sentence);
+    QChart* c = chart_->chart();
+    c->removeAllSeries();
+    for (QAbstractAxis* a : c->axes()) c->removeAxis(a), delete a;
+    auto* series = new QLineSeries;
+    std::vector<MoneyPoint> points = history_ ? history_->moneyByRace(filter()) : std::vector<MoneyPoint>{};
+    double low = 0, high = 1;
+    if (!points.empty()) {
+        series->append(0, static_cast<double>(points.front().before));
+        low = high = static_cast<double>(points.front().before);
+    }
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        series->append(static_cast<double>(i + 1), static_cast<double>(points[i].after));
+        low = std::min(low, static_cast<double>(points[i].after)), high = std::max(high, static_cast<double>(points[i].after));
+    }
+    c->addSeries(series);
+    auto* x = new QValueAxis;
+    x->setTitleText(QStringLiteral("レース"));
+    x->setLabelFormat(QStringLiteral("%d"));
+    x->setRange(0, std::max<double>(1, static_cast<double>(points.size())));
+    auto* y = new QValueAxis;
+    y->setTitleText(QStringLiteral("持ち金（円）"));
+    y->setLabelFormat(QStringLiteral("%.0f"));
+    const double pad = std::max(100.0, (high - low) * 0.05);
+    y->setRange(std::max(0.0, low - pad), high + pad);
+    c->addAxis(x, Qt::AlignBottom);
+    c->addAxis(y, Qt::AlignLeft);
+    series->attachAxis(x);
+    series->attachAxis(y);
+    c->legend()->hide();
+    c->setTitle(QStringLiteral("持ち金の推移（%1）").arg(q(periodName(period()))));
+    // The zoom and the colours of the rest of the game, high contrast too.
+    const QPalette p = palette();
+    c->setBackgroundBrush(p.color(QPalette::Base));
+    c->setTitleBrush(p.color(QPalette::WindowText));
+    c->setTitleFont(font());
+    QPen pen(p.color(QPalette::Highlight), std::max(2, font().pixelSize() / 6));
+    series->setPen(pen);
+    for (QValueAxis* a : {x, y}) {
+        a->setLabelsFont(font());
+        a->setTitleFont(font());
+        a->setLabelsBrush(p.color(QPalette::WindowText));
+        a->setTitleBrush(p.color(QPalette::WindowText));
+        a->setLinePenColor(p.color(QPalette::WindowText));
+        a->setGridLineColor(p.color(QPalette::Mid));
+    }
+    chart_->setBackgroundBrush(p.color(QPalette::Base));
+}
+
+bool ResultsWindow::saveSummary(const std::string& path) const {
+    return history_ && isBreakdown(view()) && writeSummaryCsv(*history_, breakdownOf(view()), filter(), path);
+}
+
+void ResultsWindow::askSaveSummary() {
+    if (!save_->isEnabled()) return;
+    const QString path = QFileDialog::getSaveFileName(this, save_->text().remove(QLatin1Char('&')),
+                                                      QDir::homePath() + QStringLiteral("/ozn-shukei.csv"),
+                                                      QStringLiteral("CSV (*.csv)"));
+    if (path.isEmpty()) return;
+    say_(saveSummary(path.toStdString()) ? "保存しました" : "保存できませんでした");
+}
+
+bool ResultsWindow::eventFilter(QObject* watched, QEvent* event) {
+    // Self-voicing of the controls as the player moves to them.
+    if (event->type() == QEvent::FocusIn) {
+        const auto reason = static_cast<QFocusEvent*>(event)->reason();
+        if (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason || reason == Qt::ShortcutFocusReason) {
+            if (watched == chart_) say_(trend().toStdString());
+            else if (auto* box = qobject_cast<QComboBox*>(watched))
+                say_((box->accessibleName() + QLatin1Char(' ') + box->currentText()).toStdString());
+            else if (watched == save_) say_(save_->text().remove(QLatin1Char('&')).toStdString());
+        }
+    }
+    if (event->type() == QEvent::KeyPress && watched == save_) {
+        const int k = static_cast<QKeyEvent*>(event)->key();
+        if (k == Qt::Key_Return || k == Qt::Key_Enter) return askSaveSummary(), true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void ResultsWindow::changeEvent(QEvent* event) {
+    QDialog::changeEvent(event);
+    if ((event->type() == QEvent::FontChange || event->type() == QEvent::PaletteChange) && view() == View::Chart) drawChart();
+}
+
+}  // namespace ozn

@@ -1,0 +1,59 @@
+#pragma once
+// 成績 (F12): the results window. This meeting race by race, the breakdowns
+// a bettor studies over a chosen period, and the money over time: a chart
+// for the eye and one sentence for the ear.
+#include <QDialog>
+#include <string>
+
+#include "history/history.h"
+#include "window/textwindow.h"
+
+class QChartView;
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QStackedWidget;
+
+namespace ozn {
+
+class ResultsWindow : public QDialog {
+    Q_OBJECT
+public:
+    enum class View { Races, Kind, Popularity, Odds, Course, TicketCount, Chart };
+    // history: null when this run keeps none. today: "YYYY-MM-DD".
+    ResultsWindow(QWidget* parent, const History* history, int meeting, std::string today, SayLine say);
+    void setPeriod(Period p);
+    void setView(View v);
+    Period period() const;
+    View view() const;
+    LineView* text() const { return text_; }
+    QChartView* chart() const { return chart_; }
+    // What the chart shows, in one sentence; also its accessible description.
+    QString trend() const;
+    // The breakdown on screen as CSV; false when it cannot be written or
+    // the view is no breakdown.
+    bool saveSummary(const std::string& path) const;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void refresh();
+    void drawChart();
+    void askSaveSummary();
+    PeriodFilter filter() const;
+
+    const History* history_;
+    int meeting_;
+    std::string today_;
+    SayLine say_;
+    QComboBox *periods_, *views_;
+    QPushButton* save_;
+    QStackedWidget* pages_;
+    LineView* text_;
+    QChartView* chart_;
+    QLabel* trendLabel_;
+};
+
+}  // namespace ozn
