@@ -206,6 +206,12 @@ TEST(History, AVersionOneFileKeepsEveryRowAndGetsItsFinishingOrdersRight) {
     EXPECT_EQ((std::vector<long long>{static_cast<long long>(races.size()), static_cast<long long>(tickets),
                                       static_cast<long long>(payouts)}), rows);
     EXPECT_EQ(opened.history->skippedRows(), 0);
+    // Their tickets showed no odds that were kept: unknown in both bands.
+    for (Breakdown by : {Breakdown::Popularity, Breakdown::Odds}) {
+        std::vector<StatsRow> rows = opened.history->breakdown(by, {});
+        ASSERT_EQ(rows.size(), 1u);
+        EXPECT_EQ(rows[0].label + std::to_string(rows[0].tickets + rows[0].refunds), "不明" + std::to_string(tickets));
+    }
 }
 
 // A known history with a race on each side of every period's edge (today is

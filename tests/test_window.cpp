@@ -538,7 +538,7 @@ private slots:
         QCOMPARE(view->findChild<QComboBox*>(QStringLiteral("period"))->currentText(), QStringLiteral("今日"));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_G);
         QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(view->chart()));
-        QVERIFY(g.said.back().rfind("今日は 1レース。持ち金は 15000円から 15000円", 0) == 0);
+        QVERIFY(g.said.back().rfind("今日は 2レース。持ち金は 15000円から 15000円", 0) == 0);
         QCOMPARE(view->chart()->accessibleDescription().toStdString(), g.said.back());
         QCOMPARE(view->chart()->chart()->series().size(), 1);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
