@@ -49,6 +49,7 @@ int main(int argc, char** argv) {
     ozn::SpeechChannel channel;
     ozn::OpenJTalkEngine jtalk(channel);
     std::unique_ptr<ozn::SpeechLog> speechLog = ozn::SpeechLog::fromEnvironment();
+    mp3.setLog(speechLog.get());
 
     ozn::WindowServices services;
     services.rng = &rng;

@@ -49,15 +49,18 @@ render "$work/w2.wav" 144 sawtooth "D3:1 A3:1 D3:1 Fs3:1 G3:1 E3:1 A3:1 A3:1 D3:
 sox -q -m "$work/w1.wav" "$work/w2.wav" "$work/kansai.wav" reverb 30 norm -3
 mp3 "$work/kansai.wav" "$out/kansai.mp3"
 
-# The race: a galloping bass under a running melody, about twenty seconds.
+# The race: a galloping bass under a running melody, thirty seconds: time
+# for a caller to follow the field from the gates to the line.
 gallop=""
 for bar in C3 C3 F3 F3 G3 G3 C3 C3 A2 A2 F3 F3 G3 G3 G3 G3 C3 C3 F3 F3 G3 G3 C3 C3 A2 A2 D3 D3 G3 G3 G3 G3 \
+           A2 A2 D3 D3 E3 E3 A2 A2 F3 F3 G3 G3 E3 E3 A2 A2 F3 F3 G3 G3 \
            C3 C3 F3 F3 G3 G3 C3 C3 A2 A2 F3 F3 G3 G3 C3 C3 C3 C3; do
   gallop+="$bar:0.375 $bar:0.125 ${bar%?}$(( ${bar: -1} + 1 )):0.5 "
 done
 render "$work/r1.wav" 140 sawtooth "$gallop"
 tune="E5:0.5 G5:0.5 C6:1 B5:0.5 A5:0.5 G5:1 A5:0.5 B5:0.5 C6:0.5 D6:0.5 E6:2 D6:0.5 C6:0.5 B5:0.5 A5:0.5 G5:1 E5:1 F5:0.5 G5:0.5 A5:0.5 B5:0.5 C6:2"
 tune+=" E5:0.5 G5:0.5 C6:1 B5:0.5 A5:0.5 G5:1 A5:0.5 C6:0.5 E6:0.5 D6:0.5 C6:1 G5:1 A5:0.5 B5:0.5 C6:0.5 D6:0.5 E6:1 D6:1 C6:4"
+tune+=" A5:0.5 C6:0.5 E6:1 D6:0.5 C6:0.5 B5:1 C6:0.5 B5:0.5 A5:0.5 G5:0.5 A5:2 F5:0.5 G5:0.5 A5:0.5 B5:0.5 C6:1 B5:1 A5:0.5 B5:0.5 C6:0.5 D6:0.5 E6:2 G5:4"
 tune+=" E5:0.5 G5:0.5 C6:1 B5:0.5 A5:0.5 G5:1 A5:0.5 B5:0.5 C6:0.5 D6:0.5 E6:2 G6:1 E6:1 D6:1 C6:4"
 render "$work/r2.wav" 140 square "$tune"
 sox -q -m "$work/r1.wav" "$work/r2.wav" "$work/hasso.wav" reverb 20 norm -3

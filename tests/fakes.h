@@ -1,5 +1,6 @@
 #pragma once
 // Scripted stand-ins for the outside world.
+#include <algorithm>
 #include <cmath>
 #include <deque>
 #include <ostream>
@@ -59,6 +60,11 @@ public:
         if (journal && (journal->empty() || journal->back() != "events")) journal->push_back("events");
     }
     void setClipboard(const std::string& t) override { clipboard = t; }
+    std::vector<Effect> effects;
+    void effect(Effect e) override {
+        effects.push_back(e);
+        if (journal) journal->push_back(std::string("effect ") + effectName(e));
+    }
 };
 
 // Plays back chosen draws; when the script runs out it continues with a
@@ -95,12 +101,20 @@ public:
     std::vector<SpeakMode> modes;
     std::vector<std::string>* journal = nullptr;
     int stops = 0;
+    int callLength = 0;    // how many times speaking() is true after a commentary call
+    mutable int busy = 0;  // of those still to come
     void reading(const std::string& t, SpeakMode m, Topic) override {
         said.push_back(t);
         modes.push_back(m);
+        if (m == SpeakMode::Commentary) busy += callLength;
         if (journal) journal->push_back("say " + t);
     }
-    void stop() override { ++stops; }
+    void stop() override {
+        ++stops;
+        busy = 0;
+        if (journal) journal->push_back("stop");
+    }
+    bool speaking() const override { return busy > 0 && busy--; }
 };
 
 // An engine that always works (or always fails) and keeps what it was given.
@@ -135,21 +149,46 @@ public:
     std::vector<bool> serviced;
     int inits = 0, frees = 0;
     int musicEvents = 0;  // how many rounds of events a serviced wait lasts
+    int ticks = 300;      // and how many steps through its length the ticks take
+    double seconds = 30;  // every music's length
+    int skipAt = -1;      // the player's Escape, at this step of a serviced wait
     bool skipped = false;
+    int musicVolume = 100, effectVolume = 100;
+    std::vector<bool> ducks;  // each change
     std::vector<std::string>* journal = nullptr;
     void init() override { ++inits; }
     void free() override { ++frees; }
-    void playAndWait(const std::string& path, bool serviceEvents, Ui& ui) override {
+    bool playAndWait(const std::string& path, bool serviceEvents, Ui& ui, const Tick& tick) override {
         played.push_back(path);
         serviced.push_back(serviceEvents);
         if (journal) journal->push_back("play " + path.substr(path.rfind('/') + 1));
-        for (int i = 0; serviceEvents && i < musicEvents && !skip_; ++i) ui.processEvents();
+        const int rounds = std::max(musicEvents, tick ? ticks : 0);
+        int i = 0;
+        for (; serviceEvents && i < rounds && !skip_; ++i) {
+            if (i < musicEvents) ui.processEvents();
+            if (i == skipAt) skip_ = true;
+            if (tick && i < ticks && !skip_) tick(seconds * i / ticks);
+        }
+        // Past the end, while something is still being said.
+        while (serviceEvents && tick && !skip_ && i < 100 * ticks && tick(seconds * i++ / ticks)) {
+        }
+        const bool heard = !(serviceEvents && skip_);
         if (serviceEvents) {
             skipped = skipped || skip_;
             skip_ = false;
         }
+        return heard;
     }
     void skip() override { skip_ = true; }
+    double length(const std::string&) override { return seconds; }
+    void setMusicVolume(int percent) override { musicVolume = percent; }
+    void setEffectVolume(int percent) override { effectVolume = percent; }
+    std::vector<Effect> effects;
+    void effect(const std::string&, Effect e) override { effects.push_back(e); }
+    void duck(bool on) override {
+        ducks.push_back(on);
+        if (journal) journal->push_back(on ? "duck" : "unduck");
+    }
 
 private:
     bool skip_ = false;

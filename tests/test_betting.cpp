@@ -72,6 +72,9 @@ TEST(Stake, RefusalsAndAcceptance) {
         std::vector<Box> refusals;
         for (const std::string& m : c.messages) refusals.push_back({m, "入力エラー", kStyleNotice});
         EXPECT_EQ(b.ui.boxes, refusals) << c.answers.front();
+        std::vector<Effect> sounds(refusals.size(), Effect::Refused);
+        if (c.bought) sounds.push_back(Effect::Bought);
+        EXPECT_EQ(b.ui.effects, sounds) << c.answers.front();  // each refusal and the purchase once
         ASSERT_EQ(b.ui.prompts.size(), c.answers.size());
         EXPECT_EQ(b.ui.prompts[0], (Box{"金額を入力して下さい。持ち金は 15000円です", "6", 0}));
         if (c.bought) continue;
@@ -271,6 +274,10 @@ TEST(Bulk, PurchaseIsAllOrNone) {
         std::vector<std::string> boxes;
         for (const Box& box : b.ui.boxes) boxes.push_back(box.prompt);
         EXPECT_EQ(boxes, c.boxes) << c.inputs[0];
+        std::vector<Effect> sounds(std::count_if(c.boxes.begin(), c.boxes.end(), [](auto& m) { return !m.ends_with("買いますか"); }),
+                                   Effect::Refused);
+        if (c.bought) sounds.push_back(Effect::Bought);                          // once for all the tickets
+        EXPECT_EQ(b.ui.effects, sounds) << c.inputs[0];
         std::vector<Money> store;
         for (int i = 0; i < b.rec.umacount; ++i)
             store.insert(store.end(), {b.rec.umaban1[i], b.rec.umaban2[i], b.rec.umakin[i]});

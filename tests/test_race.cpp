@@ -8,6 +8,8 @@
 #include "core/lifecycle.h"
 #include "core/text.h"
 #include "fakes.h"
+#include "core/random.h"
+#include "race/commentary.h"
 #include "race/race.h"
 #include "tempdir.h"
 
@@ -207,10 +209,11 @@ TEST(Flow, OrderOfEventsFanfareAndSave) {
         std::vector<std::string> seen;
         for (const std::string& e : journal)
             if (e != "events" || (!seen.empty() && seen.back() == "say 3番除外")) seen.push_back(e);  // the pause after the scratch
-        ASSERT_GE(seen.size(), 7u);
-        EXPECT_EQ(std::vector<std::string>(seen.begin(), seen.begin() + 6),
+        ASSERT_GE(seen.size(), 8u);
+        EXPECT_EQ(std::vector<std::string>(seen.begin(), seen.begin() + 8),
                   (std::vector<std::string>{fanfare == 1 ? "play kanto.mp3" : "play kansai.mp3", "say 3番除外", "events",
-                                            "play hasso.mp3", "say 4番落馬", "box 着順結果"}));  // never the scratched one
+                                            "effect gate", "play hasso.mp3", "say 4番落馬", "box 着順結果",
+                                            "effect won"}));  // never the scratched one
         // The finishing order: 16 places, and a line for the scratch but none for the fall.
         ASSERT_EQ(f.ui.boxes.size(), 1u);
         const std::string& order = f.ui.boxes[0].prompt;
@@ -251,6 +254,9 @@ TEST(Flow, MoneyCheckAndGameOver) {
         EXPECT_EQ(f.ui.printed, c.printed);
         EXPECT_EQ(f.rec.mochikin, c.after);
         EXPECT_EQ(f.speech.said.back(), c.said);
+        // The gates, then game over alone (not the win that came too late), or nothing with no ticket.
+        EXPECT_EQ(f.ui.effects, (c.result == HassoResult::GameOver ? std::vector<Effect>{Effect::Gate, Effect::GameOver}
+                                                                   : std::vector<Effect>{Effect::Gate}));
         EXPECT_FALSE(f.dir.exists("ozn.cfg"));
         EXPECT_EQ(f.dir.exists("baken.txt"), c.result == HassoResult::NextRace);
         EXPECT_EQ(f.controlons, c.result == HassoResult::NextRace ? 1 : 0);
@@ -287,4 +293,126 @@ TEST(Flow, MeetingQuestionOnlyAfterRace12) {
         const int ended = answer == Answer::No;
         EXPECT_EQ(std::vector<int>({f.closes, f.mp3.frees, f.mp3.inits}), std::vector<int>({ended, ended, ended}));
     }
+}
+
+namespace {
+
+// The horse numbers a call names: "7番", not "2番手".
+std::vector<int> called(const std::string& t) {
+    std::vector<int> out;
+    for (std::size_t i = 0; i < t.size(); ++i) {
+        if (!std::isdigit(static_cast<unsigned char>(t[i])) || (i && std::isdigit(static_cast<unsigned char>(t[i - 1]))))
+            continue;
+        std::size_t j = i;
+        int n = 0;
+        while (j < t.size() && std::isdigit(static_cast<unsigned char>(t[j]))) n = n * 10 + (t[j++] - '0');
+        if (t.compare(j, 3, "番") == 0 && t.compare(j, 6, "番手") != 0) out.push_back(n);
+    }
+    return out;
+}
+
+}  // namespace
+
+TEST(Commentary, TwoThousandSeededRacesAreCalledAsDrawnWithinTheMusic) {
+    TempDir dir;
+    dir.copyBundledData();
+    GameRecord rec = raceRecord();
+    ASSERT_TRUE(loadHorses(rec, dir.file("horsename.txt")));
+    for (int h = 0; h < kHorses; ++h) rec.umaname[h] = rec.horsename[h];
+    GameRandom rng(2024);
+    FakeUi ui;
+    int sixCalls = 0, atNormalSpeed = 0;
+    for (int race = 0; race < 2000; ++race) {
+        RaceOutcome out;
+        out.scratched = race % 3 == 0 ? draw(rng, kHorses) : 0;
+        do out.fallen = race % 2 ? draw(rng, kHorses) : 0;
+        while (out.fallen && out.fallen == out.scratched);
+        drawFinish(rec, rng, ui, out);
+        rec.raceno = static_cast<std::uint8_t>(race % 12 + 1);
+        rec.racename = "大空ダービー";
+        const double music = race % 4 ? 30.0 : 21.4;
+        const int speed = std::array{100, 100, 150, 300, 70, 50}[race % 6];
+        auto calls = planCommentary(rec, out, "芝2400m", music, speed);
+        ASSERT_FALSE(calls.empty());
+        EXPECT_EQ(calls, planCommentary(rec, out, "芝2400m", music, speed)) << "the race's own seed";
+        // The finish names the drawn first three, last of all.
+        std::vector<int> last = called(calls.back().text);
+        ASSERT_GE(last.size(), 3u) << calls.back().text;
+        EXPECT_EQ(std::vector<int>(last.end() - 3, last.end()), (std::vector<int>{out.first, out.second, out.third}))
+            << calls.back().text;
+        int scratchNamed = 0, falls = 0;
+        bool fallen = false;
+        for (std::size_t i = 0; i < calls.size(); ++i) {
+            const CommentaryCall& c = calls[i];
+            std::vector<int> named = called(c.text);
+            scratchNamed += static_cast<int>(std::count(named.begin(), named.end(), out.scratched));
+            EXPECT_FALSE(fallen && std::count(named.begin(), named.end(), out.fallen)) << "named after its fall: " << c.text;
+            if (c.text.find("落馬") != std::string::npos) {
+                ++falls;
+                fallen = true;
+                EXPECT_EQ(std::count(named.begin(), named.end(), out.fallen), 1) << c.text;
+            }
+            if (c.text.find("4コーナー") != std::string::npos) {
+                EXPECT_TRUE(std::count(named.begin(), named.end(), out.first)) << "the winner turns for home in front";
+            }
+            // Within the music, one after another.
+            const double end = c.at + speakingSeconds(c.text, speed);
+            EXPECT_TRUE(c.at >= 0 && c.at < music) << c.at;
+            EXPECT_LE(end, i + 1 < calls.size() ? calls[i + 1].at + 1e-9 : calls.size() > 1 ? music : 1e9) << c.text;
+        }
+        EXPECT_EQ(scratchNamed, out.scratched ? 1 : 0);
+        EXPECT_EQ(falls, out.fallen ? 1 : 0);
+        if (speed == 100 && music == 30) ++atNormalSpeed, sixCalls += calls.size() == 6;
+    }
+    EXPECT_EQ(sixCalls, atNormalSpeed);  // at the speed the game starts with, every stage is called
+}
+
+// A seeded meeting, called and not: the same money and results; called, each
+// race is heard over lowered music and ends on its winner before the result
+// box, or falls silent at Escape; and each event has its sound once.
+TEST(Flow, CallingTheRaceChangesNoDrawAndEndsBeforeTheResult) {
+    std::vector<std::string> results[2];
+    for (bool on : {false, true}) {
+        Flow f;
+        std::vector<std::string> journal;
+        f.ui.journal = f.speech.journal = f.mp3.journal = &journal;
+        f.speech.callLength = 25;  // each call is heard for a while
+        GameRandom seeded(77);
+        Ports ports{f.ui, seeded, f.clock, f.speech, f.mp3};
+        RaceOutcome drawn;
+        f.hooks.settled = [&](const RaceOutcome& out, const Settlement&) { drawn = out; };
+        for (int race = 1; race <= 11; ++race) {
+            f.mp3.skipAt = race == 5 ? 100 : -1;
+            for (int h : {1, 2, 3, 9}) addTicket(f.rec, 1, {h, 0, 0}, 100), f.rec.mochikin -= 100;
+            journal.clear();
+            f.ui.effects.clear();
+            ASSERT_EQ(hasso(f.rec, ports, f.hooks, {on, 100, "ダート"}), HassoResult::NextRace);
+            const auto box = std::find(journal.begin(), journal.end(), "box 着順結果");
+            results[on].push_back(f.ui.boxes.back().prompt + " " + std::to_string(f.rec.mochikin));
+            std::vector<std::string> calls;
+            for (auto it = journal.begin(); it != box; ++it)
+                if (it->rfind("say ", 0) == 0 && it->find("番除外") == std::string::npos &&
+                    it->find("番落馬") == std::string::npos)
+                    calls.push_back(*it);
+            const bool paid = std::count(journal.begin(), journal.end(), "effect won") == 1;
+            EXPECT_EQ(f.ui.effects, (std::vector<Effect>{Effect::Gate, paid ? Effect::Won : Effect::NoWin}));
+            const bool ducked = std::count(journal.begin(), box, "duck") > 0;
+            EXPECT_EQ(ducked, on);
+            EXPECT_TRUE(journal.back() != "duck" && std::find(box, journal.end(), "duck") == journal.end());
+            if (!on) {
+                EXPECT_TRUE(calls.empty());
+                continue;
+            }
+            const bool escaped = race == 5;
+            const auto stop = std::find(journal.begin(), box, "stop");
+            EXPECT_EQ(stop != box, escaped);
+            if (escaped) {
+                EXPECT_TRUE(std::none_of(stop, journal.end(), [](auto& e) { return e.find("着でゴール") != e.npos || e.find("ゴール。") != e.npos; }));
+                continue;
+            }
+            EXPECT_GE(calls.size(), 4u) << race;
+            EXPECT_EQ(called(calls.back()), (std::vector<int>{drawn.first, drawn.second, drawn.third}));
+        }
+    }
+    EXPECT_EQ(results[0], results[1]);
 }

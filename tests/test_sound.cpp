@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <SDL_mixer.h>
 
 #include <atomic>
 #include <chrono>
@@ -304,6 +305,38 @@ TEST(RealEngines, Mp3WaitsForItsLength) {
     EXPECT_GT(ui.events, 10);
     seconds("missing.mp3", true);
     EXPECT_EQ(ui.events, 0);  // nothing to wait for
+    EXPECT_NEAR(mp3.length(d.file("one.mp3")), 1.2, 0.1);
+    EXPECT_EQ(mp3.length(d.file("missing.mp3")), 0);
+
+    // Ticks through the music and past it, while there is still something to say.
+    std::vector<double> ticks;
+    EXPECT_TRUE(mp3.playAndWait(d.file("one.mp3"), true, ui, [&](double t) { return ticks.push_back(t), t < 1.6; }));
+    EXPECT_TRUE(std::is_sorted(ticks.begin(), ticks.end()) && ticks.front() < 0.1 && ticks.back() >= 1.6);
+    mp3.skip();  // Escape before the music: it ends as it begins, and says so
+    EXPECT_FALSE(mp3.playAndWait(d.file("one.mp3"), true, ui, [](double) { return true; }));
+    EXPECT_TRUE(mp3.playAndWait(d.file("one.mp3"), false, ui));
+
+    // Volumes reach the mixer: music lowered under a call, effects beside speech's channel.
+    mp3.setMusicVolume(50);
+    EXPECT_EQ(Mix_VolumeMusic(-1), 64);
+    mp3.duck(true);
+    EXPECT_EQ(Mix_VolumeMusic(-1), 25);
+    mp3.duck(false);
+    mp3.setEffectVolume(30);
+    EXPECT_EQ(std::vector<int>({Mix_Volume(0, -1), Mix_Volume(1, -1), Mix_Volume(3, -1)}), std::vector<int>({128, 38, 38}));
+    cmd = "sox -q -n -r 44100 -c 1 -b 16 " + d.file("fx-won.wav") + " synth 0.5 sine 880";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    std::FILE* f = std::fopen(d.file("log").c_str(), "w");
+    SpeechLog log(f);
+    mp3.setLog(&log);
+    mp3.effect(d.path() + "/", Effect::Won);
+    mp3.effect(d.path() + "/", Effect::Gate);  // no such file: only its line
+    EXPECT_EQ(std::vector<int>({Mix_Playing(0), Mix_Playing(-1)}), std::vector<int>({0, 1}));
+    mp3.setLog(nullptr);
+    std::fflush(f);
+    EXPECT_NE(d.read("log").find("\teffect\twon\n"), std::string::npos) << d.read("log");
+    EXPECT_NE(d.read("log").find("\teffect\tgate\n"), std::string::npos);
+
     mp3.free();  // released: nothing plays any more
     seconds("one.mp3", true);
     EXPECT_EQ(ui.events, 0);

@@ -185,7 +185,7 @@ private slots:
         QCOMPARE(items, QStringList({"発送(&h)|F2", "馬券(&b)|F4", "レース名(&r)|F5", "持ち金(&m)|F6",
                                      "単勝・副賞のオッズ(&t)|F7", "予想しを見る(&l)|F8", "終了(&x)|",
                                      "音声切り替え(&v)|F9", "まとめ買い(&b)|Ctrl+B", "スクリーンリーダー連携(&s)|", "表示(&d)|", "成績(&k)|F12",
-                                     "成績をCSVで保存(&c)|", "音の設定(&a)|", "読み上げ履歴(&r)|", "オンラインマニュアル(&m)|",
+                                     "成績をCSVで保存(&c)|", "音の設定(&a)|", "実況(&j)|", "読み上げ履歴(&r)|", "オンラインマニュアル(&m)|",
                                      "バージョン情報(&v)|", "ころもちのページへ(&u)|", "キー一覧(&k)|"}));
         // Speech on focus only when the player moves to another control.
         SelectionList* l2 = g.w->list(2);
@@ -472,6 +472,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(int(rec.raceno), 2, 10000);
         QVERIFY(checked && g.mp3.skipped);
         QCOMPARE(bot.seen.front().title, QStringLiteral("着順結果"));
+        QCOMPARE(g.mp3.effects.front(), Effect::Gate);  // the gates open with their sound
         QCOMPARE(g.mp3.played.size(), std::size_t(2));
         QVERIFY(g.printed().contains(QStringLiteral("金額は変わりません")));
         QCOMPARE(g.w->list(6)->count(), 4896);  // the next card
@@ -610,6 +611,10 @@ private slots:
             QCOMPARE(g.voice.params.back().speed, 110);
             g.w->findChild<QAction*>(QStringLiteral("mnusound"))->trigger();
             QCOMPARE(g.w->speechControl()->settings(), (SoundSettings{150, 0, 90, 40, 100, true}));
+            QCOMPARE(g.mp3.musicVolume, 40);  // the mixer follows each change
+            g.w->findChild<QAction*>(QStringLiteral("mnujikkyo_off"))->trigger();
+            QCOMPARE(g.said.back(), std::string("実況 なし"));
+            QVERIFY(!g.w->speechControl()->settings().commentary);
 
             // Menus: a checkable item says its state, a submenu says so, once.
             auto* other = g.w->findChild<QMenu*>(QStringLiteral("mnuother"));
@@ -630,8 +635,10 @@ private slots:
             QVERIFY(log && log->findChild<QPlainTextEdit*>()->toPlainText().split(QLatin1Char(10)).first().endsWith(QString::fromStdString(keyListLines().front())));
         }
         Game again(true);  // kept for the next start
-        QCOMPARE(again.w->speechControl()->settings(), (SoundSettings{150, 0, 90, 40, 100, true}));
+        QCOMPARE(again.w->speechControl()->settings(), (SoundSettings{150, 0, 90, 40, 100, false}));
         QCOMPARE(again.voice.params.back(), (SpeechParams{150, 0, 90}));
+        QCOMPARE(again.mp3.musicVolume, 40);
+        QVERIFY(again.w->findChild<QAction*>(QStringLiteral("mnujikkyo_off"))->isChecked());
     }
 
     void closeDeclinedThenAskedOnlyAfterARace() {

@@ -21,8 +21,8 @@ std::optional<int> readOneHorse(Ui& ui, int kind, const std::string& s) {
     } else if (text::charCount(s) < 3) {
         double n = text::leadingNumber(s);
         if (n < 1 || n > 18) {
-            if (kind == 1) ui.msgBox(kRangeMessage, "", kStyleOk);
-            else ui.msgBox(kRangeMessage, kInputError, kStyleNotice);
+            if (kind == 1) refuse(ui, kRangeMessage, "", kStyleOk);
+            else refuse(ui, kRangeMessage, kInputError, kStyleNotice);
             return std::nullopt;
         }
         char last = s.empty() ? '\0' : s.back();
@@ -30,7 +30,7 @@ std::optional<int> readOneHorse(Ui& ui, int kind, const std::string& s) {
     }
     auto horse = v ? text::roundHalfEven(*v, 1, 18) : std::nullopt;
     if (!horse) {
-        ui.msgBox(kRangeMessage, kInputError, kStyleNotice);
+        refuse(ui, kRangeMessage, kInputError, kStyleNotice);
         return std::nullopt;
     }
     return static_cast<int>(*horse);
@@ -78,17 +78,17 @@ std::optional<Money> askStake(GameRecord& rec, Ui& ui, const StakeBox& box) {
         bool unitOk = text::charRight(rec.kingaku, 2) == "00" && text::isNumericText(rec.kingaku) &&
                       value >= 100 && std::fmod(value, 100.0) == 0.0;
         if (!unitOk) {
-            ui.msgBox("100円単位で入力して下さい。", kInputError, kStyleNotice);
+            refuse(ui, "100円単位で入力して下さい。", kInputError, kStyleNotice);
             continue;
         }
         if (value > static_cast<double>(rec.mochikin)) {
-            ui.msgBox("持ち金の" + text::plainNumber(rec.mochikin) + "円以下にして下さい", kInputError,
+            refuse(ui, "持ち金の" + text::plainNumber(rec.mochikin) + "円以下にして下さい", kInputError,
                       kStyleNotice);
             continue;
         }
         Money stake = text::roundHalfEven(value, 0, rec.mochikin).value_or(0);
         if (stake * box.tickets > rec.mochikin) {
-            ui.msgBox("合計" + text::plainNumber(stake * box.tickets) + "円は持ち金の" +
+            refuse(ui, "合計" + text::plainNumber(stake * box.tickets) + "円は持ち金の" +
                           text::plainNumber(rec.mochikin) + "円を超えます",
                       kInputError, kStyleNotice);
             continue;
@@ -124,7 +124,7 @@ bool fileTicket(GameRecord& rec, int kind, const Horses& horses, Money stake) {
 
 bool registerTicket(GameRecord& rec, Ui& ui, int kind, const std::string& selection, Purchase* bought) {
     if (rec.mochikin <= 99) {
-        ui.msgBox("持ち金が100円以下です", "持ち金", kStyleNotice);
+        refuse(ui, "持ち金が100円以下です", "持ち金", kStyleNotice);
         return false;
     }
     Horses horses{};
@@ -135,20 +135,21 @@ bool registerTicket(GameRecord& rec, Ui& ui, int kind, const std::string& select
     } else {
         auto h = readHorses(kind, selection);
         if (!h) {
-            ui.msgBox(kRangeMessage, kInputError, kStyleNotice);
+            refuse(ui, kRangeMessage, kInputError, kStyleNotice);
             return false;
         }
         horses = *h;
     }
     const int count = ticketCount(rec, kind);
     if (count >= capacity(kind) && findTicket(rec, kind, horses, count) < 0) {
-        ui.msgBox("この馬券はこれ以上買えません", kInputError, kStyleNotice);
+        refuse(ui, "この馬券はこれ以上買えません", kInputError, kStyleNotice);
         return false;
     }
     ui.aboutNextDialog(ticketSpeech(kind, horses));  // "馬連 7番15番。金額を入力して下さい。…"
     auto stake = bakenbox(rec, ui);
     if (!stake) return false;
     fileTicket(rec, kind, horses, *stake);
+    ui.effect(Effect::Bought);
     if (bought) *bought = {kind, horses, *stake};
     return true;
 }
@@ -215,7 +216,7 @@ std::optional<std::string> typedEntry(Ui& ui, int kind) {
             }
         }
         if (!ok) {
-            ui.msgBox("1から18の数字を入れて下さい", kInputError, kStyleNotice);
+            refuse(ui, "1から18の数字を入れて下さい", kInputError, kStyleNotice);
             continue;
         }
         if (kind <= 2) return answer + "番";

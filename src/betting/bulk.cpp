@@ -165,7 +165,7 @@ std::string bulkFormName(BulkForm form) {
 
 std::optional<BulkBought> bulkPurchase(GameRecord& rec, Ui& ui, int kind) {
     if (rec.mochikin <= 99) {
-        ui.msgBox("持ち金が100円以下です", "持ち金", kStyleNotice);
+        refuse(ui, "持ち金が100円以下です", "持ち金", kStyleNotice);
         return std::nullopt;
     }
     std::string line;
@@ -186,7 +186,7 @@ std::optional<BulkBought> bulkPurchase(GameRecord& rec, Ui& ui, int kind) {
             order = std::move(p.order);
             break;
         }
-        ui.msgBox(p.error, kInputError, kStyleNotice);
+        refuse(ui, p.error, kInputError, kStyleNotice);
     }
     const int n = static_cast<int>(order.tickets.size());
     const std::string points = std::to_string(n) + "点";
@@ -200,6 +200,7 @@ std::optional<BulkBought> bulkPurchase(GameRecord& rec, Ui& ui, int kind) {
                   kTitle, kStyleYesNo) != Answer::Yes)
         return std::nullopt;
     for (const Horses& h : order.tickets) fileTicket(rec, kind, h, *stake);
+    ui.effect(Effect::Bought);
     return BulkBought{kind, n, total};
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // The small interfaces through which everything outside the game logic comes in.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,13 @@ inline constexpr int kStyleYesNoQuestion = 36;  // はい / いいえ with the q
 
 // Retry: 再試行 in a notice box; Other: any other button of it.
 enum class Answer { Yes, No, Other, Retry };
+
+// Short sounds that mark events; each has a file "fx-<name>.wav" beside the program.
+enum class Effect { Bought, Refused, Gate, Won, NoWin, GameOver };
+inline const char* effectName(Effect e) {
+    static const char* const kNames[] = {"bought", "refused", "gate", "won", "nowin", "gameover"};
+    return kNames[static_cast<int>(e)];
+}
 
 // Dialogs and the print area of the main window.
 class Ui {
@@ -32,7 +40,15 @@ public:
     // What the next dialog is about, said before it where dialogs are read
     // out (the ticket a stake box asks for).
     virtual void aboutNextDialog(const std::string& context) { (void)context; }
+    // Marks an event with its sound: returns at once and never cuts speech off.
+    virtual void effect(Effect e) { (void)e; }
 };
+
+// A refusal: its sound, then its message.
+inline Answer refuse(Ui& ui, const std::string& prompt, const std::string& title, int style) {
+    ui.effect(Effect::Refused);
+    return ui.msgBox(prompt, title, style);
+}
 
 class Random {
 public:
@@ -105,16 +121,30 @@ public:
     virtual bool speaking() const { return false; }
 };
 
+// The music, and the sounds for events on mixer channels of their own.
 class Mp3Player {
 public:
     virtual ~Mp3Player() = default;
     virtual void init() = 0;
     virtual void free() = 0;
     // Plays a file to its end. With serviceEvents the window's events are
-    // processed while waiting; a missing or unreadable file ends at once.
-    virtual void playAndWait(const std::string& path, bool serviceEvents, Ui& ui) = 0;
+    // processed while waiting, and `tick` is called between them with the
+    // seconds since it began; past the music's end the wait goes on while
+    // tick returns true. A missing or unreadable file ends at once. false
+    // when the player skipped it.
+    using Tick = std::function<bool(double seconds)>;
+    virtual bool playAndWait(const std::string& path, bool serviceEvents, Ui& ui, const Tick& tick = {}) = 0;
     // The player has heard enough: the music being waited for ends now.
     virtual void skip() {}
+    // The music's length in seconds; 0 when it cannot be read.
+    virtual double length(const std::string& path) { (void)path; return 0; }
+    // Volumes 0..100 %: 0 is silence, and music still takes its length.
+    virtual void setMusicVolume(int percent) { (void)percent; }
+    virtual void setEffectVolume(int percent) { (void)percent; }
+    // Lowers the music (to about 40 %) while the race is called over it.
+    virtual void duck(bool on) { (void)on; }
+    // The sound of an event, from the program's folder; returns at once.
+    virtual void effect(const std::string& folder, Effect e) { (void)folder, (void)e; }
 };
 
 }  // namespace ozn

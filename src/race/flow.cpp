@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cmath>
 
 #include "betting/store.h"
@@ -5,6 +6,7 @@
 #include "core/lifecycle.h"
 #include "core/stopsignal.h"
 #include "core/text.h"
+#include "race/commentary.h"
 #include "race/race.h"
 
 namespace ozn {
@@ -22,6 +24,9 @@ void pause(Ports& p) {
     }
 }
 
+// Music shorter than this (or none) goes uncalled.
+constexpr double kShortestCalledRace = 5;
+
 void newMeeting(GameRecord& rec) {
     rec.racename.clear();
     rec.raceno = 0;
@@ -30,7 +35,7 @@ void newMeeting(GameRecord& rec) {
 
 }  // namespace
 
-HassoResult hasso(GameRecord& rec, Ports& p, const RaceHooks& hooks) {
+HassoResult hasso(GameRecord& rec, Ports& p, const RaceHooks& hooks, const RaceCall& call) {
     p.ui.clearPrint();
     p.mp3.playAndWait(rec.apppath + (rec.fanfare == 1 ? "kanto.mp3" : "kansai.mp3"), false, p.ui);
 
@@ -38,12 +43,21 @@ HassoResult hasso(GameRecord& rec, Ports& p, const RaceHooks& hooks) {
     out.scratched = drawScratch(p.rng);
     if (out.scratched) p.speech.reading(std::to_string(out.scratched) + "番除外", SpeakMode::Wait);
     pause(p);
-    if (hooks.underway) hooks.underway();
-    p.mp3.playAndWait(rec.apppath + "hasso.mp3", true, p.ui);
+    // Drawn before it is run, in the same order, so that it can be called as it runs.
     out.fallen = drawFall(p.rng, p.ui, out.scratched);
-    if (out.fallen) p.speech.reading(std::to_string(out.fallen) + "番落馬", SpeakMode::Wait);
-
     drawFinish(rec, p.rng, p.ui, out);
+
+    if (hooks.underway) hooks.underway();
+    const std::string music = rec.apppath + "hasso.mp3";
+    std::vector<CommentaryCall> calls;
+    if (call.on) {
+        const double seconds = p.mp3.length(music);
+        if (seconds >= kShortestCalledRace) calls = planCommentary(rec, out, call.course, seconds, call.speechSpeed);
+    }
+    CommentaryRunner caller(std::move(calls), p.speech, p.mp3);
+    p.ui.effect(Effect::Gate);
+    caller.end(!p.mp3.playAndWait(music, true, p.ui, [&caller](double seconds) { return caller.tick(seconds); }));
+    if (out.fallen) p.speech.reading(std::to_string(out.fallen) + "番落馬", SpeakMode::Wait);
     p.ui.msgBox(finishingOrderText(out), "着順結果", kStyleNotice);
 
     Settlement s = settle(rec, out);
@@ -51,6 +65,11 @@ HassoResult hasso(GameRecord& rec, Ports& p, const RaceHooks& hooks) {
         if (piece.newline) p.ui.printLine(piece.text);
         else p.ui.print(piece.text);
     }
+    const bool won = std::any_of(s.paid.begin(), s.paid.end(), [](const PaidTicket& t) { return !t.refund; });
+    bool betting = false;
+    for (int kind = 1; kind <= kKinds; ++kind) betting = betting || ticketCount(rec, kind) > 0;
+    if (rec.mochikin < 100) p.ui.effect(Effect::GameOver);
+    else if (won || betting) p.ui.effect(won ? Effect::Won : Effect::NoWin);
     if (hooks.settled) hooks.settled(out, s);
     // Saved with every race as it is kept in the history, so that a crash
     // never undoes a result; game over deletes the save below instead.

@@ -65,11 +65,18 @@ struct RaceHooks {
     std::function<void(const RaceOutcome&, const Settlement&)> settled;
 };
 
+// 実況: the race called over the start music, at this speech speed (%).
+struct RaceCall {
+    bool on = false;
+    int speechSpeed = 100;
+    std::string course;
+};
+
 enum class HassoResult { NextRace, GameOver, Ended, WriteFailed };
 
 // hasso: one race from the fanfare to the next card. GameOver: the money
 // ran out and the program must end at once. Ended: the player left.
 // WriteFailed: the money could not be saved (message shown); end at once.
-HassoResult hasso(GameRecord& rec, Ports& ports, const RaceHooks& hooks);
+HassoResult hasso(GameRecord& rec, Ports& ports, const RaceHooks& hooks, const RaceCall& call = {});
 
 }  // namespace ozn

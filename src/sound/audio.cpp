@@ -15,11 +15,13 @@
 #include <thread>
 
 #include "core/stopsignal.h"
+#include "sound/voice.h"
 
 namespace ozn {
 namespace {
 
 constexpr int kSpeechChannel = 0;
+constexpr int kChannels = 4;  // speech, and three for the sounds of events
 // The mixer works in this one format; SDL converts it for whatever the
 // device takes, so sounds are made for it without asking.
 constexpr int kMixRate = 44100, kMixChannels = 2;
@@ -36,7 +38,7 @@ bool openMixer() {
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
         return false;
     }
-    Mix_AllocateChannels(4);
+    Mix_AllocateChannels(kChannels);
     Mix_ReserveChannels(1);
     return true;
 }
@@ -437,9 +439,22 @@ void SpeechChannel::forget(const std::string& voice) {
     s.caches.erase(found);
 }
 
+SdlMp3Player::~SdlMp3Player() {
+    if (!AudioDevice::instance().isOpen()) return;
+    for (int c = kSpeechChannel + 1; c < kChannels; ++c) Mix_HaltChannel(c);
+    for (auto& [path, chunk] : effects_) Mix_FreeChunk(chunk);
+}
+
+int mixerVolume(int percent, bool ducked) {
+    int v = std::clamp(percent, 0, 100) * MIX_MAX_VOLUME / 100;
+    return ducked ? v * 2 / 5 : v;
+}
+
 void SdlMp3Player::init() {
     AudioDevice::instance().open();
     released_ = false;
+    applyMusicVolume();
+    setEffectVolume(effectVolume_);
 }
 
 void SdlMp3Player::free() {
@@ -447,20 +462,78 @@ void SdlMp3Player::free() {
     released_ = true;
 }
 
-void SdlMp3Player::playAndWait(const std::string& path, bool serviceEvents, Ui& ui) {
+void SdlMp3Player::applyMusicVolume() {
+    if (AudioDevice::instance().isOpen()) Mix_VolumeMusic(mixerVolume(musicVolume_, ducked_));
+}
+
+void SdlMp3Player::setMusicVolume(int percent) {
+    musicVolume_ = std::clamp(percent, 0, 100);
+    applyMusicVolume();
+}
+
+void SdlMp3Player::duck(bool on) {
+    ducked_ = on;
+    applyMusicVolume();
+}
+
+void SdlMp3Player::setEffectVolume(int percent) {
+    effectVolume_ = std::clamp(percent, 0, 100);
+    if (!AudioDevice::instance().isOpen()) return;
+    for (int c = kSpeechChannel + 1; c < kChannels; ++c) Mix_Volume(c, mixerVolume(effectVolume_, false));
+}
+
+void SdlMp3Player::effect(const std::string& folder, Effect e) {
+    if (log_) log_->write("effect", effectName(e));
+    if (released_ || !AudioDevice::instance().isOpen() || effectVolume_ == 0) return;
+    const std::string path = folder + "fx-" + effectName(e) + ".wav";
+    auto it = std::find_if(effects_.begin(), effects_.end(), [&](const auto& p) { return p.first == path; });
+    if (it == effects_.end()) {
+        Mix_Chunk* chunk = Mix_LoadWAV(path.c_str());
+        if (!chunk) return;  // a missing sound is no reason to stop the game
+        it = effects_.insert(effects_.end(), {path, chunk});
+    }
+    // Any free channel but speech's; when all are busy, the oldest sound gives way.
+    if (Mix_PlayChannel(-1, it->second, 0) < 0) {
+        int oldest = Mix_GroupOldest(-1);
+        if (oldest > kSpeechChannel) Mix_PlayChannel(oldest, it->second, 0);
+    }
+}
+
+double SdlMp3Player::length(const std::string& path) {
+    if (released_ || !AudioDevice::instance().isOpen()) return 0;
+    Mix_Music* music = Mix_LoadMUS(path.c_str());
+    if (!music) return 0;
+    double seconds = Mix_MusicDuration(music);
+    Mix_FreeMusic(music);
+    return seconds > 0 ? seconds : 0;
+}
+
+bool SdlMp3Player::playAndWait(const std::string& path, bool serviceEvents, Ui& ui, const Tick& tick) {
     Mix_Music* music = released_ || !AudioDevice::instance().isOpen() || stopRequested() ? nullptr
                                                                                          : Mix_LoadMUS(path.c_str());
     // A skip asked for before the start music began is taken as it begins;
     // the fanfare, which lets no events through, never sees one.
+    auto skipped = [&] { return serviceEvents && skip_; };
+    const auto start = std::chrono::steady_clock::now();
+    auto seconds = [&] { return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(); };
+    applyMusicVolume();
     if (music && Mix_PlayMusic(music, 0) == 0) {
-        while (Mix_PlayingMusic() && !stopRequested() && !(serviceEvents && skip_)) {
+        while (Mix_PlayingMusic() && !stopRequested() && !skipped()) {
             if (serviceEvents) ui.processEvents();
+            if (tick && !skipped()) tick(seconds());
             sleepMs(10);
         }
         Mix_HaltMusic();
     }
     if (music) Mix_FreeMusic(music);
+    // What is still being said over it is waited for in the same way.
+    while (music && serviceEvents && tick && !stopRequested() && !skipped() && tick(seconds())) {
+        ui.processEvents();
+        sleepMs(10);
+    }
+    const bool heard = !skipped();
     if (serviceEvents) skip_ = false;
+    return heard;
 }
 
 }  // namespace ozn

@@ -10,6 +10,8 @@
 
 #include "core/interfaces.h"
 
+struct Mix_Chunk;
+
 namespace ozn {
 
 // The audio device, opened once. Without a usable sound device SDL's dummy
@@ -89,17 +91,37 @@ void trimSilence(Pcm& pcm);
 // Splits a text into phrases at blanks and pauses, for speaking.
 std::vector<std::string> phrases(const std::string& text);
 
+class SpeechLog;
+
+// The music on SDL_mixer's music stream, the sounds for events on the
+// channels that speech does not reserve.
 class SdlMp3Player : public Mp3Player {
 public:
+    ~SdlMp3Player() override;
     void init() override;
     void free() override;
-    void playAndWait(const std::string& path, bool serviceEvents, Ui& ui) override;
+    bool playAndWait(const std::string& path, bool serviceEvents, Ui& ui, const Tick& tick = {}) override;
     void skip() override { skip_ = true; }
+    double length(const std::string& path) override;
+    void setMusicVolume(int percent) override;
+    void setEffectVolume(int percent) override;
+    void duck(bool on) override;
+    void effect(const std::string& folder, Effect e) override;
+    // Each effect also goes to the transcript, route "effect".
+    void setLog(SpeechLog* log) { log_ = log; }
 
 private:
+    void applyMusicVolume();
     bool released_ = true;
     bool skip_ = false;  // set from the window's events, read between them
+    int musicVolume_ = 100, effectVolume_ = 100;
+    bool ducked_ = false;
+    SpeechLog* log_ = nullptr;
+    std::vector<std::pair<std::string, Mix_Chunk*>> effects_;  // loaded once, by path
 };
+
+// SDL's volume (0..128) for a volume in percent, lowered while ducked.
+int mixerVolume(int percent, bool ducked);
 
 // A WAVE file's sound as 16-bit mono, read and converted by SDL; nullopt on error.
 std::optional<Pcm> loadWav(const std::string& path);

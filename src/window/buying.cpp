@@ -9,17 +9,32 @@
 
 namespace ozn {
 
+Buying::Buying(GameRecord& rec, Ui& ui, Speaker& speech, const std::array<SelectionList*, 6>& lists,
+               const std::array<QPushButton*, 6>& buttons, const bool& busy)
+    : rec_(rec), ui_(ui), speech_(speech), lists_(lists), buttons_(buttons), busy_(busy) {
+    for (int kind = 1; kind <= 6; ++kind) {
+        SelectionList* list = lists_[kind - 1];
+        auto buySelected = [this, kind, list] { one(kind, list->currentText().toStdString()); };
+        QObject::connect(buttons_[kind - 1], &QPushButton::clicked, list, buySelected);
+        QObject::connect(list, &SelectionList::enterPressed, list, buySelected);
+        QObject::connect(list, &SelectionList::typedEntryRequested, list, [this, kind] { typed(kind); });
+    }
+}
+
 void Buying::one(int kind, const std::string& selection) {
+    if (busy_) return;
     rec_.bakenkind = static_cast<std::int16_t>(kind);
     Purchase bought;
     if (registerTicket(rec_, ui_, kind, selection, &bought)) done(kind, purchaseSpeech(bought));
 }
 
 void Buying::typed(int kind) {
+    if (busy_) return;
     if (auto selection = typedEntry(ui_, kind)) one(kind, *selection);
 }
 
 void Buying::bulk(const SelectionList* lastList) {
+    if (busy_) return;
     const QWidget* focus = QApplication::focusWidget();
     int kind = lastList ? lastList->kind() : 1;
     for (int k = 1; k <= 6; ++k)

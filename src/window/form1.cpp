@@ -33,6 +33,7 @@
 #include "window/menus.h"
 #include "window/printarea.h"
 #include "window/qtui.h"
+#include "window/racesound.h"
 #include "window/selectionlist.h"
 #include "window/speechcontrol.h"
 #include "window/resultswindow.h"
@@ -78,7 +79,8 @@ Form1::Form1(WindowServices services, QWidget* parent)
     speech_ = services_.makeSpeaker(rec_, *ui_);
     ui_->setSpeaker(speech_.get());
     SpeechControl::Hooks hooks;
-    hooks.applySound = services_.applySound;
+    raceSound_ = std::make_unique<RaceSound>(rec_, *ui_, *speech_, *services_.mp3, services_.applySound);
+    hooks.applySound = [this](const SoundSettings& s) { raceSound_->apply(s); };
     hooks.escape = [this] {
         if (!musicAhead_) return false;
         services_.mp3->skip();  // before the music starts too: it is skipped as it begins
@@ -135,12 +137,6 @@ void Form1::buildControls() {
         label->setFocusPolicy(Qt::NoFocus);
         labels_[kind - 1] = label;
 
-        auto buySelected = [this, kind] {
-            if (!busy_) buying_->one(kind, this->list(kind)->currentText().toStdString());
-        };
-        connect(button, &QPushButton::clicked, this, buySelected);
-        connect(list, &SelectionList::enterPressed, this, buySelected);
-        connect(list, &SelectionList::typedEntryRequested, this, [this, kind] { if (!busy_) buying_->typed(kind); });
         connect(list, &SelectionList::selectionSpoken, this, [this, kind](const QString& text) {
             say(text.toStdString(), Topic::Entry);
             prefetchAround(kind);
@@ -161,7 +157,7 @@ void Form1::buildControls() {
         setTabOrder(lists_[kind - 1], commands_[kind - 1]);
         if (kind < 6) setTabOrder(commands_[kind - 1], lists_[kind]);
     }
-    buying_ = std::make_unique<Buying>(rec_, *ui_, *speech_, lists_, commands_);
+    buying_ = std::make_unique<Buying>(rec_, *ui_, *speech_, lists_, commands_, busy_);
 }
 
 void Form1::buildMenus() {
@@ -200,6 +196,7 @@ void Form1::buildMenus() {
         connect(a, &QAction::triggered, sc, slot);
     };
     addSpeech(other, "mnusound", QStringLiteral("音の設定(&a)"), &SpeechControl::openSoundDialog);
+    raceSound_->buildMenu(other, sc);
     addSpeech(other, "mnuspeechlog", QStringLiteral("読み上げ履歴(&r)"), &SpeechControl::openHistoryWindow);
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("ヘルプ(&h)"));
@@ -395,7 +392,7 @@ void Form1::mnuhasso() {
             keeper_->cardMade(rec_.mochikin);
         };
         Ports p = ports();
-        result = hasso(rec_, p, hooks);
+        result = hasso(rec_, p, hooks, raceSound_->call());
     }
     switch (result) {
         case HassoResult::GameOver: services_.exitNow(0); return;
@@ -414,9 +411,7 @@ void Form1::mnuhasso() {
     }
 }
 
-void Form1::mnumatome() {
-    if (!busy_) buying_->bulk(lastFocusedList_);
-}
+void Form1::mnumatome() { buying_->bulk(lastFocusedList_); }
 void Form1::mnubaken() {
     if (!busy_) ozn::mnubaken(rec_, *ui_, *speech_);
 }

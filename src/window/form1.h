@@ -18,6 +18,7 @@
 namespace ozn {
 
 class Buying;
+class RaceSound;
 class History;
 class PrintArea;
 class RaceKeeper;
@@ -171,6 +172,7 @@ private:
     bool focusAfterNews_ = false;  // the next list focus follows the card's news
     bool musicAhead_ = false;    // from F2 until the race is settled: Escape skips the start music
     std::unique_ptr<Buying> buying_;
+    std::unique_ptr<RaceSound> raceSound_;
     std::unique_ptr<FolderLock> lock_;
     std::unique_ptr<RaceKeeper> keeper_;
     QPointer<ResultsWindow> results_;  // while the results window is open

@@ -63,7 +63,7 @@ void mnutanfuku(GameRecord& rec, Ui& ui) {
 
 bool mnulook(GameRecord& rec, Ui& ui) {
     if (rec.mochikin < kTipSheetFee) {
-        ui.msgBox("３００円以下なので利用できません", "予想紙", kStyleNotice);
+        refuse(ui, "３００円以下なので利用できません", "予想紙", kStyleNotice);
         return false;
     }
     rec.mochikin -= kTipSheetFee;

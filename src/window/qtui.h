@@ -16,6 +16,8 @@ public:
     // Each dialog is read out as it opens (unless a screen reader reads it).
     void setSpeaker(VoiceDispatcher* speaker) { speaker_ = speaker; }
     void aboutNextDialog(const std::string& context) override { context_ = context; }
+    // Where the sounds of events go.
+    void setEffects(std::function<void(Effect)> play) { effects_ = std::move(play); }
     Answer msgBox(const std::string& prompt, const std::string& title, int style) override;
     std::string inputBox(const std::string& prompt, const std::string& title, const std::string& def) override;
     void print(const std::string& text) override;
@@ -23,6 +25,9 @@ public:
     void clearPrint() override;
     void processEvents() override;
     void setClipboard(const std::string& text) override;
+    void effect(Effect e) override {
+        if (effects_) effects_(e);
+    }
 
 private:
     // Says what a dialog says as it opens; run() shows it. Closing it stops
@@ -34,6 +39,7 @@ private:
     PrintArea* area_;
     VoiceDispatcher* speaker_ = nullptr;
     std::string context_;
+    std::function<void(Effect)> effects_;
 };
 
 }  // namespace ozn
