@@ -485,7 +485,7 @@ TEST(Keys, HelpTableManualAndReadmeAgree) {
         {"Ctrl+PgUp", KeyPlace::List, 6, "Ctrl+PageUp、1000項目上へ移ります"},
         {"Space", KeyPlace::Button, 0, "Enter / Space、このボタンの馬券を買います"},
         {"Left", KeyPlace::List, 1, "このキーは使いません"},
-        {"Ctrl+B", KeyPlace::Anywhere, 0, "Ctrl+B、まとめ買い。いくつもの馬券をまとめて買います"},
+        {"Ctrl+B", KeyPlace::Anywhere, 0, "Ctrl+B、まとめ買い。ボックス・ながし・フォーメーションで、その券種の馬券をまとめて買います"},
         {"Ctrl", KeyPlace::Anywhere, 0, "Ctrl、読み上げを止めます"},
     };
     for (const Case& c : cases) EXPECT_EQ(keyHelp(c.key, c.place, c.kind), c.said) << c.key;
