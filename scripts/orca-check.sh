@@ -33,7 +33,7 @@ fi
 export OZN_SPEECH_LOG=$work/speech.log
 # A copy of the game, so that its settings and save stay out of the build.
 mkdir -p "$work/game"
-cp "$build"/ozn "$build"/*.txt "$build"/*.mp3 "$build"/ozn.html "$work/game/"
+cp "$build"/ozn "$build"/*.txt "$build"/*.mp3 "$build"/fx-*.wav "$build"/ozn.html "$work/game/"
 keys=${OZN_KEYS:-"Tab Tab Tab Tab Tab Tab Tab Tab Tab Tab Down Down F6"}
 Xvfb :57 -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
 sleep 1
