@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-qpa-plugins libgl-dev qt6-charts-dev libqt6opengl6-dev
   libsdl2-dev libsdl2-mixer-dev
   open-jtalk open-jtalk-mecab-naist-jdic hts-voice-nitech-jp-atr503-m001
-  libmecab-dev mecab-ipadic-utf8
+  libmecab-dev mecab-ipadic-utf8 libsonic-dev
   libespeak-ng-dev espeak-ng-data
   libspeechd-dev speech-dispatcher speech-dispatcher-espeak-ng
   libsqlite3-dev

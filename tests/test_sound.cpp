@@ -383,13 +383,14 @@ TEST(SoundSettings, ClampStepsAndEngineTerms) {
         EXPECT_EQ(c.speed ? stepSpeed(s, c.direction) : stepVolume(s, c.direction), c.said) << c.from;
         EXPECT_EQ(c.speed ? s.speed : s.speechVolume, c.to) << c.from;
     }
-    struct Terms { SpeechParams p; std::vector<std::string> jtalk; EspeakParams espeak; SpeechdParams speechd; int sdl; } terms[] = {
-        {{100, 0, 100}, {"-r", "1.00", "-fm", "0"}, {175, 50}, {0, 0, 100}, 128},
-        {{200, 4, 50}, {"-r", "2.00", "-fm", "4"}, {350, 70}, {50, 40, 0}, 64},
-        {{50, -10, 10}, {"-r", "0.50", "-fm", "-10"}, {87, 0}, {-100, -100, -80}, 13},
-        {{300, 10, 70}, {"-r", "3.00", "-fm", "10"}, {450, 100}, {100, 100, 40}, 90}};
+    struct Terms { SpeechParams p; std::vector<std::string> jtalk; double tempo; EspeakParams espeak; SpeechdParams speechd; int sdl; } terms[] = {
+        {{100, 0, 100}, {"-fm", "0"}, 1.0, {175, 50, 1.0}, {0, 0, 100}, 128},
+        {{200, 4, 50}, {"-fm", "4"}, 2.0, {350, 70, 1.0}, {50, 40, 0}, 64},
+        {{50, -10, 10}, {"-fm", "-10"}, 0.5, {87, 0, 1.0}, {-100, -100, -80}, 13},
+        {{300, 10, 70}, {"-fm", "10"}, 3.0, {450, 100, 525.0 / 450}, {100, 100, 40}, 90}};  // espeak-ng's top is 450
     for (const Terms& t : terms) {
         EXPECT_EQ(jtalkOptions(t.p), t.jtalk) << t.p.speed;
+        EXPECT_EQ(jtalkTempo(t.p), t.tempo) << t.p.speed;
         EXPECT_EQ(espeakParams(t.p), t.espeak) << t.p.speed;
         EXPECT_EQ(speechdParams(t.p), t.speechd) << t.p.speed;
         EXPECT_EQ(channelVolume(t.p), t.sdl) << t.p.speed;

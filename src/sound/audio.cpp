@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 #include <SDL_mixer.h>
+#include <sonic.h>
 
 #include <algorithm>
 #include <chrono>
@@ -113,6 +114,19 @@ std::optional<Pcm> loadWav(const std::string& path) {
     pcm.samples.resize(mono->size() / 2);
     std::memcpy(pcm.samples.data(), mono->data(), pcm.samples.size() * 2);
     return pcm;
+}
+
+void changeTempo(Pcm& pcm, double factor) {
+    if (factor == 1.0 || pcm.samples.empty() || pcm.rate <= 0) return;
+    sonicStream s = sonicCreateStream(pcm.rate, 1);
+    if (!s) return;
+    sonicSetSpeed(s, static_cast<float>(factor));
+    sonicWriteShortToStream(s, pcm.samples.data(), static_cast<int>(pcm.samples.size()));
+    sonicFlushStream(s);
+    std::vector<std::int16_t> out(static_cast<std::size_t>(sonicSamplesAvailable(s)));
+    out.resize(static_cast<std::size_t>(sonicReadShortFromStream(s, out.data(), static_cast<int>(out.size()))));
+    sonicDestroyStream(s);
+    pcm.samples = std::move(out);
 }
 
 void trimSilence(Pcm& pcm) {

@@ -84,6 +84,9 @@ private:
     std::thread worker_;
 };
 
+// Plays the sound `factor` times as fast, its pitch kept (1.0: unchanged).
+void changeTempo(Pcm& pcm, double factor);
+
 // Cuts the silence before and after the voice, keeping a short margin, so
 // phrases follow each other without gaps.
 void trimSilence(Pcm& pcm);

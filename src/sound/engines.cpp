@@ -104,12 +104,12 @@ std::optional<Pcm> OpenJTalkEngine::synthesize(const std::string& text, const Sp
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return std::nullopt;
     auto pcm = loadWav(out);
     if (!pcm || pcm->samples.empty()) return std::nullopt;
+    changeTempo(*pcm, jtalkTempo(params));
     return pcm;
 }
 
 std::string OpenJTalkEngine::voice() const {
-    const auto o = jtalkOptions(params_);
-    return "open_jtalk " + o[1] + " " + o[3];
+    return "open_jtalk " + std::to_string(jtalkTempo(params_)) + " " + jtalkOptions(params_)[1];
 }
 
 SpeechChannel::Synth OpenJTalkEngine::synth() const {
@@ -183,12 +183,13 @@ std::optional<Pcm> EspeakEngine::synthesize(const std::string& text, const Speec
                                     nullptr);
     g_espeakSink = nullptr;
     if (err != EE_OK || pcm.samples.empty()) return std::nullopt;
+    changeTempo(pcm, e.tempo);
     return pcm;
 }
 
 std::string EspeakEngine::voice() const {
     const EspeakParams e = espeakParams(params_);
-    return "espeak-ng " + std::to_string(e.rate) + " " + std::to_string(e.pitch);
+    return "espeak-ng " + std::to_string(e.rate) + " " + std::to_string(e.pitch) + " " + std::to_string(e.tempo);
 }
 
 SpeechChannel::Synth EspeakEngine::synth() {

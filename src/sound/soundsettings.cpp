@@ -61,14 +61,13 @@ std::string pitchText(int steps) { return "高さ " + std::string(steps > 0 ? "�
 std::string volumeText(int percent) { return "音量 " + std::to_string(percent) + "%"; }
 
 std::vector<std::string> jtalkOptions(const SpeechParams& p) {
-    char rate[16];
-    std::snprintf(rate, sizeof rate, "%.2f", p.speed / 100.0);
-    return {"-r", rate, "-fm", std::to_string(p.pitch)};
+    return {"-fm", std::to_string(p.pitch)};
 }
 
 EspeakParams espeakParams(const SpeechParams& p) {
     // espeak-ng takes 80..450 words a minute.
-    return {std::clamp(175 * p.speed / 100, 80, 450), std::clamp(50 + p.pitch * 5, 0, 100)};
+    const int wanted = 175 * p.speed / 100, rate = std::clamp(wanted, 80, 450);
+    return {rate, std::clamp(50 + p.pitch * 5, 0, 100), rate < wanted ? static_cast<double>(wanted) / rate : 1.0};
 }
 
 SpeechdParams speechdParams(const SpeechParams& p) {
@@ -77,6 +76,8 @@ SpeechdParams speechdParams(const SpeechParams& p) {
     int rate = p.speed >= 100 ? (p.speed - 100) / 2 : (p.speed - 100) * 2;
     return {std::clamp(rate, -100, 100), std::clamp(p.pitch * 10, -100, 100), std::clamp(p.volume * 2 - 100, -100, 100)};
 }
+
+double jtalkTempo(const SpeechParams& p) { return std::clamp(p.speed, 50, 300) / 100.0; }
 
 int channelVolume(const SpeechParams& p) { return std::clamp((p.volume * 128 + 50) / 100, 0, 128); }
 

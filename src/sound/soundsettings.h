@@ -42,14 +42,20 @@ std::string volumeText(int percent);
 // speech channel, whose SDL volume is their volume: a volume step is heard at
 // once and remakes no phrase (their own volume options stay at full, or the
 // volume would be applied twice).
-// Open JTalk: -r (speed ratio), -fm (half-tones added).
+// Open JTalk: -fm (half-tones added). Its own speed option (-r) hardly
+// shortens a short phrase (0.60 s to 0.55 s at 2.0), so its sound is
+// made faster or slower afterwards by `tempo`, pitch kept.
 std::vector<std::string> jtalkOptions(const SpeechParams& p);
-// espeak-ng: words per minute (its own pace is 175), pitch 0..100 around 50.
+// espeak-ng: words per minute (its own pace is 175, at most 450), pitch
+// 0..100 around 50; beyond 450 the rest of the speed is `tempo`.
 struct EspeakParams {
     int rate, pitch;
+    double tempo = 1.0;
     bool operator==(const EspeakParams&) const = default;
 };
 EspeakParams espeakParams(const SpeechParams& p);
+// How much faster Open JTalk's sound is played: 2.0 at 200 %.
+double jtalkTempo(const SpeechParams& p);
 // speech-dispatcher: rate, pitch and volume, each -100..100 around 0.
 struct SpeechdParams {
     int rate, pitch, volume;

@@ -343,7 +343,9 @@ void Form1::showCard(const CardLists& lists) {
 }
 
 void Form1::announceCard() {
-    say(cardAnnouncement(rec_), Topic::Info);
+    // Heard, also beside a screen reader, but not kept: after a race F3
+    // still repeats the race.
+    speech_->answer(cardAnnouncement(rec_));
     focusAfterNews_ = true;
 }
 
