@@ -250,9 +250,13 @@ private slots:
         QCOMPARE(g.said.back(), std::string("持ち金は 15000円です"));
         QCOMPARE(g.printed(), QStringList({"単勝 7番1500円", QString::fromStdString(race), "持ち金は 15000円です", ""}));
         // A screen reader reviews the same lines through the text interface.
-        QAccessibleTextInterface* text = QAccessible::queryAccessibleInterface(g.w->printArea())->textInterface();
-        QVERIFY(text);
+        // It is a child beside the controls (not their surroundings), and gives whole lines.
+        QAccessibleTextInterface* text = QAccessible::queryAccessibleInterface(g.w->printArea()->textWidget())->textInterface();
+        QVERIFY(text && !QAccessible::queryAccessibleInterface(g.w->printArea())->textInterface());
         QCOMPARE(text->text(0, text->characterCount()), g.printed().join('\n'));
+        int from = 0, to = 0;
+        QCOMPARE(text->textAtOffset(5, QAccessible::LineBoundary, &from, &to), g.printed()[0] + '\n');
+        QCOMPARE(text->textAtOffset(g.printed()[0].size() + 3, QAccessible::LineBoundary, &from, &to), g.printed()[1] + '\n');
 
         bot.press(QStringLiteral("キャンセル"));
         key(g, Qt::Key_F8);  // F7 is heard in the purchase test

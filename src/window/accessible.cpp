@@ -1,6 +1,7 @@
 #include "window/accessible.h"
 
 #include <QFontMetrics>
+#include <algorithm>
 
 #include "window/printarea.h"
 #include "window/selectionlist.h"
@@ -53,7 +54,7 @@ private:
 };
 
 QAccessibleInterface* factory(const QString& key, QObject* object) {
-    if (key == QLatin1String("ozn::PrintArea")) return new PrintAreaAccessible(static_cast<PrintArea*>(object));
+    if (key == QLatin1String("ozn::PrintText")) return new PrintAreaAccessible(static_cast<PrintText*>(object));
     if (key == QLatin1String("ozn::SelectionList"))
         return new SelectionListAccessible(static_cast<SelectionList*>(object));
     return nullptr;
@@ -70,9 +71,20 @@ void installAccessibleFactories() {
 
 // ---- print area -----------------------------------------------------------
 
-PrintAreaAccessible::PrintAreaAccessible(PrintArea* area) : QAccessibleWidget(area, QAccessible::EditableText) {}
+PrintAreaAccessible::PrintAreaAccessible(PrintText* text) : QAccessibleWidget(text, QAccessible::EditableText) {}
 
-PrintArea* PrintAreaAccessible::area() const { return static_cast<PrintArea*>(widget()); }
+PrintArea* PrintAreaAccessible::area() const { return static_cast<PrintArea*>(widget()->parentWidget()); }
+
+QString PrintAreaAccessible::textAtOffset(int offset, QAccessible::TextBoundaryType type, int* start, int* end) const {
+    if (type != QAccessible::LineBoundary) return QAccessibleTextInterface::textAtOffset(offset, type, start, end);
+    // Always a whole printed line, never a piece of one.
+    const QString all = area()->text();
+    offset = std::clamp(offset, 0, static_cast<int>(all.size()));
+    *start = offset > 0 ? static_cast<int>(all.lastIndexOf(QLatin1Char('\n'), offset - 1)) + 1 : 0;
+    const qsizetype nl = all.indexOf(QLatin1Char('\n'), offset);
+    *end = nl < 0 ? static_cast<int>(all.size()) : static_cast<int>(nl) + 1;
+    return all.mid(*start, *end - *start);
+}
 
 void* PrintAreaAccessible::interface_cast(QAccessible::InterfaceType t) {
     if (t == QAccessible::TextInterface) return static_cast<QAccessibleTextInterface*>(this);

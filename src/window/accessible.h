@@ -7,6 +7,7 @@
 namespace ozn {
 
 class PrintArea;
+class PrintText;
 class SelectionList;
 
 // Installs the interfaces below for every PrintArea and SelectionList.
@@ -16,7 +17,7 @@ void installAccessibleFactories();
 // review commands.
 class PrintAreaAccessible : public QAccessibleWidget, public QAccessibleTextInterface {
 public:
-    explicit PrintAreaAccessible(PrintArea* area);
+    explicit PrintAreaAccessible(PrintText* text);
     void* interface_cast(QAccessible::InterfaceType t) override;
     QAccessible::State state() const override;
     QString text(QAccessible::Text t) const override;
@@ -34,6 +35,7 @@ public:
     int offsetAtPoint(const QPoint& point) const override;
     void scrollToSubstring(int, int) override {}
     QString attributes(int offset, int* startOffset, int* endOffset) const override;
+    QString textAtOffset(int offset, QAccessible::TextBoundaryType type, int* start, int* end) const override;
 
 private:
     PrintArea* area() const;

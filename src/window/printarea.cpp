@@ -5,10 +5,21 @@
 
 namespace ozn {
 
-PrintArea::PrintArea(QWidget* parent) : QWidget(parent) {
+PrintText::PrintText(QWidget* area) : QWidget(area) {
+    setAccessibleName(QStringLiteral("出力"));
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    setFocusPolicy(Qt::NoFocus);
+}
+
+PrintArea::PrintArea(QWidget* parent) : QWidget(parent), text_(new PrintText(this)) {
     setAttribute(Qt::WA_OpaquePaintEvent, false);
     setAutoFillBackground(true);
-    setAccessibleName(QStringLiteral("出力"));
+    text_->lower();
+}
+
+void PrintArea::resizeEvent(QResizeEvent* event) {
+    text_->setGeometry(rect());
+    QWidget::resizeEvent(event);
 }
 
 void PrintArea::print(const QString& text, bool newline) {
@@ -49,7 +60,7 @@ void PrintArea::clear() {
     const QString old = text();
     lines_ = QStringList{QString()};
     if (!old.isEmpty() && QAccessible::isActive()) {
-        QAccessibleTextRemoveEvent event(this, 0, old);
+        QAccessibleTextRemoveEvent event(text_, 0, old);
         QAccessible::updateAccessibility(&event);
     }
     changed();
@@ -57,7 +68,7 @@ void PrintArea::clear() {
 
 void PrintArea::notifyInserted(int position, const QString& text) {
     if (text.isEmpty() || !QAccessible::isActive()) return;
-    QAccessibleTextInsertEvent event(this, position, text);
+    QAccessibleTextInsertEvent event(text_, position, text);
     QAccessible::updateAccessibility(&event);
 }
 

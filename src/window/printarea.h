@@ -4,6 +4,15 @@
 
 namespace ozn {
 
+// What assistive technology reads of the print area: a child of it beside
+// the controls, so that the printed lines are not read out as the
+// surroundings of every control the focus reaches.
+class PrintText : public QWidget {
+    Q_OBJECT
+public:
+    explicit PrintText(QWidget* area);
+};
+
 // The window's client area as a text surface: text is drawn beneath the
 // controls, kept across repaints, clipped and never wrapped.
 class PrintArea : public QWidget {
@@ -22,10 +31,13 @@ public:
     const QStringList& lines() const { return lines_; }
     // The same as one text, lines separated by "\n".
     QString text() const { return lines_.join(QLatin1Char('\n')); }
+    // The printed text as assistive technology sees it.
+    QWidget* textWidget() const { return text_; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void changed();
@@ -35,6 +47,7 @@ private:
     QStringList lines_{QString()};
     int textLeft_ = 0;
     QSize controls_;
+    PrintText* text_;
 };
 
 }  // namespace ozn
