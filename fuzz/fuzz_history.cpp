@@ -94,7 +94,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     OZN_CHECK(h.skippedRows() >= 0);
     const int last = h.lastMeeting();
     OZN_CHECK(last >= 0 && last < 1000000000);
-    for (int meeting : {1, 2, last}) OZN_CHECK(!reportLines(h, meeting).empty());
+    for (int meeting : {1, 2, last}) OZN_CHECK(!reportLines(h, {Period::Meeting, meeting, ""}).empty());
+    OZN_CHECK(!reportLines(h, {Period::Month, 0, "2026-12-07"}).empty());
     for (Breakdown by : kBreakdowns)
         for (const StatsRow& r : h.breakdown(by, {Period::Week, last, "2026-12-07"}))
             OZN_CHECK(r.tickets >= r.hits && r.stake >= 0 && r.payouts >= 0 && r.best <= r.payouts);

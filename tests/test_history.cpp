@@ -257,14 +257,16 @@ TEST(History, PeriodsRefundsTrendReportAndCsvOfAKnownHistory) {
               "7日で 4レース。持ち金は 19450円から 17150円、最低 17150円、最高 19450円。最近4レースの回収率 0.0%");
     EXPECT_EQ(trendSentence({}, Period::Today), "今日はまだレースがありません");
 
-    std::vector<std::string> lines = reportLines(*h, 1);
+    std::vector<std::string> lines = reportLines(*h, {Period::Meeting, 1, ""});
     EXPECT_EQ(lines[0], "今開催の成績（第1開催）");
     auto has = [&](const std::string& l) { return std::find(lines.begin(), lines.end(), l) != lines.end(); };
     for (const char* line : {"第 3レース 潮風, ステークス 芝1600m", "  1着 7番 2着 15番 3着 3番", "  5650円増えて 持ち金 19450円",
                              "  馬連  7番15番12.5倍",
                              "2026-11-30 23:59:59 第1開催 第 3レース 潮風, ステークス 芝1600m 馬連 7番15番 12.5倍 6250円"})
         EXPECT_TRUE(has(line)) << line;
-    EXPECT_EQ(reportLines(*h, 3)[1], "第 1レース 潮風, ステークス 芝1600m 金額指定");
+    EXPECT_EQ(reportLines(*h, {Period::Meeting, 3, ""})[1], "第 1レース 潮風, ステークス 芝1600m 金額指定");
+    std::vector<std::string> week = reportLines(*h, {Period::Week, 0, "2026-12-07"});  // races told by day and meeting
+    EXPECT_EQ(L({week[0], week[1]}), L({"7日の成績", "2026-12-01 00:00 第1開催 第 4レース 潮風, ステークス 芝1600m"}));
 
     ASSERT_TRUE(writeCsv(*h, dir.file("out.csv")) && writeSummaryCsv(*h, Breakdown::Kind, {}, dir.file("sum.csv")));
     std::vector<std::string> rows;
@@ -338,7 +340,7 @@ TEST(History, RowsThatMakeNoSenseAreLeftOutAndCounted) {
     ASSERT_EQ(races.size(), 2u);
     EXPECT_TRUE(races[0].payouts.empty() && races[1].payouts.empty() && races[1].tickets.size() == 1);
     EXPECT_EQ(h.breakdown(Breakdown::Kind, {})[1].payouts, 0);  // the quinellas
-    EXPECT_EQ(reportLines(h, 1)[0], "記録のうち 8 行は壊れていて読めないので、除いてあります");
+    EXPECT_EQ(reportLines(h, {})[0], "記録のうち 8 行は壊れていて読めないので、除いてあります");
     EXPECT_TRUE(writeCsv(h, dir.file("out.csv")));
 }
 

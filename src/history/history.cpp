@@ -435,14 +435,14 @@ int History::lastMeeting() const {
     return s.step() ? static_cast<int>(s.integer(0)) : 0;
 }
 
-std::vector<RaceRow> History::races(std::optional<int> meeting) const {
+std::vector<RaceRow> History::races(const PeriodFilter& period) const {
     std::vector<RaceRow> out;
     std::map<long long, std::size_t> byId;
     // Only the rows of the races asked for are read, however long the history.
-    const std::string where = meeting ? " WHERE r.meeting = ?" : "";
+    const std::string where = " WHERE " + sql::periodClause(period.period);
     auto query = [&](const std::string& sql) {
         auto s = std::make_unique<Statement>(checked(), sql);
-        if (meeting) s->bind(1, *meeting);
+        sql::bindPeriod(*s, period);
         return s;
     };
     auto races = query("SELECT id, played_at, meeting, race_no, race_name, course, scratched, fallen, finish, lines, "
@@ -481,8 +481,8 @@ std::vector<RaceRow> History::races(std::optional<int> meeting) const {
     return out;
 }
 
-std::vector<RaceRow> History::meeting(int meeting) const { return races(meeting); }
-std::vector<RaceRow> History::allRaces() const { return races(std::nullopt); }
+std::vector<RaceRow> History::meeting(int meeting) const { return races({Period::Meeting, meeting, ""}); }
+std::vector<RaceRow> History::allRaces() const { return races({}); }
 
 std::optional<BestPayout> History::best() const {
     Statement s(checked(),

@@ -118,6 +118,7 @@ public:
     int lastMeeting() const;
     std::vector<RaceRow> meeting(int meeting) const;  // with tickets and payouts
     std::vector<RaceRow> allRaces() const;            // the same, for every race
+    std::vector<RaceRow> races(const PeriodFilter& period) const;
     std::optional<BestPayout> best() const;
     // The statistics, aggregated by the database; rows in display order.
     std::vector<StatsRow> breakdown(Breakdown by, const PeriodFilter& period) const;
@@ -128,15 +129,15 @@ public:
 
 private:
     explicit History(sqlite3* db) : db_(db) {}
-    std::vector<RaceRow> races(std::optional<int> meeting) const;
     // The connection, once the rows that make no sense are known.
     sqlite3* checked() const;
     sqlite3* db_;
     mutable bool checked_ = false;
 };
 
-// The results window: this meeting race by race, and the best payout ever.
-std::vector<std::string> reportLines(const History& history, int meeting);
+// The results window: the races of the period one by one (of this meeting,
+// or with the date and meeting), and the best payout ever.
+std::vector<std::string> reportLines(const History& history, const PeriodFilter& period);
 // A breakdown as the window shows it: its title, how 回収率 is counted, then
 // one line per row and the total.
 std::vector<std::string> statsLines(const History& history, Breakdown by, const PeriodFilter& period);

@@ -59,15 +59,18 @@ std::string csvField(const std::string& s) {
 
 }  // namespace
 
-std::vector<std::string> reportLines(const History& history, int meeting) {
+std::vector<std::string> reportLines(const History& history, const PeriodFilter& period) {
     std::vector<std::string> out;
     if (int skipped = history.skippedRows())
         out.push_back("記録のうち " + std::to_string(skipped) + " 行は壊れていて読めないので、除いてあります");
-    out.push_back("今開催の成績（第" + std::to_string(meeting) + "開催）");
-    std::vector<RaceRow> races = history.meeting(meeting);
+    const bool meeting = period.period == Period::Meeting;
+    out.push_back(meeting ? "今開催の成績（第" + std::to_string(period.meeting) + "開催）" : periodName(period.period) + "の成績");
+    std::vector<RaceRow> races = history.races(period);
     if (races.empty()) out.push_back("まだレースはありません");
     for (const RaceRow& r : races) {
-        out.push_back(raceTitle(r) + (r.commandLine ? " 金額指定" : ""));
+        // Beyond one meeting a race is told by its day and meeting too.
+        const std::string when = meeting ? "" : r.playedAt.substr(0, 16) + " 第" + std::to_string(r.meeting) + "開催 ";
+        out.push_back(when + raceTitle(r) + (r.commandLine ? " 金額指定" : ""));
         std::string top;
         for (std::size_t i = 0; i < r.finish.size() && i < 3; ++i)
             top += (i ? " " : "") + std::to_string(i + 1) + "着 " + std::to_string(r.finish[i]) + "番";

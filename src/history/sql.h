@@ -5,6 +5,8 @@
 #include <string>
 #include <type_traits>
 
+#include "history/history.h"
+
 namespace ozn::sql {
 
 class Statement {
@@ -58,6 +60,24 @@ inline constexpr const char* kShownOdds =
     "CASE WHEN typeof(x.odds_high) IN ('real', 'integer') AND x.odds_high > 0 AND x.odds_high <= 1e9 "
     "THEN x.odds_high END AS odds_high, "
     "CASE WHEN typeof(x.popularity) = 'integer' AND x.popularity BETWEEN 1 AND 4896 THEN x.popularity END AS popularity";
+
+// The races of a period, as a condition on `r`. ?1 is the meeting, ?2
+// today's date; the last 7 and 30 days end today and count it in.
+inline std::string periodClause(Period p) {
+    auto since = [](const char* days) {
+        return std::string("r.played_at >= date(?2, '") + days + "') AND r.played_at < date(?2, '+1 day')";
+    };
+    switch (p) {
+        case Period::Meeting: return "r.meeting = ?1";
+        case Period::Today: return since("+0 days");
+        case Period::Week: return since("-6 days");
+        case Period::Month: return since("-29 days");
+        case Period::All: break;
+    }
+    return "1";
+}
+
+inline void bindPeriod(Statement& s, const PeriodFilter& f) { s.bind(1, f.meeting).bind(2, f.today); }
 
 inline bool exec(sqlite3* db, const char* sql) { return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK; }
 

@@ -9,22 +9,8 @@ namespace ozn {
 namespace {
 
 using sql::Statement;
-
-// The races of the period, as a condition on `r`. ?1 is the meeting, ?2
-// today's date; the last 7 and 30 days end today and count it in.
-std::string periodClause(Period p) {
-    auto since = [](const char* days) {
-        return std::string("r.played_at >= date(?2, '") + days + "') AND r.played_at < date(?2, '+1 day')";
-    };
-    switch (p) {
-        case Period::Meeting: return "r.meeting = ?1";
-        case Period::Today: return since("+0 days");
-        case Period::Week: return since("-6 days");
-        case Period::Month: return since("-29 days");
-        case Period::All: break;
-    }
-    return "1";
-}
+using sql::bindPeriod;
+using sql::periodClause;
 
 // Every ticket of the period with what came back for it. A ticket is unique
 // per race, kind and horses (equal ones were merged when bought).
@@ -76,8 +62,6 @@ std::string labelOf(Breakdown by, long long group, const std::string& course) {
 }
 
 Money money(double total) { return static_cast<Money>(std::clamp(total, 0.0, 9.0e18)); }
-
-void bindPeriod(Statement& s, const PeriodFilter& f) { s.bind(1, f.meeting).bind(2, f.today); }
 
 }  // namespace
 

@@ -14,6 +14,7 @@
 #include <QValueAxis>
 #include <QVBoxLayout>
 #include <QDir>
+#include <cmath>
 
 namespace ozn {
 namespace {
@@ -47,6 +48,7 @@ ResultsWindow::ResultsWindow(QWidget* parent, const History* history, int meetin
     views_->setAccessibleName(QStringLiteral("表示"));
     for (const char* v : kViewNames) views_->addItem(QString::fromUtf8(v));
     save_ = new QPushButton(QStringLiteral("この表をCSVで保存(&S)"), this);
+    save_->setAutoDefault(false);  // Enter in the table reads on; it must not open a file box
     text_ = new LineView(QStringLiteral("成績"), say_, this);
     chart_ = new QChartView(new QChart, this);
     chart_->setObjectName(QStringLiteral("chart"));
@@ -90,7 +92,7 @@ ResultsWindow::ResultsWindow(QWidget* parent, const History* history, int meetin
     for (int i = 0; i < 7; ++i)
         key(QKeySequence(QString(QLatin1Char(kViewKeys[i]))), [this, i] { setView(static_cast<View>(i)); });
     for (QWidget* w : std::initializer_list<QWidget*>{periods_, views_, save_, chart_}) w->installEventFilter(this);
-    resize(760, 520);
+    fitToText(this, 60, 32);
     refresh();
 }
 
@@ -120,7 +122,7 @@ void ResultsWindow::refresh() {
         return;
     }
     std::vector<std::string> lines{"成績は記録されていません"};
-    if (history_) lines = v == View::Races ? reportLines(*history_, meeting_) : statsLines(*history_, breakdownOf(v), filter());
+    if (history_) lines = v == View::Races ? reportLines(*history_, filter()) : statsLines(*history_, breakdownOf(v), filter());
     QStringList all;
     for (const std::string& l : lines) all << q(l);
     text_->setLines(all, false);
@@ -150,12 +152,18 @@ void ResultsWindow::drawChart() {
     auto* x = new QValueAxis;
     x->setTitleText(QStringLiteral("レース"));
     x->setLabelFormat(QStringLiteral("%d"));
-    x->setRange(0, std::max<double>(1, static_cast<double>(points.size())));
+    // Whole races on the axis: a tick each, or every tenth of the period.
+    const double races = std::max<double>(1, static_cast<double>(points.size()));
+    x->setRange(0, races);
+    x->setTickType(QValueAxis::TicksDynamic);
+    x->setTickAnchor(0);
+    x->setTickInterval(std::max(1.0, std::ceil(races / 10)));
     auto* y = new QValueAxis;
     y->setTitleText(QStringLiteral("持ち金（円）"));
     y->setLabelFormat(QStringLiteral("%.0f"));
     const double pad = std::max(100.0, (high - low) * 0.05);
     y->setRange(std::max(0.0, low - pad), high + pad);
+    y->applyNiceNumbers();
     c->addAxis(x, Qt::AlignBottom);
     c->addAxis(y, Qt::AlignLeft);
     series->attachAxis(x);

@@ -1,10 +1,18 @@
 #include "window/textwindow.h"
 
+#include <QScreen>
 #include <QSignalBlocker>
 #include <QTextBlock>
 #include <QVBoxLayout>
 
 namespace ozn {
+
+void fitToText(QWidget* window, int columns, int lines) {
+    const QFontMetrics fm(window->font());
+    QSize size(fm.horizontalAdvance(QChar(0x99AC)) * columns, fm.lineSpacing() * lines);  // 馬: a full-width character
+    if (const QScreen* screen = window->screen()) size = size.boundedTo(screen->availableGeometry().size());
+    window->resize(size);
+}
 
 LineView::LineView(const QString& name, SayLine sayLine, QWidget* parent)
     : QPlainTextEdit(parent), sayLine_(std::move(sayLine)) {
@@ -50,7 +58,7 @@ TextWindow* TextWindow::open(QWidget* parent, const QString& objectName, const Q
     auto* w = new TextWindow(parent, title, std::move(sayLine));
     w->setObjectName(objectName);
     w->setLines(lines);
-    w->resize(720, 480);
+    fitToText(w, 56, 28);
     w->show();
     w->text_->setFocus();
     w->text_->sayCurrentLine();  // the first line, as the window opens

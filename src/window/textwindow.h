@@ -13,6 +13,10 @@ namespace ozn {
 
 using SayLine = std::function<void(const std::string&)>;
 
+// Sizes a window for so many full-width characters and lines of its font,
+// so that it grows with the zoom, within the screen.
+void fitToText(QWidget* window, int columns, int lines);
+
 class LineView : public QPlainTextEdit {
     Q_OBJECT
 public:
