@@ -263,6 +263,7 @@ private slots:
         QTRY_COMPARE(bot.seen.size(), std::size_t(1));
         QCOMPARE(bot.seen[0].title, QStringLiteral("予想紙"));
         QCOMPARE(rec.mochikin, Money(14700));
+        QTRY_COMPARE(g.said.back(), std::string("予想紙に300円払いました"));  // once the sheet is closed
         // The manual: self-voiced in a window of our own, read line by line;
         // beside a screen reader, by the desktop's viewer when there is one.
         g.dir.write("ozn.txt", "ozn オンラインマニュアル\n\n■ 画面");
@@ -531,6 +532,8 @@ private slots:
         text->setFocus();
         QTest::keyClick(text, Qt::Key_Down);
         QCOMPARE(g.said.back(), lines[1].toStdString());  // each line as the cursor reaches it
+        QTest::keyClick(text, Qt::Key_F3);  // and F3 works in the window
+        QCOMPARE(g.said.end()[-2], g.said.back());
         // The views and periods by key, each read from its title; the chart by
         // its sentence, spoken and kept for a screen reader.
         auto* view = static_cast<ResultsWindow*>(results);
