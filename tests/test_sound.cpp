@@ -504,4 +504,6 @@ TEST(Keys, HelpTableManualAndReadmeAgree) {
     EXPECT_EQ(linesOf(OZN_DATA_DIR "/ozn.txt", "■ キー一覧", ""), keyListLines());
     std::vector<std::string> readme = linesOf(OZN_DATA_DIR "/../README.md", "```", "```");
     EXPECT_EQ(readme, keyListLines());
+    for (const char* page : {"/../packaging/ozn.6", "/../packaging/ja/ozn.6"})  // the manual pages too
+        EXPECT_EQ(linesOf(OZN_DATA_DIR + std::string(page), ".nf", ".fi"), keyListLines()) << page;
 }
