@@ -17,15 +17,16 @@ public:
     RaceKeeper(const RaceKeeper&) = delete;
     RaceKeeper& operator=(const RaceKeeper&) = delete;
 
-    // Opens the history (see History::open); a notice to show once, or "".
-    std::string open(const std::string& folder, const std::string& stamp);
+    // Opens the history (see History::open; the stamp defaults to now); a
+    // notice to show once, or "".
+    std::string open(const std::string& folder, std::string stamp = "");
     // A new card is up: the money now is the money before its race.
     void cardMade(Money money);
     void tipSheet(Money fee) { tipSheets_.push_back(fee); }
     // Keeps the settled race, and any that waited for the file. A notice to
     // show once, the first time a race has to wait, or "".
     std::string settled(const GameRecord& rec, const RaceOutcome& out, const Settlement& s,
-                        const std::string& playedAt);
+                        std::string playedAt = "");  // now, unless given
     // Writes the races still waiting; false when some remain.
     bool flush();
 

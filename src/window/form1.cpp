@@ -2,7 +2,6 @@
 
 #include <QAction>
 #include <QActionGroup>
-#include <QDateTime>
 #include <QFileDialog>
 #include <QApplication>
 #include <QCloseEvent>
@@ -261,10 +260,7 @@ bool Form1::startUp(const StartupEnv& env) {
     }
     bool ok = startUpSequence(env);
     // A stop asked for while the first card was drawn ends the game now.
-    if (ok && closePending_) {
-        closePending_ = false;
-        QTimer::singleShot(0, this, &Form1::finishStop);
-    }
+    if (ok && closePending_) QTimer::singleShot(0, this, &Form1::finishStop);
     return ok;
 }
 
@@ -482,33 +478,17 @@ void Form1::closeEvent(QCloseEvent* event) {
 History* Form1::history() const { return keeper_->history(); }
 int Form1::meeting() const { return keeper_->meeting(); }
 
-void Form1::openHistory(const std::string& folder) {
-    const std::string stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")).toStdString();
-    historyNotice(keeper_->open(folder, stamp));
-}
+void Form1::openHistory(const std::string& folder) { historyNotice(keeper_->open(folder)); }
 
 void Form1::historyNotice(const std::string& notice) {
     if (!notice.empty()) ui_->msgBox(notice, "成績", kStyleOk);
 }
 
-void Form1::recordRace(const RaceOutcome& out, const Settlement& s) {
-    const std::string now = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toStdString();
-    historyNotice(keeper_->settled(rec_, out, s, now));
-}
+void Form1::recordRace(const RaceOutcome& out, const Settlement& s) { historyNotice(keeper_->settled(rec_, out, s)); }
 
 void Form1::mnuseiseki() {
-    if (busy_) return;
-    // One results window: a second F12 brings it back to the front.
-    if (!results_ || !results_->isVisible()) {
-        const std::string today = QDate::currentDate().toString(Qt::ISODate).toStdString();
-        results_ = new ResultsWindow(this, history(), meeting(), today, [this](const std::string& line) {
-            say(line, Topic::Entry);
-        });
-    }
-    results_->show();
-    results_->raise();
-    results_->activateWindow();
-    results_->text()->setFocus();
+    auto sayLine = [this](const std::string& line) { say(line, Topic::Entry); };
+    if (!busy_) ResultsWindow::showOne(results_, this, history(), meeting(), sayLine);
 }
 
 bool Form1::exportCsv(const std::string& path) { return history() && writeCsv(*history(), path); }

@@ -3,6 +3,7 @@
 #include <QChart>
 #include <QChartView>
 #include <QComboBox>
+#include <QDate>
 #include <QFileDialog>
 #include <QFocusEvent>
 #include <QHBoxLayout>
@@ -94,6 +95,18 @@ ResultsWindow::ResultsWindow(QWidget* parent, const History* history, int meetin
     for (QWidget* w : std::initializer_list<QWidget*>{periods_, views_, save_, chart_}) w->installEventFilter(this);
     fitToText(this, 60, 32);
     refresh();
+}
+
+void ResultsWindow::showOne(QPointer<ResultsWindow>& window, QWidget* parent, const History* history, int meeting,
+                            SayLine say) {
+    if (!window || !window->isVisible()) {
+        const std::string today = QDate::currentDate().toString(Qt::ISODate).toStdString();
+        window = new ResultsWindow(parent, history, meeting, today, std::move(say));
+    }
+    window->show();
+    window->raise();
+    window->activateWindow();
+    window->text()->setFocus();
 }
 
 Period ResultsWindow::period() const { return kPeriods[periods_->currentIndex()]; }

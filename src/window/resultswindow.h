@@ -3,6 +3,7 @@
 // a bettor studies over a chosen period, and the money over time: a chart
 // for the eye and one sentence for the ear.
 #include <QDialog>
+#include <QPointer>
 #include <string>
 
 #include "history/history.h"
@@ -22,6 +23,10 @@ public:
     enum class View { Races, Kind, Popularity, Odds, Course, TicketCount, Chart };
     // history: null when this run keeps none. today: "YYYY-MM-DD".
     ResultsWindow(QWidget* parent, const History* history, int meeting, std::string today, SayLine say);
+    // One window at a time: opens it (as of today), or brings the open one
+    // back to the front.
+    static void showOne(QPointer<ResultsWindow>& window, QWidget* parent, const History* history, int meeting,
+                        SayLine say);
     void setPeriod(Period p);
     void setView(View v);
     Period period() const;
