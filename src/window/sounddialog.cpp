@@ -10,7 +10,7 @@
 
 namespace ozn {
 namespace {
-struct SliderSpec {
+struct SliderKind {
     const char* label;
     int min, max, step;
     int SoundSettings::*field;
@@ -18,7 +18,7 @@ struct SliderSpec {
 };
 std::string musicText(int v) { return "音楽 " + std::to_string(v) + "%"; }
 std::string effectText(int v) { return "効果音 " + std::to_string(v) + "%"; }
-const SliderSpec kSliders[5] = {
+const SliderKind kSliders[5] = {
     {"読み上げの速さ", 50, 300, 10, &SoundSettings::speed, speedText},
     {"読み上げの高さ", -10, 10, 1, &SoundSettings::pitch, pitchText},
     {"読み上げの音量", 10, 100, 10, &SoundSettings::speechVolume, volumeText},
@@ -34,14 +34,14 @@ SoundDialog::SoundDialog(QWidget* parent, const SoundSettings& current, Apply ap
     setObjectName(QStringLiteral("soundSettings"));
     auto* form = new QFormLayout;
     for (int i = 0; i < 5; ++i) {
-        const SliderSpec& spec = kSliders[i];
+        const SliderKind& slider = kSliders[i];
         auto* s = new QSlider(Qt::Horizontal, this);
-        s->setRange(spec.min, spec.max);
-        s->setSingleStep(spec.step);
-        s->setPageStep(spec.step);
-        s->setValue(settings_.*spec.field);
-        s->setAccessibleName(QString::fromUtf8(spec.label));
-        auto* label = new QLabel(QString::fromUtf8(spec.label), this);
+        s->setRange(slider.min, slider.max);
+        s->setSingleStep(slider.step);
+        s->setPageStep(slider.step);
+        s->setValue(settings_.*slider.field);
+        s->setAccessibleName(QString::fromUtf8(slider.label));
+        auto* label = new QLabel(QString::fromUtf8(slider.label), this);
         label->setBuddy(s);
         form->addRow(label, s);
         connect(s, &QSlider::valueChanged, this, [this, i](int v) { changed(i, v); });
@@ -65,16 +65,16 @@ SoundDialog::SoundDialog(QWidget* parent, const SoundSettings& current, Apply ap
 }
 
 void SoundDialog::changed(int index, int value) {
-    const SliderSpec& spec = kSliders[index];
+    const SliderKind& slider = kSliders[index];
     // Steps of 10 also for a click or a drag: the values the keys reach.
-    int snapped = spec.min + (value - spec.min + spec.step / 2) / spec.step * spec.step;
+    int snapped = slider.min + (value - slider.min + slider.step / 2) / slider.step * slider.step;
     if (snapped != value) {
         sliders_[index]->setValue(snapped);
         return;
     }
-    settings_.*spec.field = value;
+    settings_.*slider.field = value;
     settings_ = settings_.clamped();
-    apply_(settings_, spec.said(value));
+    apply_(settings_, slider.said(value));
 }
 
 SoundSettings SoundDialog::edit(QWidget* parent, SoundSettings current, Apply apply) {
