@@ -67,7 +67,7 @@ struct TempDir {
 
 // ---- Open JTalk -----------------------------------------------------------
 
-OpenJTalkEngine::OpenJTalkEngine(SpeechChannel& channel, Paths paths) : channel_(channel), paths_(std::move(paths)) {}
+OpenJTalkEngine::OpenJTalkEngine(SpeechChannel& channel, Paths paths) : ChannelEngine(channel), paths_(std::move(paths)) {}
 
 bool OpenJTalkEngine::available() const {
     return !findProgram(paths_.program).empty() && exists(paths_.dictionary) && exists(paths_.voice);
@@ -108,31 +108,32 @@ std::optional<Pcm> OpenJTalkEngine::synthesize(const std::string& text, const Sp
     return pcm;
 }
 
-std::string OpenJTalkEngine::voice() const {
-    return "open_jtalk " + std::to_string(jtalkTempo(params_)) + " " + jtalkOptions(params_)[1];
+std::string OpenJTalkEngine::voiceOf(const SpeechParams& p) const {
+    return "open_jtalk " + std::to_string(jtalkTempo(p)) + " " + jtalkOptions(p)[1];
 }
 
-SpeechChannel::Synth OpenJTalkEngine::synth() const {
+SpeechChannel::Synth OpenJTalkEngine::synth() {
     // The settings go with the phrase, so that a sound is kept under the
     // settings it was made with.
     return [this, p = params_](const std::string& phrase) { return synthesize(phrase, p); };
 }
 
-void OpenJTalkEngine::setParams(const SpeechParams& params) {
+// ---- both engines that play on the speech channel ---------------------------
+
+void ChannelEngine::setParams(const SpeechParams& params) {
     channel_.setVolume(channelVolume(params));
-    if (params.speed == params_.speed && params.pitch == params_.pitch) return;
     const std::string old = voice();
     params_ = params;
-    channel_.forget(old);
+    if (voice() != old) channel_.forget(old);
 }
 
-bool OpenJTalkEngine::speak(const std::string& text, SpeakMode mode, Topic) {
+bool ChannelEngine::speak(const std::string& text, SpeakMode mode, Topic) {
     std::string t = speakableText(text);
     if (t.empty()) {
         // Silence is "said" only where it would be heard; otherwise the empty
         // text goes on down the chain and clears the clipboard.
         if (mode != SpeakMode::Queue && mode != SpeakMode::Commentary) channel_.stop();
-        return available() && audible();
+        return ready() && audible();
     }
     return channel_.say(t, voice(), synth(), mode);
 }
@@ -145,11 +146,11 @@ std::vector<std::string> speakable(const std::vector<std::string>& texts) {
 }
 }  // namespace
 
-void OpenJTalkEngine::prefetch(const std::vector<std::string>& texts) {
+void ChannelEngine::prefetch(const std::vector<std::string>& texts) {
     channel_.prefetch(speakable(texts), voice(), synth());
 }
 
-void OpenJTalkEngine::prefetchIdle(const std::vector<std::string>& texts) {
+void ChannelEngine::prefetchIdle(const std::vector<std::string>& texts) {
     channel_.prefetchIdle(speakable(texts), voice(), synth());
 }
 
@@ -187,8 +188,8 @@ std::optional<Pcm> EspeakEngine::synthesize(const std::string& text, const Speec
     return pcm;
 }
 
-std::string EspeakEngine::voice() const {
-    const EspeakParams e = espeakParams(params_);
+std::string EspeakEngine::voiceOf(const SpeechParams& p) const {
+    const EspeakParams e = espeakParams(p);
     return "espeak-ng " + std::to_string(e.rate) + " " + std::to_string(e.pitch) + " " + std::to_string(e.tempo);
 }
 
@@ -198,31 +199,6 @@ SpeechChannel::Synth EspeakEngine::synth() {
         std::lock_guard lock(synthLock_);
         return synthesize(phrase, p);
     };
-}
-
-void EspeakEngine::setParams(const SpeechParams& params) {
-    channel_.setVolume(channelVolume(params));
-    if (espeakParams(params) == espeakParams(params_)) return;
-    const std::string old = voice();
-    params_ = params;
-    channel_.forget(old);
-}
-
-bool EspeakEngine::speak(const std::string& text, SpeakMode mode, Topic) {
-    std::string t = speakableText(text);
-    if (t.empty()) {
-        if (mode != SpeakMode::Queue && mode != SpeakMode::Commentary) channel_.stop();
-        return audible();
-    }
-    return channel_.say(t, voice(), synth(), mode);
-}
-
-void EspeakEngine::prefetch(const std::vector<std::string>& texts) {
-    channel_.prefetch(speakable(texts), voice(), synth());
-}
-
-void EspeakEngine::prefetchIdle(const std::vector<std::string>& texts) {
-    channel_.prefetchIdle(speakable(texts), voice(), synth());
 }
 
 // ---- an engine still being made ------------------------------------------

@@ -19,51 +19,63 @@ struct JTalkPaths {
     std::string voice = "/usr/share/hts-voice/nitech-jp-atr503-m001/nitech_jp_atr503_m001.htsvoice";
 };
 
-// Engine 1: Open JTalk, run as a program, played through the speech channel.
-class OpenJTalkEngine : public SpeechEngine {
+// Engines 1 and 2 make their sound themselves and play it, phrase by
+// phrase, on the game's speech channel.
+class ChannelEngine : public SpeechEngine {
 public:
-    using Paths = JTalkPaths;
-    explicit OpenJTalkEngine(SpeechChannel& channel, Paths paths = Paths());
     bool speak(const std::string& text, SpeakMode mode, Topic topic) override;
     void prefetch(const std::vector<std::string>& texts) override;
     void prefetchIdle(const std::vector<std::string>& texts) override;
     void stop() override { channel_.stop(); }
     bool speaking() const override { return channel_.speaking(); }
     void setParams(const SpeechParams& params) override;
+    // The name its sounds are kept under: the engine and the settings that
+    // change them, so that no sound made at another speed is played.
+    std::string voice() const { return voiceOf(params_); }
+
+protected:
+    explicit ChannelEngine(SpeechChannel& channel) : channel_(channel) {}
+    virtual std::string voiceOf(const SpeechParams& params) const = 0;
+    // Makes one phrase with the settings in force now.
+    virtual SpeechChannel::Synth synth() = 0;
+    // Whether silence counts as said: only where the engine could be heard.
+    virtual bool ready() const = 0;
+    SpeechParams params_;
+
+private:
+    SpeechChannel& channel_;
+};
+
+// Engine 1: Open JTalk, run as a program.
+class OpenJTalkEngine : public ChannelEngine {
+public:
+    using Paths = JTalkPaths;
+    explicit OpenJTalkEngine(SpeechChannel& channel, Paths paths = Paths());
     // The synthesised audio; nullopt when the program, dictionary or voice is
     // missing or synthesis fails.
     std::optional<Pcm> synthesize(const std::string& text, const SpeechParams& params = {}) const;
     bool available() const;
-    // The name its sounds are kept under: the engine and its speed and pitch.
-    std::string voice() const;
 
 private:
-    SpeechChannel::Synth synth() const;
-    SpeechChannel& channel_;
+    std::string voiceOf(const SpeechParams& params) const override;
+    SpeechChannel::Synth synth() override;
+    bool ready() const override { return available(); }
     Paths paths_;
-    SpeechParams params_;
 };
 
 // Engine 2: espeak-ng with its Japanese voice, synthesised in-process.
-class EspeakEngine : public SpeechEngine {
+class EspeakEngine : public ChannelEngine {
 public:
     // nullptr when espeak-ng cannot be initialised.
     static std::shared_ptr<EspeakEngine> create(SpeechChannel& channel);
-    bool speak(const std::string& text, SpeakMode mode, Topic topic) override;
-    void prefetch(const std::vector<std::string>& texts) override;
-    void prefetchIdle(const std::vector<std::string>& texts) override;
-    void stop() override { channel_.stop(); }
-    bool speaking() const override { return channel_.speaking(); }
-    void setParams(const SpeechParams& params) override;
     std::optional<Pcm> synthesize(const std::string& text, const SpeechParams& params = {});
-    std::string voice() const;
 
 private:
-    EspeakEngine(SpeechChannel& channel, int rate) : channel_(channel), rate_(rate) {}
-    SpeechChannel::Synth synth();
-    SpeechChannel& channel_;
+    EspeakEngine(SpeechChannel& channel, int rate) : ChannelEngine(channel), rate_(rate) {}
+    std::string voiceOf(const SpeechParams& params) const override;
+    SpeechChannel::Synth synth() override;
+    bool ready() const override { return true; }
     int rate_;
-    SpeechParams params_;
     std::mutex synthLock_;
 };
 
