@@ -12,7 +12,13 @@ rm -f ozn_*.deb
 cpack -G DEB >/dev/null
 deb=$(ls ozn_*_*.deb)
 work=$(mktemp -d)
-trap '[ -n "${OZN_KEEP:-}" ] || rm -rf "$work"' EXIT
+pid=
+# A failed check must not leave the game it started running behind it.
+cleanup() {
+  [ -n "$pid" ] && kill -KILL "$pid" $(pgrep -P "$pid") 2>/dev/null
+  [ -n "${OZN_KEEP:-}" ] || rm -rf "$work"
+}
+trap cleanup EXIT
 
 dpkg-deb -c "$deb" | awk '{print $6}' | sed 's|^\./||; s|/$||' | grep -v '^$' | sort > "$work/files"
 diff -u "$src/packaging/files.txt" "$work/files"
@@ -36,6 +42,7 @@ seen || { echo "the first card was not shown"; exit 1; }
 sleep 0.3
 kill -TERM "$(pgrep -P $pid -x ozn || echo $pid)"
 wait $pid || true
+pid=
 [ "$(cat "$XDG_DATA_HOME/ozn/baken.txt")" = "$(printf ' 15000 \r')" ] || { echo "no save in \$XDG_DATA_HOME/ozn"; exit 1; }
 [ -f "$XDG_DATA_HOME/ozn/ozn.cfg" ] || { echo "no settings in \$XDG_DATA_HOME/ozn"; exit 1; }
 if grep -E "\"$root[^\"]*\".*(O_WRONLY|O_RDWR|O_CREAT)|(unlink|rename|mkdir)[a-z0-9]*\([^)]*\"$root" "$work/trace"; then
