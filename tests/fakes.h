@@ -131,7 +131,7 @@ public:
         said.push_back(text);
         modes.push_back(mode);
         if (mode != SpeakMode::Queue && mode != SpeakMode::Commentary) queue.clear();
-        queue.push_back(text);
+        if (mode != SpeakMode::Wait) queue.push_back(text);  // the race's own texts: heard at once
         return true;
     }
     void stop() override { queue.clear(); }

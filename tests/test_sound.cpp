@@ -99,6 +99,32 @@ TEST(Voice, DispatchFallbackAndScreenReaderFirstUse) {
     }
 }
 
+// A race text is waited for with the window's events going on, so that Ctrl
+// (stop) ends it at once; unheard, it ends the wait too.
+TEST(Voice, ARaceTextIsWaitedForWhileKeysStillWork) {
+    struct Talking : FakeEngine {
+        bool speak(const std::string& t, SpeakMode m, Topic topic) override {
+            FakeEngine::speak(t, m, topic);
+            return queue.push_back(t), true;  // still being said
+        }
+    } engine;
+    struct CtrlAfter : FakeUi {
+        VoiceDispatcher* d = nullptr;
+        void processEvents() override {
+            if (++events == 3) d->stop();
+        }
+    } ui;
+    GameRecord rec;
+    rec.voicemode = 1;
+    VoiceDispatcher d(rec, ui, &engine, nullptr);
+    ui.d = &d;
+    d.reading("金額は変わりません残り持ち金は 15000円です", SpeakMode::Wait);
+    EXPECT_EQ(ui.events, 3);
+    EXPECT_FALSE(d.speaking());
+    d.reading("1番 ホシゾラ", SpeakMode::Interrupt);  // not the race's: not waited for
+    EXPECT_EQ(ui.events, 3);
+}
+
 // The window's tests hear the usual dialogs and menus; these are the rarer shapes,
 // and how a text is cut into phrases and its silence trimmed.
 TEST(Voice, WhatIsSaidAndHowItIsCut) {
@@ -189,9 +215,14 @@ TEST(Audio, SpeechChannelCacheQueueAndCommentary) {
             return std::optional<Pcm>(Pcm{8000, std::vector<std::int16_t>(samples, 4000)});
         };
     };
-    if (!channel.say("1番", "a", synth("a"), SpeakMode::Wait)) GTEST_SKIP() << "no audio device";
-    channel.say("1番", "a", synth("a"), SpeakMode::Wait);  // again: from the cache
-    channel.say("1番", "b", synth("b"), SpeakMode::Wait);  // another engine makes its own
+    // Waiting is the dispatcher's: here each text is heard out before the next.
+    auto heard = [&](bool said) {
+        for (int i = 0; i < 2000 && channel.speaking(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        return said;
+    };
+    if (!heard(channel.say("1番", "a", synth("a"), SpeakMode::Wait))) GTEST_SKIP() << "no audio device";
+    heard(channel.say("1番", "a", synth("a"), SpeakMode::Wait));  // again: from the cache
+    heard(channel.say("1番", "b", synth("b"), SpeakMode::Wait));  // another engine makes its own
     EXPECT_EQ(made, (std::map<std::string, int>{{"a", 1}, {"b", 1}}));
     // Made ahead, a phrase at a time: saying them later makes nothing more.
     channel.prefetch({"2番 ミナモ", "3番 カガミ"}, "c", synth("c"));
@@ -200,12 +231,12 @@ TEST(Audio, SpeechChannelCacheQueueAndCommentary) {
         ASSERT_TRUE(cv.wait_for(lock, std::chrono::seconds(20), [&] { return made["c"] == 4; }));
     }
     EXPECT_TRUE(channel.has("ミナモ", "c"));
-    channel.say("3番 カガミ", "c", synth("c"), SpeakMode::Wait);
+    heard(channel.say("3番 カガミ", "c", synth("c"), SpeakMode::Wait));
     EXPECT_EQ(made["c"], 4);
     // New settings: nothing made before is kept, so it is made anew.
     channel.forget("c");
     EXPECT_FALSE(channel.has("ミナモ", "c"));
-    channel.say("2番", "c", synth("c"), SpeakMode::Wait);
+    heard(channel.say("2番", "c", synth("c"), SpeakMode::Wait));
     EXPECT_EQ(made["c"], 5);
     // A call of the race (8000 samples: a second) is not cut off by a text
     // that comes meanwhile; that text follows it. Queued texts follow too.
@@ -213,7 +244,7 @@ TEST(Audio, SpeechChannelCacheQueueAndCommentary) {
     channel.say("先頭 サンダー", "d", synth("d", 8000), SpeakMode::Commentary);
     channel.say("割り込み", "d", synth("d"), SpeakMode::Interrupt);
     channel.say("あと", "d", synth("d"), SpeakMode::Queue);
-    channel.say("おわり", "d", synth("d"), SpeakMode::Wait);
+    heard(channel.say("おわり", "d", synth("d"), SpeakMode::Wait));
     EXPECT_EQ(order, (std::vector<std::string>{"先頭", "サンダー", "割り込み", "あと", "おわり"}));
     EXPECT_FALSE(channel.speaking());
     // stop(): the call and everything queued behind it end at once.

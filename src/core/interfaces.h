@@ -79,8 +79,9 @@ enum class Topic {
     Info,    // what only the game knows: menu answers, purchases, the race
 };
 
-// Interrupt: cuts off what is being said. Wait: the same, and returns once
-// heard whole (the race's own texts). Queue: after what is being said.
+// Interrupt: cuts off what is being said. Wait: the same, for the race's own
+// texts: `reading` returns once they are heard whole, the window's events
+// going on meanwhile (an engine returns at once). Queue: after what is said.
 // Commentary: the race's calls: queued, returns at once, and no later text
 // cuts it off (only stop() does); "important" for a shared speech server.
 enum class SpeakMode { Interrupt, Wait, Queue, Commentary };

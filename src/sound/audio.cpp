@@ -386,9 +386,6 @@ bool SpeechChannel::say(const std::string& text, const std::string& voice, const
     for (std::size_t i = from; i < parts.size(); ++i)
         shared_->pending.push_back({parts[i], voice, synth, mode == SpeakMode::Commentary});
     shared_->cv.notify_all();
-    if (mode == SpeakMode::Wait)
-        while (shared_->generation == gen && shared_->busy() && !stopRequested())
-            shared_->cv.wait_for(lock, std::chrono::milliseconds(5));
     return true;
 }
 

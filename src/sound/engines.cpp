@@ -331,12 +331,6 @@ bool SpeechdEngine::speak(const std::string& text, SpeakMode mode, Topic topic) 
         state_->lastSaid = id;
         if (mode == SpeakMode::Commentary) state_->lastCommentary = id;
     }
-    if (mode == SpeakMode::Wait) {
-        std::unique_lock lock(state_->m);
-        auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(2000 + 400 * static_cast<int>(t.size()));
-        while (state_->lastDone < id && !stopRequested() && std::chrono::steady_clock::now() < until)
-            state_->cv.wait_for(lock, std::chrono::milliseconds(20));
-    }
     return true;
 }
 
