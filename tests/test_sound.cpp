@@ -385,6 +385,12 @@ TEST(Voice, ReadingsAndKana) {
         {"拡大 Ctrl++", "拡大 コントロール プラス"}, {"Ctrl+上、読み上げを速くします", "コントロール 上、読み上げを速くします"},
         {"■ 今開催の成績", " 今開催の成績"}, {"芝1200m", "芝1200メートル"}, {"Shift+PageDown", "シフト ページダウン"}};
     for (const auto& [written, said] : words) EXPECT_EQ(withReadings(written), said) << written;
+    // Echoed marks and rule lines by name: no synthesiser says " ", "/" or "====".
+    const std::pair<const char*, const char*> typed[] = {{" ", "スペース"}, {"/", "スラッシュ"}, {"-", "ハイフン"}, {"7", "7"}};
+    for (const auto& [ch, said] : typed) EXPECT_EQ(typedCharacter(ch), said) << ch;
+    const std::pair<const char*, const char*> lines[] = {
+        {"", "空行"}, {"　 ", "空行"}, {"========", "区切り線"}, {"  1着 10番", "  1着 10番"}, {"-300円", "-300円"}};
+    for (const auto& [line, said] : lines) EXPECT_EQ(lineSpeech(line), said) << line;
     KanaReader kana;
     ASSERT_TRUE(kana.available()) << "MeCab and its dictionary are installed by the set-up";
     for (const char* text : {"第3レース 菊花賞 芝3000m 持ち金 15000円", "着順結果\r\n1着 15番", "金額を入力して下さい。"}) {

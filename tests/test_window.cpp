@@ -587,24 +587,35 @@ private slots:
             QCOMPARE(g.said.back(), std::string("キーの説明を終わります"));
             QVERIFY(g.mp3.played.empty() && bot.seen.empty() && g.w->record().raceno == 1);  // nothing ran
 
-            // Typed digits are echoed, and what Backspace takes away.
+            // Typed characters are echoed (marks by name), and what Backspace takes away.
             g.said.clear();
             bot.steps.push_back([](QWidget* w) {
                 auto* edit = w->findChild<QLineEdit*>();
-                QTest::keyClicks(edit, "07");
+                QTest::keyClicks(edit, "0/7");
                 QTest::keyClick(edit, Qt::Key_Backspace);
                 static_cast<QDialog*>(w)->reject();
             });
             QTest::keyClick(l3, Qt::Key_0);
             QTRY_COMPARE(bot.seen.size(), std::size_t(1));
             QTRY_VERIFY(!QApplication::activeModalWidget());
-            QCOMPARE(std::vector<std::string>(g.said.begin() + 1, g.said.end()), (std::vector<std::string>{"0", "7", "7"}));
+            QCOMPARE(std::vector<std::string>(g.said.begin() + 1, g.said.end()), (std::vector<std::string>{"0", "スラッシュ", "7", "7"}));
+
+            // What is said in a box, F3's repeat of its text too, ends with the box.
+            bot.steps.push_back([](QWidget* w) {
+                QTest::keyClick(w, Qt::Key_F3);
+                clickIn(w, QStringLiteral("続行"));
+            });
+            g.w->findChild<QAction*>(QStringLiteral("mnutanfuku"))->trigger();
+            QTRY_COMPARE(bot.seen.size(), std::size_t(2));
+            QVERIFY(g.said.back().rfind("探副オッズ", 0) == 0 && !g.voice.speaking());
 
             // The sound dialog: each move heard at once; Cancel, then OK.
             for (const char* button : {"キャンセル", "OK"})
                 bot.steps.push_back([button, &g](QWidget* w) {
                     auto sliders = w->findChildren<QSlider*>();
                     QCOMPARE(sliders.size(), 5);
+                    QCOMPARE(g.said.back(), std::string("音の設定\r\n読み上げの速さ 110"));  // heard as it opens
+                    QCOMPARE(w->focusWidget(), static_cast<QWidget*>(sliders[0]));
                     QCOMPARE(sliders[0]->accessibleName(), QStringLiteral("読み上げの速さ"));
                     sliders[0]->setValue(150);
                     QCOMPARE(g.said.back(), std::string("速さ 150%"));
@@ -627,9 +638,10 @@ private slots:
             auto* other = g.w->findChild<QMenu*>(QStringLiteral("mnuother"));
             auto* view = g.w->findChild<QMenu*>(QStringLiteral("mnuview"));
             g.said.clear();
+            auto* wide = g.w->findChild<QAction*>(QStringLiteral("mnuwide"));
             emit other->hovered(view->menuAction());
-            emit view->hovered(g.w->findChild<QAction*>(QStringLiteral("mnuwide")));
-            emit view->hovered(g.w->findChild<QAction*>(QStringLiteral("mnuwide")));
+            // As Qt does it: the parent menu hears its submenu's item as well.
+            for (int i = 0; i < 2; ++i) emit view->hovered(wide), emit other->hovered(wide);
             QCOMPARE(g.said, (std::vector<std::string>{"表示 サブメニュー", "リストを広げる オフ"}));
 
             g.w->findChild<QAction*>(QStringLiteral("mnukeys"))->trigger();

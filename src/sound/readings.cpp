@@ -4,6 +4,8 @@
 
 #include <cctype>
 #include <cstdint>
+#include <cstring>
+#include <initializer_list>
 #include <mutex>
 #include <utility>
 #include <vector>
@@ -73,6 +75,26 @@ std::string withReadings(const std::string& text) {
         out += text[i++];
     }
     return out;
+}
+
+std::string typedCharacter(const std::string& ch) {
+    static const std::pair<const char*, const char*> kNames[] = {
+        {" ", "スペース"}, {"　", "スペース"}, {"/", "スラッシュ"}, {"／", "スラッシュ"}, {"-", "ハイフン"},
+        {"－", "ハイフン"}, {"ー", "のばす音"}, {",", "カンマ"}, {"，", "カンマ"}, {"、", "てん"}, {".", "ピリオド"},
+        {"・", "なかぐろ"}, {"+", "プラス"}, {"*", "アスタリスク"}};
+    for (const auto& [c, name] : kNames)
+        if (ch == c) return name;
+    return ch;
+}
+
+std::string lineSpeech(const std::string& line) {
+    auto blankWithout = [](std::string s, std::initializer_list<const char*> marks) {
+        for (const char* m : marks)
+            for (std::size_t at; (at = s.find(m)) != std::string::npos;) s.erase(at, std::strlen(m));
+        return s.find_first_not_of(" \t\r\n") == std::string::npos;
+    };
+    if (blankWithout(line, {"　"})) return "空行";
+    return blankWithout(line, {"　", "=", "-", "_", "*", "#", "~", "─", "━", "＝", "－"}) ? "区切り線" : line;
 }
 
 bool hasKanji(const std::string& text) {

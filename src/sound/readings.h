@@ -12,6 +12,14 @@ namespace ozn {
 // decorative symbols.
 std::string withReadings(const std::string& text);
 
+// A character typed into an input box, as echoed: blanks and the marks that
+// separate horse numbers by name (no synthesiser says " " or "/").
+std::string typedCharacter(const std::string& ch);
+
+// A line of a text window as read: "空行" for a blank one, "区切り線" for one
+// drawn of rule characters ("====").
+std::string lineSpeech(const std::string& line);
+
 // True when the text holds a kanji (CJK ideograph).
 bool hasKanji(const std::string& text);
 

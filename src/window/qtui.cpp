@@ -102,12 +102,13 @@ private:
 int QtUi::run(QDialog& dialog, const std::string& said) {
     const std::uint64_t before = speaker_ ? speaker_->handed() : 0;
     if (speaker_) speaker_->reading(said, SpeakMode::Interrupt, Topic::Dialog);
-    const std::uint64_t after = speaker_ ? speaker_->handed() : 0;
     auto* guard = new EarlyEscape(&dialog);
     for (QWidget* w : dialog.findChildren<QWidget*>()) w->installEventFilter(guard);
     dialog.installEventFilter(guard);
     const int result = dialog.exec();
-    if (speaker_ && after != before && speaker_->handed() == after) speaker_->stop();
+    // What was said while it was open belongs to it: its text, F3's repeat
+    // of it, the keys typed into it. It ends with it.
+    if (speaker_ && speaker_->handed() != before) speaker_->stop();
     comeBack();
     return result;
 }

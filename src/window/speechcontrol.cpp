@@ -149,9 +149,9 @@ bool SpeechControl::key(QWidget* receiver, QKeyEvent* event) {
     // Self-voicing echoes what is typed into an input box, and what Backspace takes away.
     if (auto* edit = qobject_cast<QLineEdit*>(receiver)) {
         if (k == Qt::Key_Backspace && !edit->hasSelectedText() && edit->cursorPosition() > 0)
-            say(edit->text().mid(edit->cursorPosition() - 1, 1).toStdString(), Topic::Screen);
+            say(typedCharacter(edit->text().mid(edit->cursorPosition() - 1, 1).toStdString()), Topic::Screen);
         else if (!event->text().isEmpty() && event->text().at(0).isPrint())
-            say(event->text().toStdString(), Topic::Screen);
+            say(typedCharacter(event->text().toStdString()), Topic::Screen);
     }
     return false;
 }
@@ -185,7 +185,9 @@ void SpeechControl::watchMenu(QMenu* menu) {
             openedMenu_.clear();
         });
     });
-    connect(menu, &QMenu::hovered, this, [this, lastSaid](QAction* a) {
+    connect(menu, &QMenu::hovered, this, [this, menu, lastSaid](QAction* a) {
+        // Qt tells the parent menus of a submenu's item too: the submenu says it.
+        if (!menu->actions().contains(a)) return;
         // Coming back from a submenu highlights its item again: said once is enough.
         if (*lastSaid == a && openedMenu_.isEmpty()) return;
         *lastSaid = a;
@@ -213,6 +215,8 @@ void SpeechControl::makeAhead(const QList<QMenu*>& menus, std::vector<std::strin
 }
 
 void SpeechControl::openSoundDialog() {
+    // Self-voicing names the dialog and the slider it opens on.
+    say("音の設定\r\n読み上げの速さ " + std::to_string(settings_.speed), Topic::Dialog);
     SoundSettings kept = SoundDialog::edit(window_, settings_, [this](const SoundSettings& s, const std::string& said) {
         settings_ = s;
         apply();

@@ -5,6 +5,8 @@
 #include <QTextBlock>
 #include <QVBoxLayout>
 
+#include "sound/readings.h"
+
 namespace ozn {
 
 void fitToText(QWidget* window, int columns, int lines) {
@@ -41,7 +43,7 @@ void LineView::cursorMoved() {
     const QTextBlock block = textCursor().block();
     if (block.blockNumber() == lastLine_) return;  // moved within the line
     lastLine_ = block.blockNumber();
-    if (sayLine_) sayLine_(block.text().trimmed().isEmpty() ? std::string("空行") : block.text().toStdString());
+    if (sayLine_) sayLine_(lineSpeech(block.text().toStdString()));
 }
 
 TextWindow::TextWindow(QWidget* parent, const QString& title, SayLine sayLine)
