@@ -767,6 +767,13 @@ private slots:
             const int big = px(g.w->printArea());
             QVERIFY(std::abs(big - 3 * text100) <= 1);
             QTRY_COMPARE(px(g.w->findChild<QMenu*>(QStringLiteral("mnufile"))), big);
+            // Each caption whole beside the check column, drawn most of an item's height wide.
+            auto* help = g.w->findChild<QMenu*>(QStringLiteral("mnuhelp"));
+            for (QAction* a : help->actions()) {
+                const QRect r = help->actionGeometry(a);
+                QVERIFY2(r.width() - r.height() * 4 / 5 - 20 >= help->fontMetrics().horizontalAdvance(a->text().remove('&')),
+                         qPrintable(a->text()));
+            }
             DialogBot bot;
             int stakeBox = 0;
             bot.steps.push_back([&](QWidget* box) { stakeBox = px(box), clickIn(box, "キャンセル"); });

@@ -4,6 +4,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
+#include <QProxyStyle>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSettings>
@@ -41,6 +42,19 @@ protected:
     }
 };
 
+// The desktop style measures a menu item with a check column of a fixed
+// width but draws it as wide as most of the item's height: at a large zoom
+// the longest caption of a menu was cut short ("オンラインマ…アル").
+class WholeMenuCaptions : public QProxyStyle {
+public:
+    QSize sizeFromContents(ContentsType type, const QStyleOption* option, const QSize& contents,
+                           const QWidget* widget) const override {
+        QSize size = QProxyStyle::sizeFromContents(type, option, contents, widget);
+        if (type == CT_MenuItem) size.rwidth() += std::max(0, size.height() - 20);
+        return size;
+    }
+};
+
 QPalette highContrastPalette() {
     const QColor black(Qt::black), white(Qt::white), yellow(255, 255, 0), grey(96, 96, 96), dim(160, 160, 160);
     const std::pair<QPalette::ColorRole, QColor> roles[] = {
@@ -62,6 +76,7 @@ QPalette highContrastPalette() {
 }  // namespace
 
 void Form1::buildView() {
+    if (!dynamic_cast<WholeMenuCaptions*>(QApplication::style())) QApplication::setStyle(new WholeMenuCaptions);
     baseFont_ = QApplication::font();
     normalPalette_ = QApplication::palette();
     focusRing_ = new FocusRing(area_);
