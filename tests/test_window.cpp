@@ -447,10 +447,19 @@ private slots:
         QObject::connect(&underway, &QTimer::timeout, g.w.get(), [&] {
             if (g.w->raceStatus()->text() != QStringLiteral("レース中")) return;
             underway.stop();
-            for (Qt::Key k : {Qt::Key_F2, Qt::Key_F4, Qt::Key_F5, Qt::Key_F6, Qt::Key_F7, Qt::Key_F8, Qt::Key_F9})
+            // Each refused key and command says once why; F9 still works.
+            const auto before = g.said.size();
+            for (Qt::Key k : {Qt::Key_F2, Qt::Key_F4, Qt::Key_F5, Qt::Key_F6, Qt::Key_F7, Qt::Key_F8, Qt::Key_F9,
+                              Qt::Key_F12, Qt::Key_Return, Qt::Key_0})
                 QTest::keyClick(g.w->raceStatus(), k);
+            QTest::keyClick(g.w->raceStatus(), Qt::Key_B, Qt::ControlModifier);
             for (const char* item : {"mnuhasso", "mnubaken", "mnuracename", "mnumochikin", "mnutanfuku", "mnulook"})
                 g.w->findChild<QAction*>(QString::fromLatin1(item))->trigger();
+            std::vector<std::string> heard(g.said.begin() + before, g.said.end());
+            QCOMPARE(heard.size(), std::size_t(17));
+            QCOMPARE(std::count(heard.begin(), heard.end(), "レース中です"), 16);
+            QCOMPARE(heard[6], std::string("音声2 イースピーク"));
+            QCOMPARE(g.voice.modes.back(), SpeakMode::Queue);  // after what the race says, never over it
             QCOMPARE(int(rec.voicemode), 2);
             QCOMPARE(g.printed(), QStringList({""}));
             QVERIFY(bot.seen.empty());

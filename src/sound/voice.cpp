@@ -192,8 +192,8 @@ void VoiceDispatcher::prefetch(const std::vector<std::string>& texts) {
     engine->prefetch(said);
 }
 
-void VoiceDispatcher::answer(const std::string& text) {
-    mode_ = SpeakMode::Interrupt;
+void VoiceDispatcher::answer(const std::string& text, SpeakMode mode) {
+    mode_ = mode;
     topic_ = Topic::Info;
     dispatch(text);
 }

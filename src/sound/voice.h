@@ -65,7 +65,7 @@ public:
     void newer();
     // Says a text that is not news (the answer to a key of its own): never
     // kept, and heard also beside a screen reader.
-    void answer(const std::string& text);
+    void answer(const std::string& text, SpeakMode mode = SpeakMode::Interrupt);
     const MessageHistory& history() const { return history_; }
     // How many texts were handed to speech so far: whether anything was
     // said since a given moment.

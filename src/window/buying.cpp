@@ -10,8 +10,8 @@
 namespace ozn {
 
 Buying::Buying(GameRecord& rec, Ui& ui, Speaker& speech, const std::array<SelectionList*, 6>& lists,
-               const std::array<QPushButton*, 6>& buttons, const bool& busy)
-    : rec_(rec), ui_(ui), speech_(speech), lists_(lists), buttons_(buttons), busy_(busy) {
+               const std::array<QPushButton*, 6>& buttons, std::function<bool()> refused)
+    : rec_(rec), ui_(ui), speech_(speech), lists_(lists), buttons_(buttons), refused_(std::move(refused)) {
     for (int kind = 1; kind <= 6; ++kind) {
         SelectionList* list = lists_[kind - 1];
         auto buySelected = [this, kind, list] { one(kind, list->currentText().toStdString()); };
@@ -22,19 +22,19 @@ Buying::Buying(GameRecord& rec, Ui& ui, Speaker& speech, const std::array<Select
 }
 
 void Buying::one(int kind, const std::string& selection) {
-    if (busy_) return;
+    if (refused_()) return;
     rec_.bakenkind = static_cast<std::int16_t>(kind);
     Purchase bought;
     if (registerTicket(rec_, ui_, kind, selection, &bought)) done(kind, purchaseSpeech(bought));
 }
 
 void Buying::typed(int kind) {
-    if (busy_) return;
+    if (refused_()) return;
     if (auto selection = typedEntry(ui_, kind)) one(kind, *selection);
 }
 
 void Buying::bulk(const SelectionList* lastList) {
-    if (busy_) return;
+    if (refused_()) return;
     const QWidget* focus = QApplication::focusWidget();
     int kind = lastList ? lastList->kind() : 1;
     for (int k = 1; k <= 6; ++k)

@@ -1,5 +1,6 @@
 #pragma once
 #include <array>
+#include <functional>
 #include <string>
 
 #include "core/interfaces.h"
@@ -14,11 +15,11 @@ class SelectionList;
 // Buying from the window: one ticket from a list's entry (Enter, or the
 // list's button) or its typed digits (the key 0), or many at once
 // (まとめ買い). Each purchase is said and the focus goes back to the kind's
-// list. Nothing is bought while `busy` (a race runs).
+// list. Nothing is bought while `refused()` says no (a race runs).
 class Buying {
 public:
     Buying(GameRecord& rec, Ui& ui, Speaker& speech, const std::array<SelectionList*, 6>& lists,
-           const std::array<QPushButton*, 6>& buttons, const bool& busy);
+           const std::array<QPushButton*, 6>& buttons, std::function<bool()> refused);
     void one(int kind, const std::string& selection);
     void typed(int kind);
     // For the kind of the list or button that has the focus, else of the list used last.
@@ -32,7 +33,7 @@ private:
     Speaker& speech_;
     std::array<SelectionList*, 6> lists_;
     std::array<QPushButton*, 6> buttons_;
-    const bool& busy_;
+    std::function<bool()> refused_;
 };
 
 }  // namespace ozn

@@ -156,7 +156,7 @@ void Form1::buildControls() {
         setTabOrder(lists_[kind - 1], commands_[kind - 1]);
         if (kind < 6) setTabOrder(commands_[kind - 1], lists_[kind]);
     }
-    buying_ = std::make_unique<Buying>(rec_, *ui_, *speech_, lists_, commands_, busy_);
+    buying_ = std::make_unique<Buying>(rec_, *ui_, *speech_, lists_, commands_, [this] { return refused(); });
 }
 
 void Form1::buildMenus() {
@@ -230,6 +230,12 @@ void Form1::buildSpeechMenu(QMenu* other) {
 }
 
 void Form1::say(const std::string& text, Topic topic) { speech_->reading(text, SpeakMode::Interrupt, topic); }
+
+bool Form1::refused() {
+    // After what the race is saying, never over it; not kept, so F3 stays on the race.
+    if (racing_) speech_->answer("レース中です", SpeakMode::Queue);
+    return busy_;
+}
 
 void Form1::prefetchAround(int kind) { speech_->prefetch(list(kind)->neighbourTexts()); }
 
@@ -365,10 +371,10 @@ void Form1::controlon() {
 
 void Form1::mnuhasso() {
     // Not behind the results window's back: it would show a stale meeting.
-    if (busy_ || (results_ && results_->isVisible())) return;
+    if (refused() || (results_ && results_->isVisible())) return;
     HassoResult result;
     {
-        BusyScope busy(busy_);
+        BusyScope busy(busy_), racing(racing_);
         // The focus waits on the race's status, never on a hidden control.
         focusBeforeRace_ = focusWidget();
         status_->setText(kStatusStart);
@@ -385,6 +391,7 @@ void Form1::mnuhasso() {
         hooks.controlon = [this] { controlon(); };
         hooks.closeWindow = [this] { return runCloseRequest(false); };
         hooks.showCard = [this](CardLists lists) {
+            racing_ = false;
             showCard(lists);
             announceCard();
             keeper_->cardMade(rec_.mochikin);
@@ -411,19 +418,19 @@ void Form1::mnuhasso() {
 
 void Form1::mnumatome() { buying_->bulk(lastFocusedList_); }
 void Form1::mnubaken() {
-    if (!busy_) ozn::mnubaken(rec_, *ui_, *speech_);
+    if (!refused()) ozn::mnubaken(rec_, *ui_, *speech_);
 }
 void Form1::mnuracename() {
-    if (!busy_) ozn::mnuracename(rec_, *ui_, *speech_);
+    if (!refused()) ozn::mnuracename(rec_, *ui_, *speech_);
 }
 void Form1::mnumochikin() {
-    if (!busy_) ozn::mnumochikin(rec_, *ui_, *speech_);
+    if (!refused()) ozn::mnumochikin(rec_, *ui_, *speech_);
 }
 void Form1::mnutanfuku() {
-    if (!busy_) ozn::mnutanfuku(rec_, *ui_);
+    if (!refused()) ozn::mnutanfuku(rec_, *ui_);
 }
 void Form1::mnulook() {
-    if (busy_ || !ozn::mnulook(rec_, *ui_)) return;
+    if (refused() || !ozn::mnulook(rec_, *ui_)) return;
     keeper_->tipSheet(kTipSheetFee);
     say("予想紙に300円払いました", Topic::Info);
 }
@@ -488,13 +495,13 @@ void Form1::recordRace(const RaceOutcome& out, const Settlement& s) { historyNot
 
 void Form1::mnuseiseki() {
     auto sayLine = [this](const std::string& line) { say(line, Topic::Entry); };
-    if (!busy_) ResultsWindow::showOne(results_, this, history(), meeting(), sayLine);
+    if (!refused()) ResultsWindow::showOne(results_, this, history(), meeting(), sayLine);
 }
 
 bool Form1::exportCsv(const std::string& path) { return history() && writeCsv(*history(), path); }
 
 void Form1::mnucsv() {
-    if (busy_) return;
+    if (refused()) return;
     QFileDialog dialog(this, QStringLiteral("成績をCSVで保存"), QDir::homePath() + QStringLiteral("/ozn-seiseki.csv"),
                        QStringLiteral("CSV (*.csv)"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
@@ -509,14 +516,14 @@ void Form1::mnucsv() {
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
-    // Enter on a focused button buys, as a click does.
+    // Enter on a focused button buys, as a click does; the buying keys on
+    // the race's status are refused.
     if (event->type() == QEvent::KeyPress) {
-        auto* key = static_cast<QKeyEvent*>(event);
-        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)
-            if (auto* b = qobject_cast<QPushButton*>(watched)) {
-                b->click();
-                return true;
-            }
+        const int k = static_cast<QKeyEvent*>(event)->key();
+        if (k == Qt::Key_Return || k == Qt::Key_Enter || (k == Qt::Key_0 && watched == status_)) {
+            if (watched == status_) return refused();
+            if (auto* b = qobject_cast<QPushButton*>(watched)) return b->click(), true;
+        }
     }
     return QMainWindow::eventFilter(watched, event);
 }

@@ -129,6 +129,9 @@ private:
     void followFocus(QWidget* now);
     void applySpeechMode();
     void say(const std::string& text, Topic topic);
+    // true when a command must wait (a race runs, a card is being made); in
+    // a race the player hears why, once for each key.
+    bool refused();
     // Lets the speech make the list's neighbouring entries ahead.
     void prefetchAround(int kind);
     // Runs the close request; true when the program ends.
@@ -166,6 +169,7 @@ private:
     std::array<QPushButton*, 6> commands_{};
     std::array<QLabel*, 6> labels_{};
     bool busy_ = false;          // a race runs or a card is being built
+    bool racing_ = false;        // from F2 until the next card is up
     bool closePending_ = false;  // a close asked for during a race
     bool closing_ = false;       // the close request has been confirmed
     bool stopping_ = false;      // a signal asked the game to end
