@@ -10,6 +10,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QSettings>
 #include <QTimer>
 #include <QtTest>
@@ -558,8 +559,24 @@ private slots:
         QVERIFY(g.said.back().rfind("今日は 2レース。持ち金は 15000円から 15000円", 0) == 0);
         QCOMPARE(view->chart()->accessibleDescription().toStdString(), g.said.back());
         QCOMPARE(view->chart()->chart()->series().size(), 1);
+        // Every view saves what it shows: a breakdown row by row; the races (as a table or a chart) one row each.
+        const std::string csv = g.dir.file("view.csv");
+        for (int v = 0; v < 7; ++v) {
+            view->setView(static_cast<ResultsWindow::View>(v));
+            QVERIFY(view->saveView(csv));
+            const bool races = v == 0 || v == 6;
+            QCOMPARE(QString::fromStdString(g.dir.read("view.csv")).split("\r\n")[0].startsWith(races ? "\xEF\xBB\xBF日時,開催,レース,レース名,コース,1着,2着,3着" : "\xEF\xBB\xBF期間,表,項目"), true);
+        }
+        const RaceRow first = g.w->history()->meeting(g.w->meeting()).front();
+        QString row = QString::fromStdString(first.playedAt + ",1,1," + first.raceName + "," + first.course);
+        for (int p = 1; p <= 3; ++p) row += "," + box[p].section(' ', 1).chopped(1);
+        row += QString(",%1,%2,15000,15000,0").arg(first.scratched ? QString::number(first.scratched) : "", first.fallen ? QString::number(first.fallen) : "");
+        QCOMPARE(QString::fromStdString(g.dir.read("view.csv")).split("\r\n")[1], row);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
         QTRY_VERIFY(!g.w->findChild<QDialog*>(QStringLiteral("results")));
+        ResultsWindow none(nullptr, nullptr, 1, "2026-12-07", [&](const std::string& t) { g.said.push_back(t); });
+        none.findChild<QPushButton*>()->click();  // no history kept: it says why
+        QCOMPARE(g.said.back(), std::string("成績は記録されていないので保存できません"));
         QVERIFY(g.w->exportCsv(g.dir.file("seiseki.csv")));
         QVERIFY(g.dir.read("seiseki.csv").rfind("\xEF\xBB\xBF日時,開催,レース", 0) == 0);
     }
@@ -657,7 +674,9 @@ private slots:
             auto* keys = g.w->findChild<QDialog*>(QStringLiteral("keyList"));
             QVERIFY(keys);
             QCOMPARE(keys->findChild<QPlainTextEdit*>()->toPlainText().split('\n').size(), int(keyListLines().size()));
-            keys->close();
+            QTRY_COMPARE(QApplication::activeWindow(), keys);
+            keys->close();  // the keyboard goes back to the game, also without a window manager
+            QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget*>(g.w.get()));
             g.w->findChild<QAction*>(QStringLiteral("mnuspeechlog"))->trigger();
             auto* log = g.w->findChild<QDialog*>(QStringLiteral("speechHistory"));
             QVERIFY(log && log->findChild<QPlainTextEdit*>()->toPlainText().split(QLatin1Char(10)).first().endsWith(QString::fromStdString(keyListLines().front())));

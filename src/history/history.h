@@ -150,5 +150,8 @@ std::string trendSentence(const std::vector<MoneyPoint>& points, Period period);
 bool writeCsv(const History& history, const std::string& path);
 // The breakdown on screen, the same way.
 bool writeSummaryCsv(const History& history, Breakdown by, const PeriodFilter& period, const std::string& path);
+// The races of the period, one row each: when, which, the first three, the
+// scratched and the fallen horse, the money before and after.
+bool writeRacesCsv(const History& history, const PeriodFilter& period, const std::string& path);
 
 }  // namespace ozn

@@ -121,44 +121,65 @@ std::string trendSentence(const std::vector<MoneyPoint>& points, Period period) 
            yen(high) + "。" + (stake ? last + "の回収率 " + percent(paid, stake) : last + "は馬券を買っていません");
 }
 
-bool writeCsv(const History& history, const std::string& path) {
+namespace {
+// A CSV file as spreadsheet programs take it: UTF-8 with a BOM (so that they
+// know it is UTF-8), a header line and CR LF line ends. false when it cannot
+// be written.
+template <class Rows>
+bool writeCsvFile(const std::string& path, const char* header, Rows rows) {
     std::ofstream f(path, std::ios::binary | std::ios::trunc);
     if (!f) return false;
-    // The BOM tells spreadsheet programs that this is UTF-8; the horses are
-    // written as the game says them, which no spreadsheet takes for a date.
-    f << "\xEF\xBB\xBF日時,開催,レース,レース名,コース,券種,馬番,金額,払い戻し,返還,オッズ,オッズ上限,人気,金額指定\r\n";
-    auto number = [](double v) {
-        std::string t = v > 0 ? text::formatOdds(v, 2) : "";
-        if (!t.empty() && t.back() == '.') t.pop_back();
-        return t;
-    };
-    for (const RaceRow& r : history.allRaces())
-        for (const TicketRow& t : r.tickets) {
-            Money paid = 0, refunded = 0;
-            for (const PayoutRow& p : r.payouts)
-                if (p.kind == t.kind && p.horses == t.horses) (p.refund ? refunded : paid) = plus(p.refund ? refunded : paid, p.amount);
-            f << csvField(r.playedAt) << ',' << r.meeting << ',' << r.raceNo << ',' << csvField(r.raceName) << ','
-              << csvField(r.course) << ',' << kindName(t.kind) << ',' << horsesSpoken(t.horses) << ',' << t.stake << ','
-              << paid << ',' << refunded << ',' << number(t.odds) << ',' << number(t.oddsHigh) << ','
-              << (t.popularity ? std::to_string(t.popularity) : "") << ',' << (r.commandLine ? 1 : 0) << "\r\n";
-        }
+    f << "\xEF\xBB\xBF" << header << "\r\n";
+    rows(f);
     f.flush();
     return static_cast<bool>(f);
 }
+}  // namespace
+
+bool writeCsv(const History& history, const std::string& path) {
+    // The horses are written as the game says them, which no spreadsheet takes for a date.
+    return writeCsvFile(path, "日時,開催,レース,レース名,コース,券種,馬番,金額,払い戻し,返還,オッズ,オッズ上限,人気,金額指定", [&](std::ofstream& f) {
+        auto number = [](double v) {
+            std::string t = v > 0 ? text::formatOdds(v, 2) : "";
+            if (!t.empty() && t.back() == '.') t.pop_back();
+            return t;
+        };
+        for (const RaceRow& r : history.allRaces())
+            for (const TicketRow& t : r.tickets) {
+                Money paid = 0, refunded = 0;
+                for (const PayoutRow& p : r.payouts)
+                    if (p.kind == t.kind && p.horses == t.horses) (p.refund ? refunded : paid) = plus(p.refund ? refunded : paid, p.amount);
+                f << csvField(r.playedAt) << ',' << r.meeting << ',' << r.raceNo << ',' << csvField(r.raceName) << ','
+                  << csvField(r.course) << ',' << kindName(t.kind) << ',' << horsesSpoken(t.horses) << ',' << t.stake << ','
+                  << paid << ',' << refunded << ',' << number(t.odds) << ',' << number(t.oddsHigh) << ','
+                  << (t.popularity ? std::to_string(t.popularity) : "") << ',' << (r.commandLine ? 1 : 0) << "\r\n";
+            }
+    });
+}
 
 bool writeSummaryCsv(const History& history, Breakdown by, const PeriodFilter& period, const std::string& path) {
-    std::ofstream f(path, std::ios::binary | std::ios::trunc);
-    if (!f) return false;
-    f << "\xEF\xBB\xBF期間,表,項目,枚数,的中,金額,払い戻し,的中率,回収率,回収率(返還込み),最高払い戻し,返還枚数,返還金額\r\n";
-    std::vector<StatsRow> rows = history.breakdown(by, period);
-    if (!rows.empty()) rows.push_back(total(rows));
-    for (const StatsRow& r : rows)
-        f << periodName(period.period) << ',' << breakdownName(by) << ',' << csvField(r.label) << ',' << r.tickets << ','
-          << r.hits << ',' << r.stake << ',' << r.payouts << ',' << percent(r.hits, r.tickets) << ','
-          << percent(r.payouts, r.stake) << ',' << percent(plus(r.payouts, r.refunded), plus(r.stake, r.refunded))
-          << ',' << r.best << ',' << r.refunds << ',' << r.refunded << "\r\n";
-    f.flush();
-    return static_cast<bool>(f);
+    return writeCsvFile(path, "期間,表,項目,枚数,的中,金額,払い戻し,的中率,回収率,回収率(返還込み),最高払い戻し,返還枚数,返還金額", [&](std::ofstream& f) {
+        std::vector<StatsRow> rows = history.breakdown(by, period);
+        if (!rows.empty()) rows.push_back(total(rows));
+        for (const StatsRow& r : rows)
+            f << periodName(period.period) << ',' << breakdownName(by) << ',' << csvField(r.label) << ',' << r.tickets << ','
+              << r.hits << ',' << r.stake << ',' << r.payouts << ',' << percent(r.hits, r.tickets) << ','
+              << percent(r.payouts, r.stake) << ',' << percent(plus(r.payouts, r.refunded), plus(r.stake, r.refunded))
+              << ',' << r.best << ',' << r.refunds << ',' << r.refunded << "\r\n";
+    });
+}
+
+bool writeRacesCsv(const History& history, const PeriodFilter& period, const std::string& path) {
+    return writeCsvFile(path, "日時,開催,レース,レース名,コース,1着,2着,3着,除外,落馬,前の持ち金,後の持ち金,金額指定", [&](std::ofstream& f) {
+        auto horse = [](int h) { return h > 0 ? std::to_string(h) : std::string(); };
+        for (const RaceRow& r : history.races(period)) {
+            f << csvField(r.playedAt) << ',' << r.meeting << ',' << r.raceNo << ',' << csvField(r.raceName) << ','
+              << csvField(r.course);
+            for (std::size_t i = 0; i < 3; ++i) f << ',' << horse(i < r.finish.size() ? r.finish[i] : 0);
+            f << ',' << horse(r.scratched) << ',' << horse(r.fallen) << ',' << r.before << ',' << r.after << ','
+              << (r.commandLine ? 1 : 0) << "\r\n";
+        }
+    });
 }
 
 }  // namespace ozn

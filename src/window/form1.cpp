@@ -2,14 +2,12 @@
 
 #include <QAction>
 #include <QActionGroup>
-#include <QFileDialog>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFile>
 #include <QKeyEvent>
 #include <QMenuBar>
 #include <QPlainTextEdit>
-#include <QDir>
 #include <QScreen>
 #include <QScrollArea>
 #include <QSettings>
@@ -502,14 +500,8 @@ bool Form1::exportCsv(const std::string& path) { return history() && writeCsv(*h
 
 void Form1::mnucsv() {
     if (refused()) return;
-    QFileDialog dialog(this, QStringLiteral("成績をCSVで保存"), QDir::homePath() + QStringLiteral("/ozn-seiseki.csv"),
-                       QStringLiteral("CSV (*.csv)"));
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setOption(QFileDialog::DontUseNativeDialog);  // one whose fields can be named and read
-    dialog.setAccessibleName(dialog.windowTitle());
-    say("成績をCSVで保存\r\nファイル名 ozn-seiseki.csv", Topic::Dialog);
-    const QString path = dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
-    activateWindow();  // back to the game, also without a window manager
+    const QString path = askCsvPath(this, QStringLiteral("成績をCSVで保存"), QStringLiteral("ozn-seiseki.csv"),
+                                    [this](const std::string& text) { say(text, Topic::Dialog); });
     if (path.isEmpty()) return;
     if (exportCsv(path.toStdString())) say("保存しました", Topic::Info);
     else ui_->msgBox("成績を保存できませんでした", "成績", kStyleOk);

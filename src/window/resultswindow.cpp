@@ -4,7 +4,6 @@
 #include <QChartView>
 #include <QComboBox>
 #include <QDate>
-#include <QFileDialog>
 #include <QFocusEvent>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -14,7 +13,6 @@
 #include <QStackedWidget>
 #include <QValueAxis>
 #include <QVBoxLayout>
-#include <QDir>
 #include <cmath>
 
 namespace ozn {
@@ -26,6 +24,7 @@ constexpr Period kPeriods[] = {Period::Meeting, Period::Today, Period::Week, Per
 // The views with their keys; the breakdowns in between, in their order.
 const char* const kViewNames[] = {"レース", "券種別", "人気別", "オッズ別", "コース別", "点数別", "グラフ"};
 const char kViewKeys[] = {'R', 'K', 'N', 'O', 'C', 'T', 'G'};
+const QString kSaveTitle = QStringLiteral("この表をCSVで保存");
 
 bool isBreakdown(ResultsWindow::View v) {
     return v != ResultsWindow::View::Races && v != ResultsWindow::View::Chart;
@@ -37,6 +36,7 @@ Breakdown breakdownOf(ResultsWindow::View v) { return kBreakdowns[static_cast<in
 ResultsWindow::ResultsWindow(QWidget* parent, const History* history, int meeting, std::string today, SayLine say)
     : QDialog(parent), history_(history), meeting_(meeting), today_(std::move(today)), say_(std::move(say)) {
     setAttribute(Qt::WA_DeleteOnClose);
+    handKeyboardBack(this);
     setObjectName(QStringLiteral("results"));
     setWindowTitle(QStringLiteral("成績"));
     periods_ = new QComboBox(this);
@@ -48,7 +48,7 @@ ResultsWindow::ResultsWindow(QWidget* parent, const History* history, int meetin
     views_->setObjectName(QStringLiteral("view"));
     views_->setAccessibleName(QStringLiteral("表示"));
     for (const char* v : kViewNames) views_->addItem(QString::fromUtf8(v));
-    save_ = new QPushButton(QStringLiteral("この表をCSVで保存(&S)"), this);
+    save_ = new QPushButton(kSaveTitle + QStringLiteral("(&S)"), this);
     save_->setAutoDefault(false);  // Enter in the table reads on; it must not open a file box
     text_ = new LineView(QStringLiteral("成績"), say_, this);
     chart_ = new QChartView(new QChart, this);
@@ -82,7 +82,7 @@ ResultsWindow::ResultsWindow(QWidget* parent, const History* history, int meetin
 
     connect(periods_, &QComboBox::currentIndexChanged, this, &ResultsWindow::refresh);
     connect(views_, &QComboBox::currentIndexChanged, this, &ResultsWindow::refresh);
-    connect(save_, &QPushButton::clicked, this, &ResultsWindow::askSaveSummary);
+    connect(save_, &QPushButton::clicked, this, &ResultsWindow::askSaveView);
     // Keys, wherever the focus is in the window: 1..5 the period, a letter the view.
     auto key = [this](QKeySequence k, auto act) {
         auto* s = new QShortcut(k, this);
@@ -127,7 +127,6 @@ QString ResultsWindow::trend() const {
 
 void ResultsWindow::refresh() {
     const View v = view();
-    save_->setEnabled(history_ && isBreakdown(v));
     if (v == View::Chart) {
         drawChart();
         pages_->setCurrentIndex(1);
@@ -201,17 +200,17 @@ void ResultsWindow::drawChart() {
     chart_->setBackgroundBrush(p.color(QPalette::Base));
 }
 
-bool ResultsWindow::saveSummary(const std::string& path) const {
-    return history_ && isBreakdown(view()) && writeSummaryCsv(*history_, breakdownOf(view()), filter(), path);
+bool ResultsWindow::saveView(const std::string& path) const {
+    if (!history_) return false;
+    return isBreakdown(view()) ? writeSummaryCsv(*history_, breakdownOf(view()), filter(), path)
+                               : writeRacesCsv(*history_, filter(), path);
 }
 
-void ResultsWindow::askSaveSummary() {
-    if (!save_->isEnabled()) return;
-    const QString path = QFileDialog::getSaveFileName(this, save_->text().remove(QLatin1Char('&')),
-                                                      QDir::homePath() + QStringLiteral("/ozn-shukei.csv"),
-                                                      QStringLiteral("CSV (*.csv)"));
-    if (path.isEmpty()) return;
-    say_(saveSummary(path.toStdString()) ? "保存しました" : "保存できませんでした");
+void ResultsWindow::askSaveView() {
+    if (!history_) return say_("成績は記録されていないので保存できません");
+    const QString path = askCsvPath(this, kSaveTitle,
+                                    isBreakdown(view()) ? QStringLiteral("ozn-shukei.csv") : QStringLiteral("ozn-races.csv"), say_);
+    if (!path.isEmpty()) say_(saveView(path.toStdString()) ? "保存しました" : "保存できませんでした");
 }
 
 bool ResultsWindow::eventFilter(QObject* watched, QEvent* event) {
@@ -222,12 +221,12 @@ bool ResultsWindow::eventFilter(QObject* watched, QEvent* event) {
             if (watched == chart_) say_(trend().toStdString());
             else if (auto* box = qobject_cast<QComboBox*>(watched))
                 say_((box->accessibleName() + QLatin1Char(' ') + box->currentText()).toStdString());
-            else if (watched == save_) say_(save_->text().remove(QLatin1Char('&')).toStdString());
+            else if (watched == save_) say_(kSaveTitle.toStdString());
         }
     }
     if (event->type() == QEvent::KeyPress && watched == save_) {
         const int k = static_cast<QKeyEvent*>(event)->key();
-        if (k == Qt::Key_Return || k == Qt::Key_Enter) return askSaveSummary(), true;
+        if (k == Qt::Key_Return || k == Qt::Key_Enter) return askSaveView(), true;
     }
     return QDialog::eventFilter(watched, event);
 }

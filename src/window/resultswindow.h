@@ -35,9 +35,10 @@ public:
     QChartView* chart() const { return chart_; }
     // What the chart shows, in one sentence; also its accessible description.
     QString trend() const;
-    // The breakdown on screen as CSV; false when it cannot be written or
-    // the view is no breakdown.
-    bool saveSummary(const std::string& path) const;
+    // The view on screen as CSV: a breakdown row by row, or the races of the
+    // period (the table of races and the chart). false when it cannot be
+    // written or no history is kept.
+    bool saveView(const std::string& path) const;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -46,7 +47,7 @@ protected:
 private:
     void refresh();
     void drawChart();
-    void askSaveSummary();
+    void askSaveView();
     PeriodFilter filter() const;
 
     const History* history_;

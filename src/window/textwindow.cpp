@@ -1,5 +1,7 @@
 #include "window/textwindow.h"
 
+#include <QDir>
+#include <QFileDialog>
 #include <QScreen>
 #include <QSignalBlocker>
 #include <QTextBlock>
@@ -14,6 +16,24 @@ void fitToText(QWidget* window, int columns, int lines) {
     QSize size(fm.horizontalAdvance(QChar(0x99AC)) * columns, fm.lineSpacing() * lines);  // 馬: a full-width character
     if (const QScreen* screen = window->screen()) size = size.boundedTo(screen->availableGeometry().size());
     window->resize(size);
+}
+
+QString askCsvPath(QWidget* parent, const QString& title, const QString& fileName, const SayLine& say) {
+    QFileDialog dialog(parent, title, QDir::homePath() + QLatin1Char('/') + fileName, QStringLiteral("CSV (*.csv)"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);  // one whose fields can be named and read
+    dialog.setAccessibleName(title);
+    say((title + QStringLiteral("\r\nファイル名 ") + fileName).toStdString());
+    const QString path = dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
+    parent->window()->activateWindow();
+    return path;
+}
+
+void handKeyboardBack(QDialog* window) {
+    QObject::connect(window, &QDialog::finished, window, [window] {
+        QWidget* owner = window->parentWidget();
+        if (owner && owner->isVisible()) owner->window()->activateWindow();
+    });
 }
 
 LineView::LineView(const QString& name, SayLine sayLine, QWidget* parent)
@@ -51,6 +71,7 @@ TextWindow::TextWindow(QWidget* parent, const QString& title, SayLine sayLine)
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(title);
     setAccessibleName(title);
+    handKeyboardBack(this);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(text_);
 }
@@ -62,6 +83,7 @@ TextWindow* TextWindow::open(QWidget* parent, const QString& objectName, const Q
     w->setLines(lines);
     fitToText(w, 56, 28);
     w->show();
+    w->activateWindow();
     w->text_->setFocus();
     w->text_->sayCurrentLine();  // the first line, as the window opens
     return w;

@@ -17,6 +17,17 @@ using SayLine = std::function<void(const std::string&)>;
 // so that it grows with the zoom, within the screen.
 void fitToText(QWidget* window, int columns, int lines);
 
+// Asks where to save a CSV file (fileName in the home folder to begin with),
+// in a box whose fields a screen reader can name and read; its title and the
+// file name are said as it opens. The keyboard comes back to `parent`'s
+// window afterwards, also without a window manager. Empty when cancelled.
+QString askCsvPath(QWidget* parent, const QString& title, const QString& fileName, const SayLine& say);
+
+// A window of its own over the game's (not modal): the keyboard goes to it
+// as it opens and back to the game's window when it closes, also without a
+// window manager, which would otherwise leave the game's keys dead.
+void handKeyboardBack(QDialog* window);
+
 class LineView : public QPlainTextEdit {
     Q_OBJECT
 public:
