@@ -640,11 +640,17 @@ private slots:
                 bot.steps.push_back([button, &g](QWidget* w) {
                     auto sliders = w->findChildren<QSlider*>();
                     QCOMPARE(sliders.size(), 5);
-                    QCOMPARE(g.said.back(), std::string("音の設定\r\n読み上げの速さ 110"));  // heard as it opens
+                    QCOMPARE(g.said.back(), std::string("音の設定\r\n速さ 110%"));  // heard as it opens
                     QCOMPARE(w->focusWidget(), static_cast<QWidget*>(sliders[0]));
                     QCOMPARE(sliders[0]->accessibleName(), QStringLiteral("読み上げの速さ"));
                     sliders[0]->setValue(150);
                     QCOMPARE(g.said.back(), std::string("速さ 150%"));
+                    // Reached and moved, a slider is said in the same words.
+                    QTest::keyClick(sliders[0], Qt::Key_Tab);
+                    QCOMPARE(g.said.back(), std::string("高さ 0"));
+                    QTest::keyClick(sliders[1], Qt::Key_Right);
+                    QCOMPARE(g.said.back(), std::string("高さ プラス1"));
+                    QTest::keyClick(sliders[1], Qt::Key_Left);
                     QCOMPARE(g.voice.params.back().speed, 150);
                     sliders[3]->setValue(40);
                     QCOMPARE(g.said.back(), std::string("音楽 40%"));
@@ -669,6 +675,11 @@ private slots:
             // As Qt does it: the parent menu hears its submenu's item as well.
             for (int i = 0; i < 2; ++i) emit view->hovered(wide), emit other->hovered(wide);
             QCOMPARE(g.said, (std::vector<std::string>{"表示 サブメニュー", "リストを広げる オフ"}));
+            // Chosen, each says its new state.
+            for (const char* name : {"mnuwide", "mnucontrast", "mnuwide", "mnucontrast"})
+                g.w->findChild<QAction*>(QString::fromLatin1(name))->trigger();
+            QCOMPARE(std::vector<std::string>(g.said.end() - 4, g.said.end()),
+                     (std::vector<std::string>{"リストを広げる オン", "白黒反転 オン", "リストを広げる オフ", "白黒反転 オフ"}));
 
             g.w->findChild<QAction*>(QStringLiteral("mnukeys"))->trigger();
             auto* keys = g.w->findChild<QDialog*>(QStringLiteral("keyList"));

@@ -15,6 +15,7 @@
 #include "window/printarea.h"
 #include "window/selectionlist.h"
 #include "window/speechcontrol.h"
+#include "sound/voice.h"
 
 namespace ozn {
 namespace {
@@ -106,10 +107,18 @@ void Form1::buildViewMenu(QMenu* other) {
         [this] { stepZoom(+1); });
     add("mnuzoomout", QStringLiteral("縮小(&o)"), {QKeySequence(Qt::CTRL | Qt::Key_Minus)}, [this] { stepZoom(-1); });
     add("mnuzoomreset", QStringLiteral("標準の大きさ(&n)"), {QKeySequence(Qt::CTRL | Qt::Key_0)}, [this] { setZoom(100); });
-    QAction* wide = add("mnuwide", QStringLiteral("リストを広げる(&w)"), {}, [this](bool on) { setWideLists(on); });
+    // A menu closes on the choice: the new state is said, also beside a screen reader.
+    auto said = [this](const char* what, bool on) { speech_->answer(std::string(what) + (on ? " オン" : " オフ")); };
+    QAction* wide = add("mnuwide", QStringLiteral("リストを広げる(&w)"), {}, [this, said](bool on) {
+        setWideLists(on);
+        said("リストを広げる", on);
+    });
     wide->setCheckable(true);
     wide->setChecked(wideLists_);
-    QAction* contrast = add("mnucontrast", QStringLiteral("白黒反転(&c)"), {}, [this](bool on) { setHighContrast(on); });
+    QAction* contrast = add("mnucontrast", QStringLiteral("白黒反転(&c)"), {}, [this, said](bool on) {
+        setHighContrast(on);
+        said("白黒反転", on);
+    });
     contrast->setCheckable(true);
     contrast->setChecked(highContrast_);
     speechControl_->watchMenu(view);

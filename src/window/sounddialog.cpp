@@ -77,6 +77,12 @@ void SoundDialog::changed(int index, int value) {
     apply_(settings_, slider.said(value));
 }
 
+std::string SoundDialog::spoken(const QWidget* slider) const {
+    for (int i = 0; i < 5; ++i)
+        if (sliders_[i] == slider) return kSliders[i].said(sliders_[i]->value());
+    return "";
+}
+
 SoundSettings SoundDialog::edit(QWidget* parent, SoundSettings current, Apply apply) {
     SoundDialog dialog(parent, current, apply);
     if (dialog.exec() == QDialog::Accepted) return dialog.settings_;

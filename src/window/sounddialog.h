@@ -22,6 +22,9 @@ public:
     // Runs the dialog; the settings in force afterwards.
     static SoundSettings edit(QWidget* parent, SoundSettings current, Apply apply);
     QSlider* slider(int index) const { return sliders_[index]; }
+    // What a slider says when it moves, and the same when the focus reaches
+    // it: "高さ プラス1". Empty for a widget that is none of them.
+    std::string spoken(const QWidget* slider) const;
 
 private:
     void changed(int index, int value);

@@ -1,7 +1,6 @@
 #include "window/speechcontrol.h"
 
 #include <QAbstractButton>
-#include <QAbstractSlider>
 #include <QApplication>
 #include <QCheckBox>
 #include <QKeyEvent>
@@ -169,8 +168,8 @@ void SpeechControl::focusIn(QWidget* widget, QFocusEvent* event) {
         say(plainCaption(box->text()) + (box->isChecked() ? " オン" : " オフ"), Topic::Screen);
     else if (auto* b = qobject_cast<QAbstractButton*>(widget))
         say(plainCaption(b->text()), Topic::Screen);
-    else if (auto* s = qobject_cast<QAbstractSlider*>(widget))
-        say(s->accessibleName().toStdString() + " " + std::to_string(s->value()), Topic::Screen);
+    else if (auto* d = qobject_cast<SoundDialog*>(widget->window()); d && !d->spoken(widget).empty())
+        say(d->spoken(widget), Topic::Screen);
 }
 
 void SpeechControl::watchMenu(QMenu* menu) {
@@ -216,7 +215,7 @@ void SpeechControl::makeAhead(const QList<QMenu*>& menus, std::vector<std::strin
 
 void SpeechControl::openSoundDialog() {
     // Self-voicing names the dialog and the slider it opens on.
-    say("音の設定\r\n読み上げの速さ " + std::to_string(settings_.speed), Topic::Dialog);
+    say("音の設定\r\n" + speedText(settings_.speed), Topic::Dialog);
     SoundSettings kept = SoundDialog::edit(window_, settings_, [this](const SoundSettings& s, const std::string& said) {
         settings_ = s;
         apply();
