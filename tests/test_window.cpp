@@ -349,6 +349,14 @@ private slots:
         g.said.clear();
         QTest::mouseClick(l6->viewport(), Qt::LeftButton, {}, l6->visualItemRect(l6->currentItem()).center());
         QCOMPARE(g.said, std::vector<std::string>{l6->currentText().toStdString()});  // a click speaks
+        SelectionList* l4 = g.w->list(4);
+        l4->setCurrentRow(2);
+        g.said.clear();
+        QTest::mouseClick(l4->viewport(), Qt::LeftButton, {}, l4->visualItemRect(l4->item(5)).center());
+        QTRY_COMPARE(g.said, std::vector<std::string>{"ワイドの選択\r\n" + l4->item(5)->text().toStdString()});  // once, with the focus
+        QTest::qWait(20);
+        QCOMPARE(g.said.size(), std::size_t(1));
+        l6->setFocus();
         bot.answerInput(QStringLiteral("100"));
         QTest::keyClick(l6, Qt::Key_Return);
         QTRY_COMPARE(int(rec.sanrentancount), 1);

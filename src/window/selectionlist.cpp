@@ -2,6 +2,7 @@
 
 #include <QAccessible>
 #include <QKeyEvent>
+#include <QTimer>
 
 #include "betting/betting.h"
 #include "window/accessible.h"
@@ -12,7 +13,7 @@ SelectionList::SelectionList(int kind, QWidget* parent) : QListWidget(parent), k
     setUniformItemSizes(true);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     connect(this, &QListWidget::currentRowChanged, this, [this](int) {
-        if (!quiet_) emit selectionSpoken(currentText());
+        if (!quiet_ && !clickFocus_) emit selectionSpoken(currentText());
     });
 }
 
@@ -79,7 +80,7 @@ void SelectionList::mousePressEvent(QMouseEvent* event) {
     // A click on the entry already selected speaks it again.
     int before = currentRow();
     QListWidget::mousePressEvent(event);
-    if (before >= 0 && currentRow() == before) emit selectionSpoken(currentText());
+    if (before >= 0 && currentRow() == before && !clickFocus_) emit selectionSpoken(currentText());
 }
 
 void SelectionList::focusInEvent(QFocusEvent* event) {
@@ -93,7 +94,15 @@ void SelectionList::focusInEvent(QFocusEvent* event) {
     // Coming back from a dialog is no change of control: nothing to announce.
     bool returning = awayToDialog_ || quietReturn_;
     awayToDialog_ = quietReturn_ = false;
-    if (!returning) emit focused();
+    if (returning) return;
+    if (event->reason() != Qt::MouseFocusReason) return emit focused();
+    // The click that brought the focus goes on to choose an entry (or hits
+    // the scroll bar): the list is said once, with the entry it ends on.
+    clickFocus_ = true;
+    QTimer::singleShot(0, this, [this] {
+        clickFocus_ = false;
+        if (hasFocus()) emit focused();
+    });
 }
 
 void SelectionList::focusOutEvent(QFocusEvent* event) {

@@ -38,6 +38,7 @@ private:
     bool quiet_ = false;
     bool awayToDialog_ = false;  // the focus left for a dialog, a menu or another window
     bool quietReturn_ = false;
+    bool clickFocus_ = false;    // a click brought the focus: said once it has chosen its entry
 };
 
 }  // namespace ozn
