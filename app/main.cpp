@@ -59,12 +59,15 @@ int main(int argc, char** argv) {
     // needs one before it is ready waits for it up to the bound.
     constexpr std::chrono::milliseconds kVoiceBound(1500);
     std::shared_ptr<ozn::PendingEngine> espeak;
+    ozn::VoiceDispatcher* voice = nullptr;
     services.makeSpeaker = [&](ozn::GameRecord& rec, ozn::Ui& ui) {
-        return std::make_unique<ozn::VoiceDispatcher>(
+        auto made = std::make_unique<ozn::VoiceDispatcher>(
             rec, ui, &jtalk, [&espeak]() -> std::shared_ptr<ozn::SpeechEngine> {
                 return espeak ? espeak->resolve() : nullptr;
             },
             speechLog.get());
+        voice = made.get();
+        return made;
     };
     services.createVoices = [&](ozn::GameRecord& rec) {
         espeak = ozn::PendingEngine::start([&channel] { return ozn::EspeakEngine::create(channel); }, kVoiceBound);
@@ -94,6 +97,12 @@ int main(int argc, char** argv) {
     env.installed = QFileInfo::exists(QCoreApplication::applicationDirPath() + QStringLiteral("/INSTALLED"));
     ozn::ScreenReaderWatch screenReader;
     QObject::connect(&screenReader, &ozn::ScreenReaderWatch::changed, &window, &ozn::Form1::setScreenReaderRunning);
+    // A screen reader that is running but not yet noticed would hear the
+    // first list twice: what it reads itself waits for the first answer.
+    if (window.screenReaderSetting() == ozn::ScreenReaderSetting::Auto && !screenReader.answered()) {
+        voice->holdForScreenReader();
+        QObject::connect(&screenReader, &ozn::ScreenReaderWatch::firstAnswer, &window, [voice] { voice->releaseHeld(); });
+    }
     if (!window.startUp(env)) return 1;
     window.showMaximized();
     return app.exec();

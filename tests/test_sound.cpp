@@ -505,6 +505,23 @@ TEST(Voice, DispatcherSettingsStopAndWhatIsKept) {
     d.reading("馬連 7番15番 500円 買いました");
     d.older();
     EXPECT_EQ(one.said.back(), "1つ前、3番が抜けた");
+    // At start-up, until it is known whether a screen reader runs, the focus
+    // and entries wait; the last is said once none turns out to run.
+    for (bool reader : {true, false}) {
+        d.setScreenReader(false);
+        d.holdForScreenReader();
+        d.reading("単勝の選択\r\n", SpeakMode::Queue, Topic::Focus);
+        d.reading("第1レース", SpeakMode::Interrupt, Topic::Info);  // news is not held
+        d.reading("1番 ミナモ", SpeakMode::Queue, Topic::Entry);
+        EXPECT_EQ(one.said.back(), "第1レース");
+        d.setScreenReader(reader);
+        const auto before = one.said.size();
+        d.releaseHeld();
+        d.releaseHeld();
+        EXPECT_EQ(one.said.size(), before + (reader ? 0 : 1));
+        EXPECT_EQ(one.said.back(), reader ? "第1レース" : "1番 ミナモ");
+        EXPECT_EQ(one.modes.back(), reader ? SpeakMode::Interrupt : SpeakMode::Queue);
+    }
 }
 
 // Key help and the key list come from one table; the manual and the README

@@ -22,6 +22,7 @@
 #include "fakes.h"
 #include "tempdir.h"
 #include "sound/voice.h"
+#include "window/accessible.h"
 #include "window/form1.h"
 #include "window/menus.h"
 #include "window/printarea.h"
@@ -220,6 +221,13 @@ private slots:
         l->setCurrentRow(4000);
         QCOMPARE(a->focusChild(), row);
         QVERIFY(row->state().focused && row->state().selected);
+        // Coming back to the list, a screen reader hears of the entry it is on too.
+        static std::vector<std::pair<QObject*, int>> focusEvents;
+        setAccessibleEventSink([](QAccessibleEvent* e) { focusEvents.emplace_back(e->object(), e->child()); });
+        focusOn(g.w->command(6));
+        focusOn(l);
+        QTRY_COMPARE(focusEvents, (std::vector<std::pair<QObject*, int>>{{l, 4000}}));
+        setAccessibleEventSink(nullptr);
         // Off hides, disables and empties everything; on shows it again, not refilled. Both twice.
         for (bool on : {false, false, true, true}) {
             on ? g.w->controlon() : g.w->controloff();

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <thread>
+#include <utility>
 
 #include "core/stopsignal.h"
 
@@ -94,6 +95,10 @@ void VoiceDispatcher::reading(const std::string& text, SpeakMode mode, Topic top
     const bool race = mode == SpeakMode::Wait || mode == SpeakMode::Commentary;
     // A screen reader already reads these; saying them too doubles every key.
     if (screenReader_ && !race && topic != Topic::Info) return;
+    if (holding_ && !race && (topic == Topic::Focus || topic == Topic::Entry)) {
+        held_ = Held{text, mode, topic};
+        return;
+    }
     // The names of controls are no news: F3 and the history pass them by.
     if (race || (topic != Topic::Focus && topic != Topic::Screen)) history_.add(text);
     mode_ = mode;
@@ -190,6 +195,11 @@ void VoiceDispatcher::prefetch(const std::vector<std::string>& texts) {
     std::vector<std::string> said;
     for (const std::string& t : texts) said.push_back(forEngine(slot, t));
     engine->prefetch(said);
+}
+
+void VoiceDispatcher::releaseHeld() {
+    holding_ = false;
+    if (std::optional<Held> h = std::exchange(held_, std::nullopt)) reading(h->text, h->mode, h->topic);
 }
 
 void VoiceDispatcher::answer(const std::string& text, SpeakMode mode) {

@@ -50,6 +50,11 @@ public:
     // itself, and the first use starts at the engine it shares (engine 3).
     void setScreenReader(bool on) { screenReader_ = on; }
     bool screenReader() const { return screenReader_; }
+    // Until it is known whether a screen reader runs (a moment at start-up),
+    // what it would read itself (the focus, list entries) waits: the last
+    // such text is said on release unless a screen reader turned out to run.
+    void holdForScreenReader() { holding_ = true; }
+    void releaseHeld();
     // Speed, pitch and volume of the game's own speech, for every engine.
     void setParams(const SpeechParams& params);
     // Texts the player is likely to hear next (the neighbours of a list's
@@ -89,6 +94,13 @@ private:
     EngineFactory createSecond_;
     SpeechLog* log_;
     bool screenReader_ = false;
+    bool holding_ = false;
+    struct Held {
+        std::string text;
+        SpeakMode mode;
+        Topic topic;
+    };
+    std::optional<Held> held_;
     MessageHistory history_;
     std::unique_ptr<KanaReader> kana_;  // made when espeak-ng first speaks
     std::vector<std::string> fixed_;    // the fixed texts made in idle time

@@ -62,6 +62,19 @@ QAccessibleInterface* factory(const QString& key, QObject* object) {
 
 }  // namespace
 
+namespace {
+void (*eventSink)(QAccessibleEvent*) = nullptr;
+}
+
+void setAccessibleEventSink(void (*sink)(QAccessibleEvent*)) { eventSink = sink; }
+
+void focusCurrentEntry(SelectionList* list) {
+    if (!list->hasFocus() || list->currentRow() < 0 || (!eventSink && !QAccessible::isActive())) return;
+    QAccessibleEvent entry(list, QAccessible::Focus);
+    entry.setChild(list->currentRow());
+    eventSink ? eventSink(&entry) : QAccessible::updateAccessibility(&entry);
+}
+
 void installAccessibleFactories() {
     static bool installed = false;
     if (installed) return;

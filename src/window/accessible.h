@@ -13,6 +13,12 @@ class SelectionList;
 // Installs the interfaces below for every PrintArea and SelectionList.
 void installAccessibleFactories();
 
+// Tells assistive technology that the list's current entry has the focus:
+// a list that gets the focus names only itself. Events go to the desktop
+// while it listens, or to `sink` when one is set (tests).
+void focusCurrentEntry(SelectionList* list);
+void setAccessibleEventSink(void (*sink)(QAccessibleEvent*));
+
 // The print area as read-only text, line by line, for a screen reader's
 // review commands.
 class PrintAreaAccessible : public QAccessibleWidget, public QAccessibleTextInterface {

@@ -19,11 +19,18 @@ const QString kRegistry = QStringLiteral("org.a11y.atspi.Registry");
 const QString kRoot = QStringLiteral("/org/a11y/atspi/accessible/root");
 const QString kAccessible = QStringLiteral("org.a11y.atspi.Accessible");
 constexpr int kPollMs = 2000;
+constexpr int kFirstAnswerMs = 1000;
 }  // namespace
 
 ScreenReaderWatch::ScreenReaderWatch(QObject* parent) : QObject(parent) {
     QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected()) return;
+    if (!bus.isConnected()) {
+        answered_ = true;  // nothing to ask: none runs
+        return;
+    }
+    bound_.setSingleShot(true);
+    connect(&bound_, &QTimer::timeout, this, &ScreenReaderWatch::settle);
+    bound_.start(kFirstAnswerMs);
     bus.connect(kService, kPath, kProperties, QStringLiteral("PropertiesChanged"), this,
                 SLOT(propertiesChanged(QString, QVariantMap, QStringList)));
     // Asked without waiting: start-up never stalls on the bus.
@@ -34,19 +41,21 @@ ScreenReaderWatch::ScreenReaderWatch(QObject* parent) : QObject(parent) {
         QDBusPendingReply<QDBusVariant> reply = *w;
         if (!reply.isError()) setFlag(reply.value().variant().toBool());
         w->deleteLater();
+        partAnswered(flagAnswered_);
     });
     QDBusMessage address = QDBusMessage::createMethodCall(kService, kPath, kService, QStringLiteral("GetAddress"));
     auto* found = new QDBusPendingCallWatcher(bus.asyncCall(address, 2000), this);
     connect(found, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {
         QDBusPendingReply<QString> reply = *w;
         if (!reply.isError()) connectRegistry(reply.value());
+        else partAnswered(registryAnswered_);
         w->deleteLater();
     });
 }
 
 void ScreenReaderWatch::connectRegistry(const QString& address) {
     QDBusConnection c = QDBusConnection::connectToBus(address, QStringLiteral("ozn-screen-reader-watch"));
-    if (!c.isConnected()) return;
+    if (!c.isConnected()) return partAnswered(registryAnswered_);
     a11y_ = c;
     connect(&poll_, &QTimer::timeout, this, &ScreenReaderWatch::pollRegistry);
     poll_.start(kPollMs);
@@ -64,7 +73,7 @@ void ScreenReaderWatch::pollRegistry() {
         QDBusMessage reply = w->reply();
         if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
             polling_ = false;
-            return;
+            return partAnswered(registryAnswered_);
         }
         QList<std::pair<QString, QDBusObjectPath>> apps;
         const QDBusArgument arg = reply.arguments().first().value<QDBusArgument>();
@@ -83,6 +92,7 @@ void ScreenReaderWatch::pollRegistry() {
         if (*left == 0) {
             polling_ = false;
             setRegistered({});
+            partAnswered(registryAnswered_);
         }
         for (const auto& [service, path] : apps) {
             QDBusMessage get = QDBusMessage::createMethodCall(service, path.path(), kProperties, QStringLiteral("Get"));
@@ -95,10 +105,23 @@ void ScreenReaderWatch::pollRegistry() {
                 if (--*left == 0) {
                     polling_ = false;
                     setRegistered(*names);
+                    partAnswered(registryAnswered_);
                 }
             });
         }
     });
+}
+
+void ScreenReaderWatch::partAnswered(bool& part) {
+    part = true;
+    if (flagAnswered_ && registryAnswered_) settle();
+}
+
+void ScreenReaderWatch::settle() {
+    if (answered_) return;
+    answered_ = true;
+    bound_.stop();
+    emit firstAnswer();
 }
 
 bool ScreenReaderWatch::isScreenReader(const QString& application) {

@@ -94,6 +94,8 @@ void SelectionList::focusInEvent(QFocusEvent* event) {
     // Coming back from a dialog is no change of control: nothing to announce.
     bool returning = awayToDialog_ || quietReturn_;
     awayToDialog_ = quietReturn_ = false;
+    // After the list's own focus, which a screen reader reads as the list's name.
+    if (currentRow() >= 0) QTimer::singleShot(0, this, [this] { focusCurrentEntry(this); });
     if (returning) return;
     if (event->reason() != Qt::MouseFocusReason) return emit focused();
     // The click that brought the focus goes on to choose an entry (or hits
