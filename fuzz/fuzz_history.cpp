@@ -101,5 +101,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             OZN_CHECK(r.tickets >= r.hits && r.stake >= 0 && r.payouts >= 0 && r.best <= r.payouts);
     (void)trendSentence(h.moneyByRace({}), Period::All);
     OZN_CHECK(writeCsv(h, dir + "/out.csv"));
+    OZN_CHECK(writeRacesCsv(h, {Period::All, last, "2026-12-07"}, dir + "/races.csv"));
     return 0;
 }
