@@ -1,5 +1,4 @@
 // ozn: the program. Builds the real outside world and opens the main window.
-#include <QApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
@@ -14,6 +13,7 @@
 #include "sound/audio.h"
 #include "sound/engines.h"
 #include "sound/voice.h"
+#include "window/application.h"
 #include "window/form1.h"
 #include "window/screenreader.h"
 
@@ -31,7 +31,7 @@ std::string joinedArguments(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);  // takes its own options out of argv
+    ozn::GameApplication app(argc, argv);  // takes its own options out of argv
     const std::string commandLine = joinedArguments(argc, argv);
     QApplication::setApplicationName(QStringLiteral("ozn"));
     // A Japanese font for every caption, when one is installed.

@@ -23,6 +23,7 @@
 #include "tempdir.h"
 #include "sound/voice.h"
 #include "window/accessible.h"
+#include "window/application.h"
 #include "window/form1.h"
 #include "window/menus.h"
 #include "window/printarea.h"
@@ -125,6 +126,18 @@ struct Game {
         return s;
     }
     StartupEnv env() const { return {dir.path(), "", "", dir.file("data")}; }
+};
+
+// Records whether each activation of one window was reported as spontaneous,
+// which is what the accessibility bridge tells a screen reader about.
+struct ActivationSpy : QObject {
+    QWidget* window;
+    std::vector<bool> spontaneous;
+    explicit ActivationSpy(QWidget* w) : window(w) { qApp->installEventFilter(this); }
+    bool eventFilter(QObject* o, QEvent* e) override {
+        if (o == window && e->type() == QEvent::WindowActivate) spontaneous.push_back(e->spontaneous());
+        return false;
+    }
 };
 
 void focusOn(QWidget* w) {
@@ -375,9 +388,18 @@ private slots:
         l2->setCurrentRow(9);
         focusOn(g.w->command(2));
         bot.answerInput(QStringLiteral("300"));
+        ActivationSpy spy(g.w.get());
         QTest::keyClick(g.w->command(2), Qt::Key_Return);
         QTRY_COMPARE(rec.mochikin, Money(13800));
         QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(l2));
+        // Back from the stake box is no change of window for a screen reader.
+        QTRY_COMPARE(spy.spontaneous, std::vector<bool>{false});
+        QDialog open;  // but coming from a window that stays open is
+        open.show();
+        QApplication::setActiveWindow(&open);
+        QTRY_VERIFY(open.isActiveWindow());
+        QApplication::setActiveWindow(g.w.get());
+        QTRY_COMPARE(spy.spontaneous, (std::vector<bool>{false, true}));
         QTest::qWait(50);
         QCOMPARE(g.said.back(), std::string("副賞 10番 300円 買いました"));
         QVERIFY(g.said.end()[-2].rfind("副賞 10番。金額を入力して下さい。", 0) == 0);  // and no label between
@@ -868,5 +890,10 @@ private slots:
     }
 };
 
-QTEST_MAIN(WindowTest)
+int main(int argc, char** argv) {
+    GameApplication app(argc, argv);
+    app.setAttribute(Qt::AA_Use96Dpi, true);
+    WindowTest test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "test_window.moc"
