@@ -712,7 +712,15 @@ private slots:
             emit other->hovered(view->menuAction());
             // As Qt does it: the parent menu hears its submenu's item as well.
             for (int i = 0; i < 2; ++i) emit view->hovered(wide), emit other->hovered(wide);
-            QCOMPARE(g.said, (std::vector<std::string>{"表示 サブメニュー", "リストを広げる オフ"}));
+            QTRY_COMPARE(g.said, (std::vector<std::string>{"表示 サブメニュー", "リストを広げる オフ"}));
+            // Chosen by its letter, only the new state.
+            view->popup(g.w->mapToGlobal(QPoint(0, 0)));
+            QTRY_VERIFY(view->isVisible());
+            g.said.clear();
+            QTest::keyClick(view, Qt::Key_W);
+            QTest::qWait(20);
+            QCOMPARE(g.said, (std::vector<std::string>{"リストを広げる オン"}));
+            wide->trigger();
             // Chosen, each says its new state.
             for (const char* name : {"mnuwide", "mnucontrast", "mnuwide", "mnucontrast"})
                 g.w->findChild<QAction*>(QString::fromLatin1(name))->trigger();

@@ -184,16 +184,23 @@ void SpeechControl::watchMenu(QMenu* menu) {
             openedMenu_.clear();
         });
     });
-    connect(menu, &QMenu::hovered, this, [this, menu, lastSaid](QAction* a) {
+    auto chosen = std::make_shared<QPointer<QAction>>();
+    connect(menu, &QMenu::triggered, this, [chosen](QAction* a) { *chosen = a; });
+    connect(menu, &QMenu::hovered, this, [this, menu, lastSaid, chosen](QAction* a) {
         // Qt tells the parent menus of a submenu's item too: the submenu says it.
         if (!menu->actions().contains(a)) return;
         // Coming back from a submenu highlights its item again: said once is enough.
         if (*lastSaid == a && openedMenu_.isEmpty()) return;
         *lastSaid = a;
+        *chosen = nullptr;
         std::string item = itemSpeech(a);
         if (!openedMenu_.isEmpty()) item = plainCaption(openedMenu_) + "\r\n" + item;
         openedMenu_.clear();
-        say(item, Topic::Screen);
+        // Its letter highlights an item and chooses it in the same key: then
+        // what the choice says is all, not the state it had a moment before.
+        QTimer::singleShot(0, this, [this, a = QPointer<QAction>(a), chosen, item] {
+            if (a && *chosen != a) say(item, Topic::Screen);
+        });
     });
 }
 
