@@ -522,6 +522,22 @@ TEST(Voice, DispatcherSettingsStopAndWhatIsKept) {
         EXPECT_EQ(one.said.back(), reader ? "第1レース" : "1番 ミナモ");
         EXPECT_EQ(one.modes.back(), reader ? SpeakMode::Interrupt : SpeakMode::Queue);
     }
+    // On the very first run the start-up news waits as well, so that beside a
+    // screen reader the first use starts at the engine it shares.
+    for (bool reader : {true, false}) {
+        rec.voicemode = 4;
+        three->said.clear(), one.said.clear();
+        d.setScreenReader(false);
+        d.holdForScreenReader();
+        d.answer("第1レース", SpeakMode::Interrupt);
+        d.reading("単勝の選択\r\n", SpeakMode::Queue, Topic::Focus);
+        EXPECT_TRUE(one.said.empty() && three->said.empty());
+        d.setScreenReader(reader);
+        d.releaseHeld();
+        EXPECT_EQ(rec.voicemode, reader ? 3 : 1);
+        EXPECT_EQ(reader ? three->said : one.said,
+                  reader ? std::vector<std::string>{"第1レース"} : (std::vector<std::string>{"第1レース", "たんしょうの選択\r\n"}));
+    }
 }
 
 // Key help and the key list come from one table; the manual and the README

@@ -99,6 +99,12 @@ void VoiceDispatcher::reading(const std::string& text, SpeakMode mode, Topic top
         held_ = Held{text, mode, topic};
         return;
     }
+    // The first text chooses the engine, and beside a screen reader that is
+    // the one it shares: news waits too until it is known whether one runs.
+    if (holding_ && !race && !engineChosen()) {
+        heldNews_.push_back(Held{text, mode, topic});
+        return;
+    }
     // The names of controls are no news: F3 and the history pass them by.
     if (race || (topic != Topic::Focus && topic != Topic::Screen)) history_.add(text);
     mode_ = mode;
@@ -199,10 +205,15 @@ void VoiceDispatcher::prefetch(const std::vector<std::string>& texts) {
 
 void VoiceDispatcher::releaseHeld() {
     holding_ = false;
+    for (const Held& h : std::exchange(heldNews_, {})) h.answer ? answer(h.text, h.mode) : reading(h.text, h.mode, h.topic);
     if (std::optional<Held> h = std::exchange(held_, std::nullopt)) reading(h->text, h->mode, h->topic);
 }
 
 void VoiceDispatcher::answer(const std::string& text, SpeakMode mode) {
+    if (holding_ && !engineChosen()) {
+        heldNews_.push_back(Held{text, mode, Topic::Info, true});
+        return;
+    }
     mode_ = mode;
     topic_ = Topic::Info;
     dispatch(text);

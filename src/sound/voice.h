@@ -53,6 +53,8 @@ public:
     // Until it is known whether a screen reader runs (a moment at start-up),
     // what it would read itself (the focus, list entries) waits: the last
     // such text is said on release unless a screen reader turned out to run.
+    // Before the first use has chosen an engine, news waits as well, and is
+    // said first on release.
     void holdForScreenReader() { holding_ = true; }
     void releaseHeld();
     // Speed, pitch and volume of the game's own speech, for every engine.
@@ -99,8 +101,11 @@ private:
         std::string text;
         SpeakMode mode;
         Topic topic;
+        bool answer = false;  // heard but not kept
     };
     std::optional<Held> held_;
+    std::vector<Held> heldNews_;
+    bool engineChosen() const { return rec_.voicemode >= 1 && rec_.voicemode <= 3; }
     MessageHistory history_;
     std::unique_ptr<KanaReader> kana_;  // made when espeak-ng first speaks
     std::vector<std::string> fixed_;    // the fixed texts made in idle time
