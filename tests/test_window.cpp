@@ -400,6 +400,15 @@ private slots:
         QTRY_VERIFY(open.isActiveWindow());
         QApplication::setActiveWindow(g.w.get());
         QTRY_COMPARE(spy.spontaneous, (std::vector<bool>{false, true}));
+        ActivationSpy openSpy(&open);  // nor from a box over another window
+        QApplication::setActiveWindow(&open);
+        {
+            QDialog over(&open);
+            over.show();
+            QApplication::setActiveWindow(&over);
+            QTRY_VERIFY(over.isActiveWindow());
+        }
+        QTRY_COMPARE(openSpy.spontaneous, (std::vector<bool>{true, false}));
         QTest::qWait(50);
         QCOMPARE(g.said.back(), std::string("副賞 10番 300円 買いました"));
         QVERIFY(g.said.end()[-2].rfind("副賞 10番。金額を入力して下さい。", 0) == 0);  // and no label between

@@ -11,22 +11,22 @@ GameApplication::GameApplication(int& argc, char** argv) : QApplication(argc, ar
 // window under it. Qt reports every spontaneous activation to the
 // accessibility bus, and a screen reader then names the whole window
 // ("ozn frame") before the control that gets the focus, after every
-// purchase. Going back from a dialog that closed is not a change of window:
-// the window still gets its activation, only not as a spontaneous one.
-// Switching from another program, or from a results window left open, is
-// reported as usual.
+// purchase. Going back from a dialog that closed to the window it was opened
+// over is not a change of window: that window still gets its activation,
+// only not as a spontaneous one. Switching from another program, from a
+// window left open, or to a new dialog is reported as usual.
 bool GameApplication::notify(QObject* receiver, QEvent* event) {
     if (event->type() == QEvent::ApplicationStateChange && event->spontaneous() &&
         static_cast<QApplicationStateChangeEvent*>(event)->applicationState() != Qt::ApplicationActive) {
         active_ = nullptr;
-        dialogWasActive_ = false;
+        under_ = nullptr;
     } else if (event->type() == QEvent::WindowActivate && event->spontaneous()) {
         auto* w = qobject_cast<QWidget*>(receiver);
         if (w && w->isWindow() && w != active_) {
-            const bool isDialog = qobject_cast<QDialog*>(w) != nullptr;
-            const bool back = dialogWasActive_ && !isDialog && (!active_ || !active_->isVisible());
+            const bool back = under_ && under_ == w && (!active_ || !active_->isVisible());
             active_ = w;
-            dialogWasActive_ = isDialog;
+            QWidget* parent = qobject_cast<QDialog*>(w) ? w->parentWidget() : nullptr;
+            under_ = parent ? parent->window() : nullptr;
             if (back) {
                 QEvent quiet(QEvent::WindowActivate);
                 return QApplication::notify(receiver, &quiet);

@@ -12,8 +12,8 @@ public:
     bool notify(QObject* receiver, QEvent* event) override;
 
 private:
-    bool dialogWasActive_ = false;
     QPointer<QWidget> active_;
+    QPointer<QWidget> under_;  // the window the active dialog was opened over
 };
 
 }  // namespace ozn
