@@ -244,6 +244,20 @@ TEST(Bulk, FormsCountsAndMistakes) {
         EXPECT_EQ(p.order.tickets.front(), c.front) << c.line;
         EXPECT_EQ(p.order.tickets.back(), c.back) << c.line;
     }
+    // The pointer dialog's rows make the lines that are typed.
+    struct Rows { int kind; F form; std::vector<std::vector<int>> rows; std::string line; std::size_t count; } picks[] = {
+        {1, F::Row, {{3, 11}}, "03 11", 2},
+        {3, F::Box, {{7, 15, 18}}, "07 15 18", 3},
+        {5, F::Axis, {{7, 15}, {1, 3}}, "07 15-01 03", 2},
+        {6, F::Multi, {{7}, {1, 3, 15}}, "07-01 03 15 M", 18},
+        {6, F::Formation, {{7}, {15, 18}, {1, 3}}, "07/15 18/01 03", 4},
+    };
+    for (const auto& r : picks) {
+        EXPECT_EQ(bulkLine(r.form, r.rows), r.line);
+        const BulkParse p = parseBulk(r.kind, r.line);
+        EXPECT_EQ(p.order.form, r.form) << r.line;
+        EXPECT_EQ(p.order.tickets.size(), r.count) << r.line;
+    }
 }
 
 TEST(Bulk, PurchaseIsAllOrNone) {
@@ -290,6 +304,17 @@ TEST(Bulk, PurchaseIsAllOrNone) {
         EXPECT_EQ(b.ui.prompts[0], (Box{prompt, "まとめ買い", 0}));
         EXPECT_EQ(b.ui.defaults[1], c.inputs[0] == "07 19" ? "07 19" : "");  // the box again, the text kept
     }
+    // A line picked by pointer comes first; a mistake in it opens the typed box with it.
+    for (const char* picked : {"07 15 18", "07 19"}) {
+        Bet b;
+        b.ui.inputs = {picked == std::string("07 19") ? "07 18" : "100", "100"};
+        auto bought = bulkPurchase(b.rec, b.ui, 3, [&] { return std::optional<std::string>(picked); });
+        EXPECT_EQ(bought ? bought->tickets : 0, picked == std::string("07 19") ? 1 : 3);
+        EXPECT_EQ(b.ui.defaults[0], picked == std::string("07 19") ? "07 19" : "");
+    }
+    Bet cancelled;
+    EXPECT_FALSE(bulkPurchase(cancelled.rec, cancelled.ui, 3, [] { return std::optional<std::string>(); }));
+    EXPECT_TRUE(cancelled.ui.prompts.empty());
     // More new tickets than the store has room for.
     Bet b;
     b.rec.sanrentancount = kTrifectas - 1;

@@ -1,5 +1,6 @@
 // The main window, offscreen. Every modal dialog is answered from a timer.
 #include <QAbstractButton>
+#include <QCheckBox>
 #include <QAccessible>
 #include <QApplication>
 #include <QChartView>
@@ -24,6 +25,7 @@
 #include "sound/voice.h"
 #include "window/accessible.h"
 #include "window/application.h"
+#include "window/bulkpicker.h"
 #include "window/form1.h"
 #include "window/menus.h"
 #include "window/printarea.h"
@@ -199,7 +201,7 @@ private slots:
         QCOMPARE(menus, QStringList({"file(&f)", "その他(&o)", "ヘルプ(&h)"}));
         QCOMPARE(items, QStringList({"発送(&h)|F2", "馬券(&b)|F4", "レース名(&r)|F5", "持ち金(&m)|F6",
                                      "単勝・副賞のオッズ(&t)|F7", "予想しを見る(&l)|F8", "終了(&x)|",
-                                     "音声切り替え(&v)|F9", "まとめ買い(&b)|Ctrl+B", "スクリーンリーダー連携(&s)|", "表示(&d)|", "成績(&k)|F12",
+                                     "音声切り替え(&v)|F9", "まとめ買い(&b)|Ctrl+B", "まとめ買い・チェックで選ぶ(&p)|", "スクリーンリーダー連携(&s)|", "表示(&d)|", "成績(&k)|F12",
                                      "成績をCSVで保存(&c)|", "音の設定(&a)|", "実況(&j)|", "読み上げ履歴(&r)|", "オンラインマニュアル(&m)|",
                                      "バージョン情報(&v)|", "ころもちのページへ(&u)|", "キー一覧(&k)|"}));
         // Speech on focus only when the player moves to another control.
@@ -467,6 +469,21 @@ private slots:
         QTest::keyClick(g.w->list(3), Qt::Key_Down);
         QTest::keyClick(g.w->list(3), Qt::Key_F3);
         QCOMPARE(g.said.back(), std::string("持ち金は 13700円です"));  // not the entry, which it read
+        // By pointer: check boxes per place build the line that is typed.
+        bot.steps.push_back([](QWidget* w) {
+            auto* p = dynamic_cast<BulkPicker*>(w);
+            QVERIFY(p);
+            p->findChild<QAbstractButton*>(QStringLiteral("form4"))->click();  // フォーメーション
+            for (const char* box : {"r0h7", "r1h15", "r1h18"}) p->findChild<QCheckBox*>(QString::fromLatin1(box))->click();
+            QCOMPARE(p->findChild<QLabel*>(QStringLiteral("count"))->text(), QStringLiteral("07/15 18　2点"));
+            QCOMPARE(p->findChild<QCheckBox*>(QStringLiteral("r1h18"))->accessibleName(), QStringLiteral("2頭目 18番"));
+            p->accept();
+        });
+        bot.answerInput(QStringLiteral("100"));
+        bot.press(QStringLiteral("はい"));
+        g.w->findChild<QAction*>(QStringLiteral("mnumatomecheck"))->trigger();
+        QTRY_COMPARE(rec.mochikin, Money(13500));
+        QCOMPARE(g.said.back(), std::string("馬連 2点 200円 買いました"));
         // The player's choice wins over the desktop, and is kept.
         g.w->setScreenReaderSetting(ScreenReaderSetting::Off);
         QVERIFY(!g.w->screenReaderMode());

@@ -163,15 +163,38 @@ std::string bulkFormName(BulkForm form) {
     return "";
 }
 
-std::optional<BulkBought> bulkPurchase(GameRecord& rec, Ui& ui, int kind) {
+std::string bulkLine(BulkForm form, const std::vector<std::vector<int>>& rows) {
+    const char* between = form == BulkForm::Axis || form == BulkForm::Multi ? "-" : "/";
+    std::string line;
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        if (r > 0) line.append(between);
+        for (std::size_t i = 0; i < rows[r].size(); ++i) {
+            if (i > 0) line.push_back(' ');
+            if (rows[r][i] < 10) line.push_back('0');
+            line.append(std::to_string(rows[r][i]));
+        }
+    }
+    if (form == BulkForm::Multi) line.append(" M");
+    return line;
+}
+
+std::optional<BulkBought> bulkPurchase(GameRecord& rec, Ui& ui, int kind, const BulkPick& pick) {
     if (rec.mochikin <= 99) {
         refuse(ui, "持ち金が100円以下です", "持ち金", kStyleNotice);
         return std::nullopt;
     }
     std::string line;
+    bool typed = true;
+    if (pick) {
+        std::optional<std::string> picked = pick();
+        if (!picked) return std::nullopt;
+        line = *picked;
+        typed = false;
+    }
     BulkOrder order;
     for (;;) {
-        line = ui.inputBox(bulkPrompt(kind), kTitle, line);
+        if (typed) line = ui.inputBox(bulkPrompt(kind), kTitle, line);
+        typed = true;
         if (line.empty()) return std::nullopt;
         BulkParse p = parseBulk(kind, line);
         if (p.error.empty()) {

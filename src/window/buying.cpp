@@ -5,6 +5,7 @@
 
 #include "betting/betting.h"
 #include "betting/bulk.h"
+#include "window/bulkpicker.h"
 #include "window/selectionlist.h"
 
 namespace ozn {
@@ -33,13 +34,19 @@ void Buying::typed(int kind) {
     if (auto selection = typedEntry(ui_, kind)) one(kind, *selection);
 }
 
-void Buying::bulk(const SelectionList* lastList) {
+void Buying::bulk(const SelectionList* lastList, bool byPointer) {
     if (refused_()) return;
     const QWidget* focus = QApplication::focusWidget();
     int kind = lastList ? lastList->kind() : 1;
     for (int k = 1; k <= 6; ++k)
         if (focus && (focus == lists_[k - 1] || focus == buttons_[k - 1])) kind = k;
-    if (auto bought = bulkPurchase(rec_, ui_, kind)) done(kind, bulkPurchaseSpeech(*bought));
+    BulkPick pick;
+    if (byPointer)
+        pick = [this, kind] {
+            return BulkPicker::pick(lists_[0]->window(), kind,
+                                    [this](const std::string& s) { speech_.reading(s, SpeakMode::Interrupt, Topic::Screen); });
+        };
+    if (auto bought = bulkPurchase(rec_, ui_, kind, pick)) done(kind, bulkPurchaseSpeech(*bought));
 }
 
 void Buying::done(int kind, const std::string& said) {

@@ -22,8 +22,9 @@ public:
            const std::array<QPushButton*, 6>& buttons, std::function<bool()> refused);
     void one(int kind, const std::string& selection);
     void typed(int kind);
-    // For the kind of the list or button that has the focus, else of the list used last.
-    void bulk(const SelectionList* lastList);
+    // For the kind of the list or button that has the focus, else of the list
+    // used last; typed, or by pointer with check boxes.
+    void bulk(const SelectionList* lastList, bool byPointer = false);
 
 private:
     void done(int kind, const std::string& said);

@@ -182,6 +182,9 @@ void Form1::buildMenus() {
     other->setObjectName(QStringLiteral("mnuother"));
     add(other, "mnuvoice", QStringLiteral("音声切り替え(&v)"), QKeySequence(Qt::Key_F9), &Form1::mnuvoice);
     add(other, "mnumatome", QStringLiteral("まとめ買い(&b)"), QKeySequence(Qt::CTRL | Qt::Key_B), &Form1::mnumatome);
+    QAction* picker = other->addAction(QStringLiteral("まとめ買い・チェックで選ぶ(&p)"));
+    picker->setObjectName(QStringLiteral("mnumatomecheck"));
+    connect(picker, &QAction::triggered, this, [this] { buying_->bulk(lastFocusedList_, true); });
     buildSpeechMenu(other);
     buildViewMenu(other);
     add(other, "mnuseiseki", QStringLiteral("成績(&k)"), QKeySequence(Qt::Key_F12), &Form1::mnuseiseki);

@@ -164,8 +164,12 @@ void SpeechControl::focusIn(QWidget* widget, QFocusEvent* event) {
     const Qt::FocusReason r = event->reason();
     if (r == Qt::ActiveWindowFocusReason || r == Qt::PopupFocusReason || r == Qt::MenuBarFocusReason) return;
     if (!before || before->window() != widget->window() || before == widget) return;
-    if (auto* box = qobject_cast<QCheckBox*>(widget))
-        say(plainCaption(box->text()) + (box->isChecked() ? " オン" : " オフ"), Topic::Screen);
+    if (auto* box = qobject_cast<QCheckBox*>(widget); box && r == Qt::MouseFocusReason)
+        return;  // a click changes it: what it becomes is said then, not what it was
+    else if (box)
+        say((box->accessibleName().isEmpty() ? plainCaption(box->text()) : box->accessibleName().toStdString()) +
+                (box->isChecked() ? " オン" : " オフ"),
+            Topic::Screen);
     else if (auto* b = qobject_cast<QAbstractButton*>(widget))
         say(plainCaption(b->text()), Topic::Screen);
     else if (auto* d = qobject_cast<SoundDialog*>(widget->window()); d && !d->spoken(widget).empty())

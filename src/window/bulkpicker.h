@@ -1,0 +1,41 @@
+#pragma once
+// まとめ買い by pointer: a row of check boxes per place that builds the same
+// line the typed box takes.
+#include <QDialog>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "betting/bulk.h"
+
+class QButtonGroup;
+class QCheckBox;
+class QDialogButtonBox;
+class QLabel;
+
+namespace ozn {
+
+class BulkPicker : public QDialog {
+public:
+    // `say` hears each box ticked or cleared, with its row.
+    using Say = std::function<void(const std::string&)>;
+    BulkPicker(QWidget* parent, int kind, Say say = {});
+    // The line for what is checked now ("" while nothing is).
+    std::string line() const;
+    // Opens the dialog; nullopt when cancelled.
+    static std::optional<std::string> pick(QWidget* parent, int kind, Say say = {});
+
+private:
+    BulkForm form() const;
+    void update();
+
+    int kind_;
+    QButtonGroup* forms_ = nullptr;
+    std::vector<std::vector<QCheckBox*>> rows_;  // up to three rows of 18
+    std::vector<QLabel*> rowNames_;
+    QLabel* count_ = nullptr;
+    QDialogButtonBox* buttons_ = nullptr;
+};
+
+}  // namespace ozn
