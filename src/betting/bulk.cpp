@@ -11,16 +11,6 @@ namespace {
 const std::string kTitle = "まとめ買い";
 const std::string kInputError = "入力エラー";
 
-// The next code point of UTF-8 text (a stray byte counts as itself).
-char32_t nextCodePoint(std::string_view s, std::size_t& i) {
-    unsigned char c = static_cast<unsigned char>(s[i++]);
-    int more = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
-    char32_t cp = more ? c & (0x3F >> more) : c;
-    for (; more > 0 && i < s.size() && (static_cast<unsigned char>(s[i]) & 0xC0) == 0x80; --more)
-        cp = (cp << 6) | (static_cast<unsigned char>(s[i++]) & 0x3F);
-    return cp;
-}
-
 // What a Japanese keyboard gives for the marks: full-width forms, "ー" for
 // "-", "・" for "/", "、" for a comma; "マルチ" spelled out for "M".
 char normalise(char32_t c) {
@@ -45,7 +35,7 @@ std::string tokenise(std::string_view line, std::vector<Token>& out) {
     bool inNumber = false;
     for (std::size_t i = 0; i < s.size();) {
         std::size_t start = i;
-        char c = s.substr(i).starts_with(multi) ? (i += multi.size(), 'M') : normalise(nextCodePoint(s, i));
+        char c = s.substr(i).starts_with(multi) ? (i += multi.size(), 'M') : normalise(text::nextCodePoint(s, i));
         if (c == 0) return "「" + std::string(s.substr(start, i - start)) + "」は使えません。馬番と - / M だけで入れて下さい";
         bool digit = c >= '0' && c <= '9';
         if (digit && inNumber) out.back().text += c;

@@ -63,6 +63,15 @@ std::string_view trimBlanks(std::string_view s) {
 
 }  // namespace
 
+char32_t nextCodePoint(std::string_view s, std::size_t& i) {
+    unsigned char c = static_cast<unsigned char>(s[i++]);
+    int more = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
+    char32_t cp = more ? c & (0x3F >> more) : c;
+    for (; more > 0 && i < s.size() && isCont(static_cast<unsigned char>(s[i])); --more)
+        cp = (cp << 6) | (static_cast<unsigned char>(s[i++]) & 0x3F);
+    return cp;
+}
+
 bool isValidUtf8(std::string_view s) {
     std::size_t i = 0;
     while (i < s.size()) {

@@ -9,6 +9,9 @@
 namespace ozn::text {
 
 bool isValidUtf8(std::string_view s);
+// The code point of UTF-8 text at byte i, moving i past it; a stray or cut
+// byte counts as itself.
+char32_t nextCodePoint(std::string_view s, std::size_t& i);
 std::size_t charCount(std::string_view s);
 // 1-based character position of needle at or after `from`, 0 when absent.
 std::size_t charFind(std::string_view s, std::string_view needle, std::size_t from = 1);

@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "core/text.h"
+
 namespace ozn {
 namespace {
 
@@ -36,17 +38,7 @@ const std::vector<std::pair<std::string, std::string>>& readingsTable() {
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
-// The code point starting at text[i], and its length in bytes.
-std::pair<std::uint32_t, std::size_t> codePoint(const std::string& text, std::size_t i) {
-    const auto b = static_cast<unsigned char>(text[i]);
-    std::size_t n = b < 0x80 ? 1 : b >> 5 == 6 ? 2 : b >> 4 == 14 ? 3 : b >> 3 == 30 ? 4 : 1;
-    if (i + n > text.size()) return {b, 1};
-    std::uint32_t cp = n == 1 ? b : b & (0x7F >> n);
-    for (std::size_t k = 1; k < n; ++k) cp = cp << 6 | (static_cast<unsigned char>(text[i + k]) & 0x3F);
-    return {cp, n};
-}
-
-bool isKanji(std::uint32_t cp) {
+bool isKanji(char32_t cp) {
     return (cp >= 0x4E00 && cp <= 0x9FFF) || (cp >= 0x3400 && cp <= 0x4DBF) || (cp >= 0xF900 && cp <= 0xFAFF) ||
            (cp >= 0x20000 && cp <= 0x2FA1F) || cp == 0x3005 /* 々 */;
 }
@@ -98,11 +90,8 @@ std::string lineSpeech(const std::string& line) {
 }
 
 bool hasKanji(const std::string& text) {
-    for (std::size_t i = 0; i < text.size();) {
-        auto [cp, n] = codePoint(text, i);
-        if (isKanji(cp)) return true;
-        i += n;
-    }
+    for (std::size_t i = 0; i < text.size();)
+        if (isKanji(text::nextCodePoint(text, i))) return true;
     return false;
 }
 
@@ -129,9 +118,8 @@ struct KanaReader::Impl {
         // spelt as "Chinese letter" one by one.
         std::string clean;
         for (std::size_t i = 0; i < out.size();) {
-            auto [cp, n] = codePoint(out, i);
-            if (!isKanji(cp)) clean.append(out, i, n);
-            i += n;
+            const std::size_t at = i;
+            if (!isKanji(text::nextCodePoint(out, i))) clean.append(out, at, i - at);
         }
         return clean;
     }
