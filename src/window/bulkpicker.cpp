@@ -10,11 +10,10 @@
 #include <QVBoxLayout>
 
 #include "betting/betting.h"
+#include "window/qtext.h"
 
 namespace ozn {
 namespace {
-
-QString q(const std::string& s) { return QString::fromStdString(s); }
 
 // The names of the rows each form uses.
 std::vector<QString> rowNames(int kind, BulkForm form) {

@@ -30,6 +30,7 @@
 #include "window/menus.h"
 #include "window/printarea.h"
 #include "window/qtui.h"
+#include "window/qtext.h"
 #include "window/racesound.h"
 #include "window/selectionlist.h"
 #include "window/speechcontrol.h"
@@ -38,8 +39,6 @@
 
 namespace ozn {
 namespace {
-
-QString q(const std::string& s) { return QString::fromStdString(s); }
 
 const QString kStatusStart = QStringLiteral("発走");
 const QString kStatusRunning = QStringLiteral("レース中");
@@ -293,8 +292,6 @@ bool Form1::startUpSequence(const StartupEnv& env) {
     speechControl_->makeAhead(menuBar()->findChildren<QMenu*>(), std::move(fixed));
     return true;
 }
-
-QSettings Form1::userSettings() { return QSettings(QStringLiteral("ozn"), QStringLiteral("ozn")); }
 
 void Form1::watchStopSignals() {
     int fd = installStopSignals();

@@ -141,7 +141,6 @@ private:
     void finishStop();
     void openHistory(const std::string& folder);
     // The user's settings (XDG config folder): speech mode and view.
-    static QSettings userSettings();
     void recordRace(const RaceOutcome& out, const Settlement& s);
     void historyNotice(const std::string& notice);
     Ports ports();

@@ -13,6 +13,7 @@
 #include "window/form1.h"
 #include "window/layout.h"
 #include "window/printarea.h"
+#include "window/qtext.h"
 #include "window/selectionlist.h"
 #include "window/speechcontrol.h"
 #include "sound/voice.h"

@@ -14,10 +14,10 @@
 #include "core/stopsignal.h"
 #include "sound/voice.h"
 #include "window/printarea.h"
+#include "window/qtext.h"
 
 namespace ozn {
 namespace {
-QString q(const std::string& s) { return QString::fromStdString(s); }
 QString titleOf(const std::string& t) { return t.empty() ? QStringLiteral("ozn") : q(t); }
 }  // namespace
 

@@ -15,10 +15,10 @@
 #include <QVBoxLayout>
 #include <cmath>
 
+#include "window/qtext.h"
+
 namespace ozn {
 namespace {
-
-QString q(const std::string& s) { return QString::fromStdString(s); }
 
 constexpr Period kPeriods[] = {Period::Meeting, Period::Today, Period::Week, Period::Month, Period::All};
 // The views with their keys; the breakdowns in between, in their order.
@@ -135,9 +135,7 @@ void ResultsWindow::refresh() {
     }
     std::vector<std::string> lines{"成績は記録されていません"};
     if (history_) lines = v == View::Races ? reportLines(*history_, filter()) : statsLines(*history_, breakdownOf(v), filter());
-    QStringList all;
-    for (const std::string& l : lines) all << q(l);
-    text_->setLines(all, false);
+    text_->setLines(qLines(lines), false);
     pages_->setCurrentIndex(0);
     text_->sayCurrentLine();
 }

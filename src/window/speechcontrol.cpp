@@ -11,19 +11,12 @@
 #include <QTimer>
 
 #include "sound/voice.h"
+#include "window/qtext.h"
 #include "window/sounddialog.h"
 #include "window/textwindow.h"
 
 namespace ozn {
 namespace {
-
-QSettings userSettings() { return QSettings(QStringLiteral("ozn"), QStringLiteral("ozn")); }
-
-QStringList qLines(const std::vector<std::string>& lines) {
-    QStringList out;
-    for (const std::string& l : lines) out << QString::fromStdString(l);
-    return out;
-}
 
 // A caption without its access key: "発送(&h)" is 発送, "&OK" is OK.
 std::string plainCaption(const QString& text) { return menuItemSpeech(text.toStdString(), ""); }
@@ -42,7 +35,7 @@ SpeechControl::SpeechControl(QWidget* window, VoiceDispatcher& speech, Hooks hoo
     std::map<std::string, int> values;
     for (const std::string& k : SoundSettings::keys()) {
         bool ok = false;
-        int v = s.value(QString::fromStdString(k)).toInt(&ok);
+        int v = s.value(q(k)).toInt(&ok);
         if (ok) values[k] = v;
     }
     settings_ = SoundSettings::fromValues(values);
@@ -60,7 +53,7 @@ void SpeechControl::apply() {
 void SpeechControl::setSettings(const SoundSettings& s) {
     settings_ = s.clamped();
     QSettings store = userSettings();
-    for (const auto& [k, v] : settings_.values()) store.setValue(QString::fromStdString(k), v);
+    for (const auto& [k, v] : settings_.values()) store.setValue(q(k), v);
     apply();
 }
 
