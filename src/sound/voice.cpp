@@ -67,9 +67,21 @@ std::string VoiceDispatcher::forEngine(int slot, const std::string& text) {
     return kana_->toKana(said);
 }
 
+std::vector<std::string> VoiceDispatcher::forEngine(int slot, const std::vector<std::string>& texts) {
+    std::vector<std::string> said;
+    for (const std::string& t : texts) said.push_back(forEngine(slot, t));
+    return said;
+}
+
+SpeechEngine* VoiceDispatcher::engineAt(int slot) const {
+    return slot == 1 ? engine1_ : (slot == 2 ? rec_.pctkvoice : rec_.sapivoice).get();
+}
+
+int VoiceDispatcher::makingSlot() const { return rec_.voicemode == 2 ? 2 : rec_.voicemode == 3 ? 0 : 1; }
+
 bool VoiceDispatcher::speak(int slot, const std::string& text) {
     static const char* const kRoutes[] = {"jtalk", "espeak", "speechd"};
-    SpeechEngine* engine = slot == 1 ? engine1_ : (slot == 2 ? rec_.pctkvoice : rec_.sapivoice).get();
+    SpeechEngine* engine = engineAt(slot);
     if (!engine) return false;
     // An engine made since the settings changed hears them before it speaks.
     if (params_ && slot != 1) engine->setParams(*params_);
@@ -183,24 +195,18 @@ void VoiceDispatcher::prefetchIdle(std::vector<std::string> texts) {
 }
 
 void VoiceDispatcher::makeFixedTexts() {
-    const int slot = rec_.voicemode == 2 ? 2 : rec_.voicemode == 3 ? 3 : 1;
-    SpeechEngine* engine = slot == 2 ? rec_.pctkvoice.get() : slot == 3 ? nullptr : engine1_;
+    const int slot = makingSlot();
+    SpeechEngine* engine = slot ? engineAt(slot) : nullptr;
     if (fixed_.empty() || !engine || screenReader_ || fixedFor_ == slot) return;
     fixedFor_ = slot;
-    std::vector<std::string> said;
-    for (const std::string& t : fixed_) said.push_back(forEngine(slot, t));
-    engine->prefetchIdle(said);
+    engine->prefetchIdle(forEngine(slot, fixed_));
 }
 
 void VoiceDispatcher::prefetch(const std::vector<std::string>& texts) {
     makeFixedTexts();  // the engine may have changed since
     if (screenReader_) return;  // entries are the screen reader's to say
-    const int slot = rec_.voicemode == 2 ? 2 : rec_.voicemode == 3 ? 3 : 1;
-    SpeechEngine* engine = slot == 2 ? rec_.pctkvoice.get() : slot == 3 ? nullptr : engine1_;
-    if (!engine) return;
-    std::vector<std::string> said;
-    for (const std::string& t : texts) said.push_back(forEngine(slot, t));
-    engine->prefetch(said);
+    const int slot = makingSlot();
+    if (SpeechEngine* engine = slot ? engineAt(slot) : nullptr) engine->prefetch(forEngine(slot, texts));
 }
 
 void VoiceDispatcher::releaseHeld() {

@@ -89,6 +89,11 @@ private:
     // The text as handed to engine 1 (Open JTalk) or 2 (espeak-ng): the
     // readings table, and for espeak-ng kana in place of kanji.
     std::string forEngine(int slot, const std::string& text);
+    std::vector<std::string> forEngine(int slot, const std::vector<std::string>& texts);
+    SpeechEngine* engineAt(int slot) const;  // 1 Open JTalk, 2 espeak-ng, 3 speech-dispatcher
+    // The engine that makes sounds ahead: the one in use; 0 for
+    // speech-dispatcher, which makes its own.
+    int makingSlot() const;
 
     GameRecord& rec_;
     Ui& ui_;
