@@ -1,5 +1,6 @@
 #pragma once
-// Sound output through SDL2_mixer: the MP3 player and a speech channel.
+// Sound output through SDL2_mixer: the MP3 player, the sounds of events and
+// a speech channel.
 #include <cstdint>
 #include <functional>
 #include <memory>
