@@ -1,7 +1,6 @@
 #include "window/form1.h"
 
 #include <QAction>
-#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFile>
@@ -10,7 +9,6 @@
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QScrollArea>
-#include <QSettings>
 #include <QShortcut>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -43,8 +41,6 @@ namespace {
 const QString kStatusStart = QStringLiteral("発走");
 const QString kStatusRunning = QStringLiteral("レース中");
 
-const QString kScreenReaderKey = QStringLiteral("speech/screenReader");
-const char* const kScreenReaderValues[] = {"auto", "on", "off"};
 
 // RAII marker for the commands that must not overlap.
 class BusyScope {
@@ -93,10 +89,7 @@ Form1::Form1(WindowServices services, QWidget* parent)
                                                                                          : KeyPlace::Anywhere;
     };
     speechControl_ = new SpeechControl(this, *speech_, std::move(hooks));
-    QString sr = userSettings().value(kScreenReaderKey).toString();
-    for (int i = 0; i < 3; ++i)
-        if (sr == QLatin1String(kScreenReaderValues[i])) srSetting_ = static_cast<ScreenReaderSetting>(i);
-    applySpeechMode();
+    srChoice_ = new ScreenReaderChoice(this, [this](bool on) { speech_->setScreenReader(on); });
     buildControls();
     buildView();
     buildMenus();
@@ -184,7 +177,7 @@ void Form1::buildMenus() {
     QAction* picker = other->addAction(QStringLiteral("まとめ買い・チェックで選ぶ(&p)"));
     picker->setObjectName(QStringLiteral("mnumatomecheck"));
     connect(picker, &QAction::triggered, this, [this] { buying_->bulk(lastFocusedList_, true); });
-    buildSpeechMenu(other);
+    speechControl_->watchMenu(srChoice_->buildMenu(other));
     buildViewMenu(other);
     add(other, "mnuseiseki", QStringLiteral("成績(&k)"), QKeySequence(Qt::Key_F12), &Form1::mnuseiseki);
     add(other, "mnucsv", QStringLiteral("成績をCSVで保存(&c)"), {}, &Form1::mnucsv);
@@ -213,22 +206,6 @@ void Form1::buildMenus() {
     });
 }
 
-void Form1::buildSpeechMenu(QMenu* other) {
-    QMenu* menu = other->addMenu(QStringLiteral("スクリーンリーダー連携(&s)"));
-    menu->setObjectName(QStringLiteral("mnuscreenreader"));
-    auto* group = new QActionGroup(menu);
-    const QString captions[] = {QStringLiteral("自動(&a)"), QStringLiteral("使う(&u)"), QStringLiteral("使わない(&n)")};
-    for (int i = 0; i < 3; ++i) {
-        QAction* a = menu->addAction(captions[i]);
-        a->setObjectName(QStringLiteral("mnuscreenreader_%1").arg(QLatin1String(kScreenReaderValues[i])));
-        a->setCheckable(true);
-        a->setChecked(static_cast<int>(srSetting_) == i);
-        group->addAction(a);
-        connect(a, &QAction::triggered, this, [this, i] { setScreenReaderSetting(static_cast<ScreenReaderSetting>(i)); });
-    }
-    speechControl_->watchMenu(menu);
-}
-
 void Form1::say(const std::string& text, Topic topic) { speech_->reading(text, SpeakMode::Interrupt, topic); }
 
 bool Form1::refused() {
@@ -238,25 +215,6 @@ bool Form1::refused() {
 }
 
 void Form1::prefetchAround(int kind) { speech_->prefetch(list(kind)->neighbourTexts()); }
-
-void Form1::setScreenReaderRunning(bool running) {
-    srRunning_ = running;
-    applySpeechMode();
-}
-
-void Form1::setScreenReaderSetting(ScreenReaderSetting setting) {
-    srSetting_ = setting;
-    const QLatin1String value(kScreenReaderValues[static_cast<int>(setting)]);
-    userSettings().setValue(kScreenReaderKey, value);
-    if (auto* a = findChild<QAction*>(QStringLiteral("mnuscreenreader_%1").arg(value))) a->setChecked(true);
-    applySpeechMode();
-}
-
-bool Form1::screenReaderMode() const {
-    return srSetting_ == ScreenReaderSetting::On || (srSetting_ == ScreenReaderSetting::Auto && srRunning_);
-}
-
-void Form1::applySpeechMode() { speech_->setScreenReader(screenReaderMode()); }
 
 bool Form1::startUp(const StartupEnv& env) {
     lock_ = std::make_unique<FolderLock>(env.dataHome);

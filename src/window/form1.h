@@ -3,7 +3,6 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <QScrollArea>
-#include <QSettings>
 #include <QPushButton>
 #include <array>
 #include <functional>
@@ -14,6 +13,7 @@
 #include "core/record.h"
 #include "race/race.h"
 #include "racecard/racecard.h"
+#include "window/screenreader.h"
 
 namespace ozn {
 
@@ -47,9 +47,6 @@ struct WindowServices {
     std::function<void(const SoundSettings&)> applySound;
 };
 
-// スクリーンリーダー連携: follow the desktop, or force either speech mode.
-enum class ScreenReaderSetting { Auto, On, Off };
-
 class Form1 : public QMainWindow {
     Q_OBJECT
 public:
@@ -72,11 +69,11 @@ public:
     bool busy() const { return busy_; }
 
     // Whether a screen reader runs on the desktop (from the accessibility bus).
-    void setScreenReaderRunning(bool running);
-    void setScreenReaderSetting(ScreenReaderSetting setting);
-    ScreenReaderSetting screenReaderSetting() const { return srSetting_; }
+    void setScreenReaderRunning(bool running) { srChoice_->setRunning(running); }
+    void setScreenReaderSetting(ScreenReaderSetting setting) { srChoice_->setSetting(setting); }
+    ScreenReaderSetting screenReaderSetting() const { return srChoice_->setting(); }
     // The speech mode in force: true while a screen reader reads the window.
-    bool screenReaderMode() const;
+    bool screenReaderMode() const { return srChoice_->mode(); }
 
     // The view (kept in the user's settings): zoom 100..300 %, lists as wide
     // as their entries, white and yellow on black.
@@ -122,12 +119,10 @@ protected:
 private:
     void buildControls();
     void buildMenus();
-    void buildSpeechMenu(QMenu* other);
     void buildView();
     void buildViewMenu(QMenu* other);
     void layoutControls();
     void followFocus(QWidget* now);
-    void applySpeechMode();
     void say(const std::string& text, Topic topic);
     // true when a command must wait (a race runs, a card is being made); in
     // a race the player hears why, once for each key.
@@ -162,8 +157,7 @@ private:
     QFont baseFont_;
     QMetaObject::Connection focusWatch_;  // cut first when the window goes
     QPointer<QWidget> focusBeforeRace_;
-    ScreenReaderSetting srSetting_ = ScreenReaderSetting::Auto;
-    bool srRunning_ = false;
+    ScreenReaderChoice* srChoice_ = nullptr;
     std::array<SelectionList*, 6> lists_{};
     std::array<QPushButton*, 6> commands_{};
     std::array<QLabel*, 6> labels_{};

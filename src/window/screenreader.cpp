@@ -6,7 +6,13 @@
 #include <QDBusPendingReply>
 #include <QDBusVariant>
 #include <QDBusObjectPath>
+#include <QAction>
+#include <QActionGroup>
+#include <QMenu>
 #include <memory>
+#include <utility>
+
+#include "window/qtext.h"
 
 namespace ozn {
 namespace {
@@ -147,6 +153,53 @@ void ScreenReaderWatch::update() {
     if (running == running_) return;
     running_ = running;
     emit changed(running);
+}
+
+namespace {
+const QString kSettingKey = QStringLiteral("speech/screenReader");
+const char* const kSettingValues[] = {"auto", "on", "off"};
+}  // namespace
+
+ScreenReaderChoice::ScreenReaderChoice(QObject* parent, std::function<void(bool)> apply)
+    : QObject(parent), apply_(std::move(apply)) {
+    const QString stored = userSettings().value(kSettingKey).toString();
+    for (int i = 0; i < 3; ++i)
+        if (stored == QLatin1String(kSettingValues[i])) setting_ = static_cast<ScreenReaderSetting>(i);
+    apply_(mode());
+}
+
+QMenu* ScreenReaderChoice::buildMenu(QMenu* other) {
+    menu_ = other->addMenu(QStringLiteral("スクリーンリーダー連携(&s)"));
+    menu_->setObjectName(QStringLiteral("mnuscreenreader"));
+    auto* group = new QActionGroup(menu_);
+    const QString captions[] = {QStringLiteral("自動(&a)"), QStringLiteral("使う(&u)"), QStringLiteral("使わない(&n)")};
+    for (int i = 0; i < 3; ++i) {
+        QAction* a = menu_->addAction(captions[i]);
+        a->setObjectName(QStringLiteral("mnuscreenreader_%1").arg(QLatin1String(kSettingValues[i])));
+        a->setCheckable(true);
+        a->setChecked(static_cast<int>(setting_) == i);
+        group->addAction(a);
+        connect(a, &QAction::triggered, this, [this, i] { setSetting(static_cast<ScreenReaderSetting>(i)); });
+    }
+    return menu_;
+}
+
+void ScreenReaderChoice::setRunning(bool running) {
+    running_ = running;
+    apply_(mode());
+}
+
+void ScreenReaderChoice::setSetting(ScreenReaderSetting setting) {
+    setting_ = setting;
+    const QLatin1String value(kSettingValues[static_cast<int>(setting)]);
+    userSettings().setValue(kSettingKey, value);
+    if (menu_)
+        if (auto* a = menu_->findChild<QAction*>(QStringLiteral("mnuscreenreader_%1").arg(value))) a->setChecked(true);
+    apply_(mode());
+}
+
+bool ScreenReaderChoice::mode() const {
+    return setting_ == ScreenReaderSetting::On || (setting_ == ScreenReaderSetting::Auto && running_);
 }
 
 }  // namespace ozn

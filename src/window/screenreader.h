@@ -4,7 +4,10 @@
 #include <QStringList>
 #include <QTimer>
 #include <QVariantMap>
+#include <functional>
 #include <optional>
+
+class QMenu;
 
 namespace ozn {
 
@@ -46,6 +49,28 @@ private:
     std::optional<QDBusConnection> a11y_;
     QTimer poll_;
     bool polling_ = false;  // a round of questions is still out
+};
+
+// スクリーンリーダー連携: follow the desktop, or force either speech mode.
+enum class ScreenReaderSetting { Auto, On, Off };
+
+// The player's choice, kept in their settings, with its menu; `apply` hears
+// whether the game is in screen-reader mode, at once and on every change.
+class ScreenReaderChoice : public QObject {
+public:
+    ScreenReaderChoice(QObject* parent, std::function<void(bool)> apply);
+    // The submenu of `other` with the three choices.
+    QMenu* buildMenu(QMenu* other);
+    void setRunning(bool running);
+    void setSetting(ScreenReaderSetting setting);
+    ScreenReaderSetting setting() const { return setting_; }
+    bool mode() const;
+
+private:
+    std::function<void(bool)> apply_;
+    ScreenReaderSetting setting_ = ScreenReaderSetting::Auto;
+    bool running_ = false;
+    QMenu* menu_ = nullptr;
 };
 
 }  // namespace ozn
