@@ -4,6 +4,7 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QChartView>
+#include <QLineSeries>
 #include <QComboBox>
 #include <QDialog>
 #include <QInputDialog>
@@ -29,6 +30,7 @@
 #include "window/form1.h"
 #include "window/menus.h"
 #include "window/printarea.h"
+#include "window/qtext.h"
 #include "window/resultswindow.h"
 #include "window/screenreader.h"
 #include "window/selectionlist.h"
@@ -623,6 +625,13 @@ private slots:
         QVERIFY(g.said.back().rfind("今日は 2レース。持ち金は 15000円から 15000円", 0) == 0);
         QCOMPARE(view->chart()->accessibleDescription().toStdString(), g.said.back());
         QCOMPARE(view->chart()->chart()->series().size(), 1);
+        {  // the line is the money: where the period began, then after each race
+            QList<QPointF> expected;
+            const std::vector<RaceRow> played = g.w->history()->meeting(g.w->meeting());
+            expected << QPointF(0, double(played.front().before));
+            for (std::size_t i = 0; i < played.size(); ++i) expected << QPointF(double(i + 1), double(played[i].after));
+            QCOMPARE(static_cast<QLineSeries*>(view->chart()->chart()->series().front())->points(), expected);
+        }
         // Every view saves what it shows: a breakdown row by row; the races (as a table or a chart) one row each.
         const std::string csv = g.dir.file("view.csv");
         for (int v = 0; v < 7; ++v) {
@@ -756,7 +765,7 @@ private slots:
             g.w->findChild<QAction*>(QStringLiteral("mnukeys"))->trigger();
             auto* keys = g.w->findChild<QDialog*>(QStringLiteral("keyList"));
             QVERIFY(keys);
-            QCOMPARE(keys->findChild<QPlainTextEdit*>()->toPlainText().split('\n').size(), int(keyListLines().size()));
+            QCOMPARE(keys->findChild<QPlainTextEdit*>()->toPlainText().split('\n'), qLines(keyListLines()));
             QTRY_COMPARE(QApplication::activeWindow(), keys);
             keys->close();  // the keyboard goes back to the game, also without a window manager
             QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget*>(g.w.get()));
