@@ -120,11 +120,6 @@ void ResultsWindow::setView(View v) {
 
 PeriodFilter ResultsWindow::filter() const { return {period(), meeting_, today_}; }
 
-QString ResultsWindow::trend() const {
-    return history_ ? q(trendSentence(history_->moneyByRace(filter()), period()))
-                    : QStringLiteral("成績は記録されていません");
-}
-
 void ResultsWindow::refresh() {
     const View v = view();
     if (v == View::Chart) {
@@ -141,14 +136,15 @@ void ResultsWindow::refresh() {
 }
 
 void ResultsWindow::drawChart() {
-    const QString sentence = trend();
+    // One reading of the money serves the line and the sentence.
+    const std::vector<MoneyPoint> points = history_ ? history_->moneyByRace(filter()) : std::vector<MoneyPoint>{};
+    const QString sentence = history_ ? q(trendSentence(points, period())) : QStringLiteral("成績は記録されていません");
     trendLabel_->setText(sentence);
     chart_->setAccessibleDescription(sentence);
     QChart* c = chart_->chart();
     c->removeAllSeries();
     for (QAbstractAxis* a : c->axes()) c->removeAxis(a), delete a;
     auto* series = new QLineSeries;
-    std::vector<MoneyPoint> points = history_ ? history_->moneyByRace(filter()) : std::vector<MoneyPoint>{};
     double low = 0, high = 1;
     if (!points.empty()) {
         series->append(0, static_cast<double>(points.front().before));
@@ -216,7 +212,7 @@ bool ResultsWindow::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::FocusIn) {
         const auto reason = static_cast<QFocusEvent*>(event)->reason();
         if (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason || reason == Qt::ShortcutFocusReason) {
-            if (watched == chart_) say_(trend().toStdString());
+            if (watched == chart_) say_(trendLabel_->text().toStdString());
             else if (auto* box = qobject_cast<QComboBox*>(watched))
                 say_((box->accessibleName() + QLatin1Char(' ') + box->currentText()).toStdString());
             else if (watched == save_) say_(kSaveTitle.toStdString());

@@ -33,8 +33,6 @@ public:
     View view() const;
     LineView* text() const { return text_; }
     QChartView* chart() const { return chart_; }
-    // What the chart shows, in one sentence; also its accessible description.
-    QString trend() const;
     // The view on screen as CSV: a breakdown row by row, or the races of the
     // period (the table of races and the chart). false when it cannot be
     // written or no history is kept.
