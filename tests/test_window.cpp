@@ -682,6 +682,8 @@ private slots:
             QCOMPARE(g.said.back(), std::string("0、番号を打って買います"));
             QTest::keyClick(l3, Qt::Key_Left);
             QCOMPARE(g.said.back(), std::string("このキーは使いません"));
+            QTest::keyClick(g.w->command(3), Qt::Key_Space);  // on a buying button
+            QCOMPARE(g.said.back(), std::string("Enter / Space、このボタンの馬券を買います"));
             key(g, Qt::Key_Escape);
             QCOMPARE(g.said.back(), std::string("キーの説明を終わります"));
             QVERIFY(g.mp3.played.empty() && bot.seen.empty() && g.w->record().raceno == 1);  // nothing ran

@@ -78,16 +78,6 @@ Form1::Form1(WindowServices services, QWidget* parent)
         services_.mp3->skip();  // before the music starts too: it is skipped as it begins
         return true;
     };
-    hooks.placeOf = [this](QWidget* focus, int* kind) {
-        if (auto* l = qobject_cast<SelectionList*>(focus)) {
-            *kind = l->kind();
-            return KeyPlace::List;
-        }
-        if (focus && qobject_cast<ResultsWindow*>(focus->window())) return KeyPlace::Results;
-        if (focus && qobject_cast<TextWindow*>(focus->window())) return KeyPlace::Text;
-        return focus && focus->parentWidget() == area_ && qobject_cast<QPushButton*>(focus) ? KeyPlace::Button
-                                                                                         : KeyPlace::Anywhere;
-    };
     speechControl_ = new SpeechControl(this, *speech_, std::move(hooks));
     srChoice_ = new ScreenReaderChoice(this, [this](bool on) { speech_->setScreenReader(on); });
     buildControls();
@@ -243,11 +233,7 @@ bool Form1::startUpSequence(const StartupEnv& env) {
     openHistory(env.dataHome);
     announceCard();
     // The game's fixed texts, ready before the player asks for them.
-    std::vector<std::string> fixed = {"金額を入力して下さい。持ち金は", "キャンセル 再試行 続行", "はい いいえ", "OK", "買いました"};
-    for (int kind = 1; kind <= 6; ++kind)
-        for (const std::string& t : {focusSpeech(kind, ""), typedEntryPrompt(kind), kindName(kind), buttonCaption(kind)})
-            fixed.push_back(t);
-    speechControl_->makeAhead(menuBar()->findChildren<QMenu*>(), std::move(fixed));
+    speechControl_->makeAhead(menuBar()->findChildren<QMenu*>());
     return true;
 }
 

@@ -7,10 +7,15 @@
 #include <QKeySequence>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPushButton>
 #include <QSettings>
 #include <QTimer>
 
+#include "betting/betting.h"
 #include "sound/voice.h"
+#include "window/printarea.h"
+#include "window/resultswindow.h"
+#include "window/selectionlist.h"
 #include "window/qtext.h"
 #include "window/sounddialog.h"
 #include "window/textwindow.h"
@@ -20,6 +25,20 @@ namespace {
 
 // A caption without its access key: "発送(&h)" is 発送, "&OK" is OK.
 std::string plainCaption(const QString& text) { return menuItemSpeech(text.toStdString(), ""); }
+
+// Where a key acts, for key help: a list (and its kind), a buying button,
+// the results window, a text window, or anywhere else.
+KeyPlace placeOf(QWidget* focus, int* kind) {
+    if (auto* l = qobject_cast<SelectionList*>(focus)) {
+        *kind = l->kind();
+        return KeyPlace::List;
+    }
+    if (!focus) return KeyPlace::Anywhere;
+    if (qobject_cast<ResultsWindow*>(focus->window())) return KeyPlace::Results;
+    if (qobject_cast<TextWindow*>(focus->window())) return KeyPlace::Text;
+    return qobject_cast<QPushButton*>(focus) && qobject_cast<PrintArea*>(focus->parentWidget()) ? KeyPlace::Button
+                                                                                              : KeyPlace::Anywhere;
+}
 
 }  // namespace
 
@@ -113,7 +132,7 @@ bool SpeechControl::key(QWidget* receiver, QKeyEvent* event) {
             return true;
         }
         int kind = 0;
-        KeyPlace place = hooks_.placeOf ? hooks_.placeOf(receiver, &kind) : KeyPlace::Anywhere;
+        KeyPlace place = placeOf(receiver, &kind);
         speech_.answer(ozn::keyHelp(name, place, kind));
         return true;
     }
@@ -208,7 +227,11 @@ std::string SpeechControl::itemSpeech(QAction* a) const {
     return item;
 }
 
-void SpeechControl::makeAhead(const QList<QMenu*>& menus, std::vector<std::string> texts) {
+void SpeechControl::makeAhead(const QList<QMenu*>& menus) {
+    std::vector<std::string> texts = {"金額を入力して下さい。持ち金は", "キャンセル 再試行 続行", "はい いいえ", "OK", "買いました"};
+    for (int kind = 1; kind <= 6; ++kind)
+        for (const std::string& t : {focusSpeech(kind, ""), typedEntryPrompt(kind), kindName(kind), buttonCaption(kind)})
+            texts.push_back(t);
     for (QMenu* m : menus) {
         texts.push_back(plainCaption(m->title()));
         for (QAction* a : m->actions())

@@ -30,8 +30,6 @@ public:
         std::function<void(const SoundSettings&)> applySound;
         // Escape: true when it was the game's to take (the start music).
         std::function<bool()> escape;
-        // Where a key pressed in the main window acts, for key help.
-        std::function<KeyPlace(QWidget* focus, int* kind)> placeOf;
     };
     SpeechControl(QWidget* window, VoiceDispatcher& speech, Hooks hooks);
     ~SpeechControl() override;
@@ -47,7 +45,7 @@ public:
     // highlighted, with its state or that it opens a submenu.
     void watchMenu(QMenu* menu);
     // Has the menus' items and these fixed texts made ahead in idle time.
-    void makeAhead(const QList<QMenu*>& menus, std::vector<std::string> texts);
+    void makeAhead(const QList<QMenu*>& menus);
 
     // その他 → 音の設定, 読み上げ履歴; ヘルプ → キー一覧.
     void openSoundDialog();
