@@ -4,6 +4,7 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -167,8 +168,8 @@ TEST(Voice, MenuCycle) {
 // is released, not how long anything takes.
 TEST(Voice, AnEngineMadeAsideIsWaitedForUpToItsBound) {
     using namespace std::chrono;
-    enum When { Before, WhileWaiting, After };
-    for (When when : {Before, WhileWaiting, After}) {
+    enum When { Before, WhileWaiting, After, NeededLate };
+    for (When when : {Before, WhileWaiting, After, NeededLate}) {
         auto engine = std::make_shared<FakeEngine>();
         std::promise<void> release;
         std::shared_future<void> released = release.get_future().share();
@@ -176,13 +177,20 @@ TEST(Voice, AnEngineMadeAsideIsWaitedForUpToItsBound) {
         auto pending = PendingEngine::start([engine, released]() -> std::shared_ptr<SpeechEngine> {
             released.wait();
             return engine;
-        }, when == After ? milliseconds(50) : seconds(30));
+        }, when == After || when == NeededLate ? milliseconds(300) : seconds(30));
+        // Slow to start, and first needed after its bound from the start:
+        // waited for from then on, not written off.
+        if (when == NeededLate) std::this_thread::sleep_for(milliseconds(400));
         if (when == Before) {
             release.set_value();
             ASSERT_TRUE(pending->resolve());
         }
         std::thread releaser;
-        if (when == WhileWaiting) releaser = std::thread([&release] { release.set_value(); });
+        if (when == WhileWaiting || when == NeededLate)
+            releaser = std::thread([&release, when] {
+                if (when == NeededLate) std::this_thread::sleep_for(milliseconds(50));
+                release.set_value();
+            });
         // As engine 3 of the dispatch: a failure ends on the clipboard.
         GameRecord rec;
         rec.voicemode = 3;
@@ -197,6 +205,29 @@ TEST(Voice, AnEngineMadeAsideIsWaitedForUpToItsBound) {
     }
 }
 
+// speech-dispatcher's notices come late and out of order: the newest id
+// counts. A connection made after its caller gave up is closed.
+TEST(Voice, SpeechdNoticesAndALateConnection) {
+    MessageIds ids;
+    ids.said(5, false);
+    ids.said(6, true);
+    ids.ended(6);
+    ids.ended(5);  // the cancel of the older one, late
+    EXPECT_FALSE(ids.speaking());
+    EXPECT_FALSE(ids.commentaryOn());
+    ids.said(7, true);
+    EXPECT_TRUE(ids.speaking() && ids.commentaryOn());
+    auto closed = std::make_shared<std::promise<void*>>();
+    static int connection;
+    void* made = openWithin([] { std::this_thread::sleep_for(std::chrono::milliseconds(200)); return static_cast<void*>(&connection); },
+                            [closed](void* c) { closed->set_value(c); }, 20);
+    EXPECT_EQ(made, nullptr);
+    auto late = closed->get_future();
+    ASSERT_EQ(late.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+    EXPECT_EQ(late.get(), &connection);
+    EXPECT_EQ(openWithin([] { return static_cast<void*>(&connection); }, [](void*) { ADD_FAILURE(); }, 5000), &connection);
+}
+
 // Sounds are kept per voice; made ahead, they are not made again; a voice
 // whose settings changed keeps nothing; queued texts and the race's calls
 // follow what is being said, and only stop() cuts the calls off.
@@ -205,12 +236,11 @@ TEST(Audio, SpeechChannelCacheQueueAndCommentary) {
     std::mutex m;
     std::condition_variable cv;
     std::map<std::string, int> made;  // per voice
-    std::vector<std::string> order;   // phrases as they are made
+    std::vector<std::string> order;   // phrases as they are heard
     auto synth = [&](const std::string& voice, int samples = 400) {
-        return [&, voice, samples](const std::string& phrase) {
+        return [&, voice, samples](const std::string&) {
             std::lock_guard lock(m);
             ++made[voice];
-            order.push_back(phrase);
             cv.notify_all();
             return std::optional<Pcm>(Pcm{8000, std::vector<std::int16_t>(samples, 4000)});
         };
@@ -240,7 +270,10 @@ TEST(Audio, SpeechChannelCacheQueueAndCommentary) {
     EXPECT_EQ(made["c"], 5);
     // A call of the race (8000 samples: a second) is not cut off by a text
     // that comes meanwhile; that text follows it. Queued texts follow too.
-    order.clear();
+    channel.setPlayedHook([&](const std::string& phrase) {
+        std::lock_guard lock(m);
+        order.push_back(phrase);
+    });
     channel.say("先頭 サンダー", "d", synth("d", 8000), SpeakMode::Commentary);
     channel.say("割り込み", "d", synth("d"), SpeakMode::Interrupt);
     channel.say("あと", "d", synth("d"), SpeakMode::Queue);
@@ -255,6 +288,28 @@ TEST(Audio, SpeechChannelCacheQueueAndCommentary) {
     EXPECT_FALSE(channel.speaking());
     channel.say("六", "e", synth("e"), SpeakMode::Interrupt);  // not held back by the stopped call
     EXPECT_TRUE(channel.speaking());
+    // A first phrase that cannot be made hands the whole text on, unheard.
+    std::promise<std::string> handed;
+    channel.say("十 十一", "g", [](const std::string&) { return std::optional<Pcm>(); }, SpeakMode::Interrupt,
+                [&](const std::string& rest) { handed.set_value(rest); });
+    auto rest = handed.get_future();
+    ASSERT_EQ(rest.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+    EXPECT_EQ(rest.get(), "十 十一");
+    // Fixed texts asked for again (each step of a setting) are queued once;
+    // the one being made is not queued again either.
+    std::promise<void> gate;
+    std::shared_future<void> open = gate.get_future().share();
+    auto held = [&, open](const std::string& phrase) {
+        open.wait();
+        return synth("h")(phrase);
+    };
+    channel.prefetchIdle({"甲 乙", "丙"}, "h", held);
+    for (int i = 0; i < 400 && channel.idleQueued() == 3; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    channel.prefetchIdle({"甲 乙", "丙"}, "h", held);
+    EXPECT_EQ(channel.idleQueued(), 2u);
+    gate.set_value();
+    for (int i = 0; i < 400 && !channel.has("丙", "h"); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_EQ(made["h"], 3);
     // Once shut down (before the engines go), no engine is asked for anything.
     channel.shutdown();
     const int before = made["f"];
@@ -293,6 +348,25 @@ TEST(RealEngines, OpenJTalkAndEspeakSpeakAListEntry) {
     OpenJTalkEngine missing(channel, {"open_jtalk", "/nonexistent", "/nonexistent.htsvoice"});
     EXPECT_FALSE(missing.synthesize("テスト"));
     EXPECT_FALSE(missing.speak("テスト", SpeakMode::Interrupt, Topic::Info));
+}
+
+// Open JTalk as a program: one that hangs is given up at the limit, and
+// one whose end cannot be waited for has failed, whatever it wrote.
+TEST(RealEngines, AJTalkThatHangsOrCannotBeWaitedForFails) {
+    TempDir dir;
+    dir.write("hang", "#!/bin/sh\nexec sleep 1000\n");
+    dir.write("ok", "#!/bin/sh\nwhile [ \"$1\" != -ow ]; do shift; done\ncp " OZN_BUILD_DIR "/fx-bought.wav \"$2\"\n");
+    ::chmod(dir.file("hang").c_str(), 0755);
+    ::chmod(dir.file("ok").c_str(), 0755);
+    SpeechChannel channel;
+    struct Case { const char* program; bool childrenIgnored, made; } cases[] = {
+        {"ok", false, true}, {"ok", true, false}, {"hang", false, false}};
+    for (const Case& c : cases) {
+        OpenJTalkEngine engine(channel, {dir.file(c.program), dir.path(), dir.path(), std::chrono::milliseconds(300)});
+        if (c.childrenIgnored) std::signal(SIGCHLD, SIG_IGN);  // no status to wait for
+        EXPECT_EQ(engine.synthesize("テスト").has_value(), c.made) << c.program;
+        std::signal(SIGCHLD, SIG_DFL);
+    }
 }
 
 TEST(RealEngines, AnEmptyTextWithoutASoundDeviceStillReachesTheClipboard) {

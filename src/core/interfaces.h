@@ -42,6 +42,8 @@ public:
     virtual void aboutNextDialog(const std::string& context) { (void)context; }
     // Marks an event with its sound: returns at once and never cuts speech off.
     virtual void effect(Effect e) { (void)e; }
+    // Runs a task on the window's thread, soon; callable from any thread.
+    virtual void post(std::function<void()> task) { task(); }
 };
 
 // A refusal: its sound, then its message.
@@ -108,6 +110,16 @@ public:
     virtual void stop() {}
     virtual bool speaking() const { return false; }
     virtual void setParams(const SpeechParams& params) { (void)params; }
+    // Texts made ahead in other settings than those in force (the next
+    // steps of speed and volume), so that a step is heard at once.
+    virtual void prefetchIn(const SpeechParams& params, const std::vector<std::string>& texts) {
+        (void)params, (void)texts;
+    }
+    // A text that speak() took but could not say after all (its first
+    // phrase failed or took too long): what is left of it, for the next
+    // engine. Called on any thread.
+    using Fallback = std::function<void(const std::string& rest, SpeakMode mode, Topic topic)>;
+    virtual void setFallback(Fallback fallback) { (void)fallback; }
 };
 
 // The game's `reading`: speaks a text through the chosen engine.

@@ -1,6 +1,7 @@
 #pragma once
 // Sound output through SDL2_mixer: the MP3 player, the sounds of events and
 // a speech channel.
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -48,16 +49,20 @@ struct Pcm {
 class SpeechChannel {
 public:
     using Synth = std::function<std::optional<Pcm>(const std::string&)>;
+    // A text whose first phrase could not be made (in time): what was to be
+    // said, for the next engine. Called on the channel's own thread.
+    using Failed = std::function<void(const std::string& text)>;
     SpeechChannel();
     ~SpeechChannel();
     SpeechChannel(const SpeechChannel&) = delete;
     SpeechChannel& operator=(const SpeechChannel&) = delete;
 
-    // false when nothing could be played (no audio, or the first phrase
-    // could not be made). Wait returns once everything was spoken.
-    // `voice` names the engine and its settings: made sounds are kept per
-    // voice and phrase.
-    bool say(const std::string& text, const std::string& voice, const Synth& synth, SpeakMode mode);
+    // Returns at once: every phrase is made on the channel's threads. false
+    // when nothing can be played (no audio); a first phrase that cannot be
+    // made within 5 s is handed to `onFail`. `voice` names the engine and
+    // its settings: made sounds are kept per voice and phrase.
+    bool say(const std::string& text, const std::string& voice, const Synth& synth, SpeakMode mode,
+             Failed onFail = {});
     void stop();
     // Ends the worker: no engine is asked for anything afterwards. Called
     // before the engines go, so that nothing made ahead can reach one that
@@ -75,15 +80,27 @@ public:
     void prefetch(const std::vector<std::string>& texts, const std::string& voice, const Synth& synth);
     // The game's fixed texts (prompts, buttons, menu items), made when there
     // is nothing else to do and then kept for good, while the voice lasts.
-    void prefetchIdle(const std::vector<std::string>& texts, const std::string& voice, const Synth& synth);
+    // Whatever is queued or made already is not queued again; `first`: before the rest.
+    void prefetchIdle(const std::vector<std::string>& texts, const std::string& voice, const Synth& synth,
+                      bool first = false);
+    std::size_t idleQueued() const;
+    // Told of each phrase as it starts to play, on the channel's thread.
+    void setPlayedHook(std::function<void(const std::string& phrase)> hook);
     // Whether this phrase is made and kept in this voice.
     bool has(const std::string& phrase, const std::string& voice) const;
 
 private:
     struct Shared;
     std::shared_ptr<Shared> shared_;
-    std::thread worker_;
+    std::vector<std::thread> makers_;
+    std::thread player_;
 };
+
+// A phrase that takes longer to make is given up, and the next engine used.
+inline constexpr std::chrono::milliseconds kPhraseLimit{5000};
+
+// True while a speech channel is being shut down: an engine making a phrase gives up.
+bool synthesisAbandoned();
 
 // Plays the sound `factor` times as fast, its pitch kept (1.0: unchanged).
 void changeTempo(Pcm& pcm, double factor);

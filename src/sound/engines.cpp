@@ -6,10 +6,12 @@
 #include <spawn.h>
 
 #include <cerrno>
+#include <csignal>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
@@ -63,6 +65,25 @@ struct TempDir {
     }
 };
 
+// Waits for a child to end well; one that runs past the limit, or past the
+// game's end, is killed. A wait that fails is a failure.
+bool finishedWithin(pid_t pid, std::chrono::milliseconds limit) {
+    const auto until = std::chrono::steady_clock::now() + limit;
+    int status = 0;
+    for (auto pause = std::chrono::microseconds(200);; pause = std::min(pause * 2, std::chrono::microseconds(5000))) {
+        const pid_t r = ::waitpid(pid, &status, WNOHANG);
+        if (r == pid) return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+        if (r < 0 && errno != EINTR) return false;
+        if (std::chrono::steady_clock::now() >= until || synthesisAbandoned()) {
+            ::kill(pid, SIGKILL);
+            while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+            }
+            return false;
+        }
+        std::this_thread::sleep_for(pause);
+    }
+}
+
 }  // namespace
 
 // ---- Open JTalk -----------------------------------------------------------
@@ -97,11 +118,7 @@ std::optional<Pcm> OpenJTalkEngine::synthesize(const std::string& text, const Sp
     pid_t pid = 0;
     int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) return std::nullopt;
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return std::nullopt;
+    if (rc != 0 || !finishedWithin(pid, paths_.limit)) return std::nullopt;
     auto pcm = loadWav(out);
     if (!pcm || pcm->samples.empty()) return std::nullopt;
     changeTempo(*pcm, jtalkTempo(params));
@@ -112,10 +129,10 @@ std::string OpenJTalkEngine::voiceOf(const SpeechParams& p) const {
     return "open_jtalk " + std::to_string(jtalkTempo(p)) + " " + jtalkOptions(p)[1];
 }
 
-SpeechChannel::Synth OpenJTalkEngine::synth() {
+SpeechChannel::Synth OpenJTalkEngine::synth(const SpeechParams& params) {
     // The settings go with the phrase, so that a sound is kept under the
     // settings it was made with.
-    return [this, p = params_](const std::string& phrase) { return synthesize(phrase, p); };
+    return [this, p = params](const std::string& phrase) { return synthesize(phrase, p); };
 }
 
 // ---- both engines that play on the speech channel ---------------------------
@@ -127,7 +144,7 @@ void ChannelEngine::setParams(const SpeechParams& params) {
     if (voice() != old) channel_.forget(old);
 }
 
-bool ChannelEngine::speak(const std::string& text, SpeakMode mode, Topic) {
+bool ChannelEngine::speak(const std::string& text, SpeakMode mode, Topic topic) {
     std::string t = speakableText(text);
     if (t.empty()) {
         // Silence is "said" only where it would be heard; otherwise the empty
@@ -135,7 +152,10 @@ bool ChannelEngine::speak(const std::string& text, SpeakMode mode, Topic) {
         if (mode != SpeakMode::Queue && mode != SpeakMode::Commentary) channel_.stop();
         return ready() && audible();
     }
-    return channel_.say(t, voice(), synth(), mode);
+    if (!ready()) return false;
+    SpeechChannel::Failed failed;
+    if (fallback_) failed = [f = fallback_, mode, topic](const std::string& rest) { f(rest, mode, topic); };
+    return channel_.say(t, voice(), synth(params_), mode, std::move(failed));
 }
 
 namespace {
@@ -147,21 +167,27 @@ std::vector<std::string> speakable(const std::vector<std::string>& texts) {
 }  // namespace
 
 void ChannelEngine::prefetch(const std::vector<std::string>& texts) {
-    channel_.prefetch(speakable(texts), voice(), synth());
+    channel_.prefetch(speakable(texts), voice(), synth(params_));
 }
 
 void ChannelEngine::prefetchIdle(const std::vector<std::string>& texts) {
-    channel_.prefetchIdle(speakable(texts), voice(), synth());
+    channel_.prefetchIdle(speakable(texts), voice(), synth(params_));
+}
+
+void ChannelEngine::prefetchIn(const SpeechParams& params, const std::vector<std::string>& texts) {
+    channel_.prefetchIdle(speakable(texts), voiceOf(params), synth(params), true);
 }
 
 // ---- espeak-ng ------------------------------------------------------------
 
 namespace {
 std::vector<std::int16_t>* g_espeakSink = nullptr;
+std::chrono::steady_clock::time_point g_espeakUntil;
 
 int espeakCallback(short* wav, int count, espeak_EVENT*) {
     if (wav && count > 0 && g_espeakSink) g_espeakSink->insert(g_espeakSink->end(), wav, wav + count);
-    return 0;
+    // A phrase past its limit, or made while the game ends, is given up.
+    return std::chrono::steady_clock::now() > g_espeakUntil || synthesisAbandoned() ? 1 : 0;
 }
 }  // namespace
 
@@ -180,10 +206,11 @@ std::optional<Pcm> EspeakEngine::synthesize(const std::string& text, const Speec
     espeak_SetParameter(espeakRATE, e.rate, 0);
     espeak_SetParameter(espeakPITCH, e.pitch, 0);
     g_espeakSink = &pcm.samples;
+    g_espeakUntil = std::chrono::steady_clock::now() + kPhraseLimit;
     espeak_ERROR err = espeak_Synth(text.c_str(), text.size() + 1, 0, POS_CHARACTER, 0, espeakCHARS_UTF8, nullptr,
                                     nullptr);
     g_espeakSink = nullptr;
-    if (err != EE_OK || pcm.samples.empty()) return std::nullopt;
+    if (err != EE_OK || pcm.samples.empty() || std::chrono::steady_clock::now() > g_espeakUntil) return std::nullopt;
     changeTempo(pcm, e.tempo);
     return pcm;
 }
@@ -193,9 +220,9 @@ std::string EspeakEngine::voiceOf(const SpeechParams& p) const {
     return "espeak-ng " + std::to_string(e.rate) + " " + std::to_string(e.pitch) + " " + std::to_string(e.tempo);
 }
 
-SpeechChannel::Synth EspeakEngine::synth() {
+SpeechChannel::Synth EspeakEngine::synth(const SpeechParams& params) {
     // espeak-ng is not thread-safe: each phrase is made under its own lock.
-    return [this, p = params_](const std::string& phrase) {
+    return [this, p = params](const std::string& phrase) {
         std::lock_guard lock(synthLock_);
         return synthesize(phrase, p);
     };
@@ -206,14 +233,22 @@ SpeechChannel::Synth EspeakEngine::synth() {
 std::shared_ptr<PendingEngine> PendingEngine::start(Make make, std::chrono::milliseconds bound) {
     auto promise = std::make_shared<std::promise<std::shared_ptr<SpeechEngine>>>();
     auto pending = std::make_shared<PendingEngine>(promise->get_future().share(),
-                                                   std::chrono::steady_clock::now() + bound);
+                                                   std::chrono::steady_clock::now() + bound, bound);
     // Detached: a connection that hangs must not hold up the end of the game.
     std::thread([promise, make = std::move(make)] { promise->set_value(make()); }).detach();
     return pending;
 }
 
 std::shared_ptr<SpeechEngine> PendingEngine::resolve() const {
-    if (made_.wait_until(deadline_) != std::future_status::ready) return nullptr;
+    if (made_.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
+        // Merely slow to start is no failure: the first text that needs it
+        // waits for it, once, up to the bound.
+        if (givenUp_) return nullptr;
+        if (made_.wait_until(std::max(deadline_, std::chrono::steady_clock::now() + bound_)) != std::future_status::ready) {
+            givenUp_ = true;
+            return nullptr;
+        }
+    }
     return ready();
 }
 
@@ -222,8 +257,18 @@ std::shared_ptr<SpeechEngine> PendingEngine::ready() const {
     auto engine = made_.get();
     std::lock_guard lock(m_);
     if (engine && params_ && !handedOn_) engine->setParams(*params_);
+    if (engine && fallback_) engine->setFallback(fallback_);
     handedOn_ = true;
     return engine;
+}
+
+void PendingEngine::setFallback(Fallback fallback) {
+    std::lock_guard lock(m_);
+    fallback_ = std::move(fallback);
+}
+
+void PendingEngine::prefetchIn(const SpeechParams& params, const std::vector<std::string>& texts) {
+    if (auto engine = ready()) engine->prefetchIn(params, texts);
 }
 
 void PendingEngine::setParams(const SpeechParams& params) {
@@ -259,39 +304,84 @@ bool PendingEngine::speak(const std::string& text, SpeakMode mode, Topic topic) 
 
 // ---- speech-dispatcher ----------------------------------------------------
 
+void* openWithin(std::function<void*()> open, std::function<void(void*)> close, int timeoutMs) {
+    struct Attempt {
+        std::mutex m;
+        std::condition_variable cv;
+        bool done = false, abandoned = false;
+        void* made = nullptr;
+    };
+    auto attempt = std::make_shared<Attempt>();
+    std::thread([attempt, open = std::move(open), close = std::move(close)] {
+        void* made = open();
+        std::lock_guard lock(attempt->m);
+        // Made after the caller gave up: nobody else will ever close it.
+        if (attempt->abandoned) {
+            if (made) close(made);
+            return;
+        }
+        attempt->made = made;
+        attempt->done = true;
+        attempt->cv.notify_all();
+    }).detach();
+    std::unique_lock lock(attempt->m);
+    if (!attempt->cv.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return attempt->done; })) {
+        attempt->abandoned = true;
+        return nullptr;
+    }
+    return attempt->made;
+}
+
+void MessageIds::said(int id, bool commentary) {
+    std::lock_guard lock(m_);
+    lastSaid_ = std::max(lastSaid_, id);
+    if (commentary) lastCommentary_ = std::max(lastCommentary_, id);
+}
+
+bool MessageIds::commentaryOn() const {
+    std::lock_guard lock(m_);
+    return lastDone_ < lastCommentary_;
+}
+
+void MessageIds::stopCommentary() {
+    std::lock_guard lock(m_);
+    lastCommentary_ = -1;
+}
+
+void MessageIds::ended(int id) {
+    std::lock_guard lock(m_);
+    lastDone_ = std::max(lastDone_, id);
+}
+
+bool MessageIds::speaking() const {
+    std::lock_guard lock(m_);
+    return lastDone_ < lastSaid_;
+}
+
 struct SpeechdEngine::State {
     SPDConnection* conn = nullptr;
-    std::mutex m;
-    std::condition_variable cv;
-    int lastDone = -1;  // message id that last ended or was cancelled
-    int lastSaid = -1, lastCommentary = -1;
+    MessageIds ids;
 };
 
 namespace {
 std::weak_ptr<SpeechdEngine::State> g_speechdState;
 
 void speechdEnded(size_t msgId, size_t, SPDNotificationType) {
-    if (auto s = g_speechdState.lock()) {
-        std::lock_guard lock(s->m);
-        s->lastDone = static_cast<int>(msgId);
-        s->cv.notify_all();
-    }
+    if (auto s = g_speechdState.lock()) s->ids.ended(static_cast<int>(msgId));
 }
 }  // namespace
 
 std::shared_ptr<SpeechdEngine> SpeechdEngine::connect(int timeoutMs) {
     // The connection (and the daemon's autospawn) can hang without a session;
     // it runs aside and is given up after the timeout.
-    auto task = std::make_shared<std::packaged_task<SPDConnection*()>>([] {
-        char* error = nullptr;
-        SPDConnection* c = spd_open2("ozn", "main", nullptr, SPD_MODE_THREADED, nullptr, 1, &error);
-        std::free(error);
-        return c;
-    });
-    auto result = task->get_future();
-    std::thread([task] { (*task)(); }).detach();
-    if (result.wait_for(std::chrono::milliseconds(timeoutMs)) != std::future_status::ready) return nullptr;
-    SPDConnection* conn = result.get();
+    SPDConnection* conn = static_cast<SPDConnection*>(openWithin(
+        [] {
+            char* error = nullptr;
+            SPDConnection* c = spd_open2("ozn", "main", nullptr, SPD_MODE_THREADED, nullptr, 1, &error);
+            std::free(error);
+            return static_cast<void*>(c);
+        },
+        [](void* c) { spd_close(static_cast<SPDConnection*>(c)); }, timeoutMs));
     if (!conn) return nullptr;
     auto state = std::make_shared<State>();
     state->conn = conn;
@@ -309,11 +399,7 @@ SpeechdEngine::~SpeechdEngine() {
 }
 
 bool SpeechdEngine::speak(const std::string& text, SpeakMode mode, Topic topic) {
-    bool commentaryOn;
-    {
-        std::lock_guard lock(state_->m);
-        commentaryOn = state_->lastDone < state_->lastCommentary;
-    }
+    const bool commentaryOn = state_->ids.commentaryOn();
     const bool queued = mode == SpeakMode::Queue || mode == SpeakMode::Commentary;
     // The race's calls are not cut off by the game's own texts.
     if (!queued && !commentaryOn) spd_cancel(state_->conn);
@@ -326,23 +412,17 @@ bool SpeechdEngine::speak(const std::string& text, SpeakMode mode, Topic topic) 
     SPDPriority priority = important ? SPD_IMPORTANT : (topic == Topic::Info ? SPD_MESSAGE : SPD_TEXT);
     int id = spd_say(state_->conn, priority, t.c_str());
     if (id < 0) return false;
-    {
-        std::lock_guard lock(state_->m);
-        state_->lastSaid = id;
-        if (mode == SpeakMode::Commentary) state_->lastCommentary = id;
-    }
+    state_->ids.said(id, mode == SpeakMode::Commentary);
     return true;
 }
 
 void SpeechdEngine::stop() {
     spd_cancel(state_->conn);
-    std::lock_guard lock(state_->m);
-    state_->lastCommentary = -1;
+    state_->ids.stopCommentary();
 }
 
 bool SpeechdEngine::speaking() const {
-    std::lock_guard lock(state_->m);
-    return state_->lastDone < state_->lastSaid;
+    return state_->ids.speaking();
 }
 
 void SpeechdEngine::setParams(const SpeechParams& params) {

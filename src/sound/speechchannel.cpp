@@ -1,6 +1,8 @@
 // The speech channel: texts spoken phrase by phrase on a mixer channel of
 // their own, made by a worker thread and kept per voice.
 #include <algorithm>
+#include <atomic>
+#include <functional>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -38,29 +40,44 @@ std::vector<std::string> phrases(const std::string& text) {
     return out;
 }
 
-// What the caller and the worker share. Every field is guarded by `m`.
+namespace {
+std::atomic<int> g_abandoning{0};
+}  // namespace
+
+bool synthesisAbandoned() { return g_abandoning.load() > 0; }
+
+// What the callers and the threads share. Every field is guarded by `m`.
 struct SpeechChannel::Shared {
     mutable std::mutex m;
     std::condition_variable cv;
     bool quit = false;
-    std::uint64_t generation = 0;  // raised by every text that cuts in, and by stop()
 
+    // A phrase of what is being said, in the order it is heard. Makers take
+    // the first ones not yet taken, so the next phrases are made while one
+    // plays; the player hands each to the channel as the last one ends.
     struct Phrase {
         std::string text, voice;
         Synth synth;
         bool commentary = false;
+        std::uint64_t textId = 0;
+        bool first = false;  // a text's first phrase: its failure hands the text on
+        Failed onFail;
+        enum State { Waiting, Making, Made, Lost } state = Waiting;
+        Mix_Chunk* chunk = nullptr;
+        std::chrono::steady_clock::time_point started;
     };
-    std::deque<Phrase> pending;  // phrases still to be made and played, in order
-    Mix_Chunk* ready = nullptr;  // the next phrase, made and waiting for the channel
-    bool readyCommentary = false, playingCommentary = false;
+    std::deque<std::shared_ptr<Phrase>> queue;
+    std::uint64_t texts = 0;
+    bool playingCommentary = false;
 
     struct Ahead {
         std::string phrase, voice;
         Synth synth;
     };
-    std::deque<Ahead> ahead;  // phrases a player is likely to want next
-    std::deque<Ahead> idle;   // fixed texts, made last and kept
-    std::string inFlight;     // the key the worker is making ahead right now
+    std::deque<Ahead> ahead;        // phrases a player is likely to want next
+    std::deque<Ahead> idle;         // fixed texts, made last and kept
+    bool backgroundBusy = false;    // one maker at a time works ahead: the other is free for what is said
+    std::set<std::string> inFlight; // keys being made right now
     std::set<std::string> retired;  // voices whose settings changed: nothing made in them is kept
 
     struct Entry {
@@ -75,14 +92,11 @@ struct SpeechChannel::Shared {
     // The race's calls are not cut off by the texts that come meanwhile.
     bool commentaryOn() const {
         if (playingCommentary && Mix_Playing(kSpeechChannel)) return true;
-        if (ready && readyCommentary) return true;
-        return std::any_of(pending.begin(), pending.end(), [](const Phrase& p) { return p.commentary; });
+        return std::any_of(queue.begin(), queue.end(), [](const auto& p) { return p->commentary; });
     }
-    bool making = false;  // the worker makes a phrase of what is being said
-    std::uint64_t makingGen = 0;  // of this text: one cut off since is no longer being said
-    bool busy() const {
-        return !pending.empty() || ready || (making && makingGen == generation) || Mix_Playing(kSpeechChannel);
-    }
+    bool busy() const { return !queue.empty() || Mix_Playing(kSpeechChannel); }
+
+    static std::string key(const std::string& voice, const std::string& phrase) { return voice + '\n' + phrase; }
 
     Mix_Chunk* cached(const std::string& phrase, const std::string& voice) {
         auto found = caches.find(voice);
@@ -96,15 +110,20 @@ struct SpeechChannel::Shared {
         return nullptr;
     }
 
+    bool inUse(Mix_Chunk* chunk) const {
+        if (Mix_Playing(kSpeechChannel) && Mix_GetChunk(kSpeechChannel) == chunk) return true;
+        return std::any_of(queue.begin(), queue.end(), [&](const auto& p) { return p->chunk == chunk; });
+    }
+
     void freeChunk(Mix_Chunk* chunk) {
         if (Mix_Playing(kSpeechChannel) && Mix_GetChunk(kSpeechChannel) == chunk) Mix_HaltChannel(kSpeechChannel);
-        if (ready == chunk) ready = nullptr;
+        std::erase_if(queue, [&](const auto& p) { return p->chunk == chunk; });
         Mix_FreeChunk(chunk);
     }
 
-    // Keeps newly made audio in the voice's cache; if the other side made the
-    // same phrase meanwhile, that one is kept. Null when nothing was made, or
-    // when the voice was retired while it was being made.
+    // Keeps newly made audio in the voice's cache; if it was made meanwhile
+    // elsewhere, that one is kept. Null when nothing was made, or when the
+    // voice was retired while it was being made.
     Mix_Chunk* store(const std::string& phrase, const std::string& voice, std::optional<Pcm> pcm, bool kept = false) {
         if (!pcm || retired.count(voice)) return nullptr;
         if (Mix_Chunk* c = cached(phrase, voice)) return c;
@@ -114,98 +133,140 @@ struct SpeechChannel::Shared {
         if (!e.chunk) return nullptr;
         auto& cache = caches[voice];
         cache.push_front(std::move(e));
-        if (cache.size() > kCacheSize) {
-            Mix_Chunk* playing = Mix_Playing(kSpeechChannel) ? Mix_GetChunk(kSpeechChannel) : nullptr;
+        if (cache.size() > kCacheSize)
             for (auto victim = std::prev(cache.end()); victim != cache.begin(); --victim)
-                if (victim->chunk != playing && victim->chunk != ready && !victim->kept) {
+                if (!victim->kept && !inUse(victim->chunk)) {
                     Mix_FreeChunk(victim->chunk);
                     cache.erase(victim);
                     break;
                 }
-        }
         return cache.front().chunk;
     }
 
-    // A chunk for the phrase in this voice, from the cache or newly made;
-    // null on failure.
-    Mix_Chunk* chunkFor(const std::string& phrase, const std::string& voice, const Synth& make,
-                        std::unique_lock<std::mutex>& lock) {
-        // Being made ahead already: waiting for it beats making it twice.
-        while (inFlight == voice + '\n' + phrase) cv.wait(lock);
+    // Makes one phrase with the lock released; another maker already making
+    // it is waited for rather than doubled.
+    Mix_Chunk* make(const std::string& phrase, const std::string& voice, const Synth& synth, bool kept,
+                    std::unique_lock<std::mutex>& lock) {
+        const std::string k = key(voice, phrase);
+        while (inFlight.count(k)) cv.wait(lock);
         if (Mix_Chunk* c = cached(phrase, voice)) return c;
+        inFlight.insert(k);
         lock.unlock();
-        auto pcm = make(phrase);
+        auto pcm = synth(phrase);
         lock.lock();
-        return store(phrase, voice, std::move(pcm));
+        inFlight.erase(k);
+        Mix_Chunk* c = store(phrase, voice, std::move(pcm), kept);
+        cv.notify_all();
+        return c;
     }
 
-    void makeAhead(std::deque<Ahead>& from, std::unique_lock<std::mutex>& lock) {
+    // One round of a maker: true when it did something.
+    bool makeOne(std::unique_lock<std::mutex>& lock) {
+        for (const auto& p : queue)
+            if (p->state == Phrase::Waiting) {
+                std::shared_ptr<Phrase> mine = p;
+                mine->state = Phrase::Making;
+                mine->started = std::chrono::steady_clock::now();
+                Mix_Chunk* c = make(mine->text, mine->voice, mine->synth, false, lock);
+                // Given up on meanwhile (cut off, or past the limit): the sound stays in the cache.
+                if (mine->state == Phrase::Making) {
+                    mine->chunk = c;
+                    mine->state = c ? Phrase::Made : Phrase::Lost;
+                }
+                cv.notify_all();
+                return true;
+            }
+        if (backgroundBusy || (ahead.empty() && idle.empty())) return false;
+        std::deque<Ahead>& from = ahead.empty() ? idle : ahead;
         const bool kept = &from == &idle;
         Ahead a = std::move(from.front());
         from.pop_front();
         if (cached(a.phrase, a.voice)) {
             if (kept) caches[a.voice].front().kept = true;  // found: now the front
-            return;
+            return true;
         }
-        inFlight = a.voice + '\n' + a.phrase;
-        lock.unlock();
-        auto pcm = a.synth(a.phrase);
-        lock.lock();
-        inFlight.clear();
-        store(a.phrase, a.voice, std::move(pcm), kept);
+        backgroundBusy = true;
+        make(a.phrase, a.voice, a.synth, kept, lock);
+        backgroundBusy = false;
         cv.notify_all();
+        return true;
+    }
+
+    // Drops the rest of a text whose phrase failed; what is left of it goes
+    // to the next engine when it failed at its start.
+    std::function<void()> fail(const std::shared_ptr<Phrase>& failed) {
+        std::string rest;
+        const bool handOn = failed->onFail && failed->first;
+        for (const auto& p : queue)
+            if (p->textId == failed->textId) rest += (rest.empty() ? "" : " ") + p->text;
+        std::erase_if(queue, [&](const auto& p) { return p->textId == failed->textId; });
+        if (!handOn) return {};
+        return [f = failed->onFail, rest] { f(rest); };
+    }
+
+    // One round of the player: true when it did something. `late` is what
+    // is to be run outside the lock.
+    bool playOne(std::function<void()>& late) {
+        if (queue.empty()) return false;
+        std::shared_ptr<Phrase> front = queue.front();
+        if (front->state == Phrase::Making && std::chrono::steady_clock::now() - front->started > kPhraseLimit)
+            front->state = Phrase::Lost;
+        if (front->state == Phrase::Lost) {
+            late = fail(front);
+            return true;
+        }
+        if (front->state != Phrase::Made || Mix_Playing(kSpeechChannel)) return false;
+        play(*front);
+        queue.pop_front();
+        cv.notify_all();
+        return true;
+    }
+
+    std::function<void(const std::string&)> played;
+    void play(const Phrase& p) {
+        Mix_PlayChannel(kSpeechChannel, p.chunk, 0);
+        playingCommentary = p.commentary;
+        if (played) played(p.text);
     }
 
     void cut() {
-        ++generation;
-        pending.clear();
-        ready = nullptr;
+        for (const auto& p : queue) p->state = Phrase::Lost;  // a maker still on one keeps only the sound
+        queue.clear();
         playingCommentary = false;
         if (AudioDevice::instance().isOpen()) Mix_HaltChannel(kSpeechChannel);
+        cv.notify_all();
     }
 };
 
 SpeechChannel::SpeechChannel() : shared_(std::make_shared<Shared>()) {
-    worker_ = std::thread([s = shared_] {
+    // Two makers, so that a phrase is never held up by one being made ahead.
+    for (int i = 0; i < 2; ++i)
+        makers_.emplace_back([s = shared_] {
+            std::unique_lock lock(s->m);
+            while (!s->quit)
+                if (!s->makeOne(lock)) s->cv.wait(lock);
+        });
+    player_ = std::thread([s = shared_] {
         std::unique_lock lock(s->m);
-        std::uint64_t readyGen = 0;
-        for (;;) {
-            if (s->quit) return;
-            if (s->ready && s->generation != readyGen) s->ready = nullptr;
-            // The next phrase of what is being said is made first, while the
-            // current one plays, and handed over as soon as it ends.
-            if (!s->ready && !s->pending.empty()) {
-                std::uint64_t gen = s->generation;
-                Shared::Phrase next = std::move(s->pending.front());
-                s->pending.pop_front();
-                s->making = true;
-                s->makingGen = gen;
-                Mix_Chunk* c = s->chunkFor(next.text, next.voice, next.synth, lock);
-                s->making = false;
-                if (s->generation != gen) continue;
-                if (c) s->ready = c, s->readyCommentary = next.commentary, readyGen = gen;
-                s->cv.notify_all();
+        while (!s->quit) {
+            std::function<void()> late;
+            if (s->playOne(late)) {
+                if (late) {
+                    lock.unlock();
+                    late();
+                    lock.lock();
+                }
                 continue;
             }
-            if (s->ready && !Mix_Playing(kSpeechChannel)) {
-                Mix_PlayChannel(kSpeechChannel, s->ready, 0);
-                s->playingCommentary = s->readyCommentary;
-                s->ready = nullptr;
-                s->cv.notify_all();
-                continue;
-            }
-            // Meanwhile, what the player is likely to hear next.
-            if (!s->ahead.empty() || !s->idle.empty()) {
-                s->makeAhead(s->ahead.empty() ? s->idle : s->ahead, lock);
-                continue;
-            }
-            if (s->ready) s->cv.wait_for(lock, std::chrono::milliseconds(5));
-            else s->cv.wait(lock, [&] { return s->quit || !s->pending.empty() || !s->ahead.empty() || !s->idle.empty(); });
+            // While a phrase plays or is being made, the channel is watched closely.
+            if (s->queue.empty()) s->cv.wait(lock);
+            else s->cv.wait_for(lock, std::chrono::milliseconds(2));
         }
     });
 }
 
 void SpeechChannel::shutdown() {
+    ++g_abandoning;  // an engine still making a phrase gives up
     {
         std::lock_guard lock(shared_->m);
         shared_->quit = true;
@@ -214,7 +275,10 @@ void SpeechChannel::shutdown() {
         shared_->idle.clear();
     }
     shared_->cv.notify_all();
-    if (worker_.joinable()) worker_.join();
+    for (std::thread& t : makers_)
+        if (t.joinable()) t.join();
+    if (player_.joinable()) player_.join();
+    --g_abandoning;
 }
 
 SpeechChannel::~SpeechChannel() {
@@ -223,31 +287,33 @@ SpeechChannel::~SpeechChannel() {
         for (auto& e : cache) Mix_FreeChunk(e.chunk);
 }
 
-bool SpeechChannel::say(const std::string& text, const std::string& voice, const Synth& synth, SpeakMode mode) {
+bool SpeechChannel::say(const std::string& text, const std::string& voice, const Synth& synth, SpeakMode mode,
+                        Failed onFail) {
     // Without a real sound device nobody would hear it: let the next engine
     // (or the clipboard, for a screen reader) take the text.
     if (!audible()) return false;
     std::vector<std::string> parts = phrases(text);
-    std::unique_lock lock(shared_->m);
-    if (shared_->quit) return false;
-    shared_->retired.erase(voice);
-    const bool queued = mode == SpeakMode::Queue || mode == SpeakMode::Commentary || shared_->commentaryOn();
-    if (!queued) shared_->cut();
-    std::uint64_t gen = shared_->generation;
-    if (parts.empty()) return true;
-    std::size_t from = 0;
-    if (!queued) {
-        // The first phrase is made here, so a failing engine is known at once.
-        Mix_Chunk* first = shared_->chunkFor(parts.front(), voice, synth, lock);
-        if (!first) return false;
-        if (shared_->generation != gen) return true;
-        Mix_HaltChannel(kSpeechChannel);
-        Mix_PlayChannel(kSpeechChannel, first, 0);
-        from = 1;
+    std::lock_guard lock(shared_->m);
+    auto& s = *shared_;
+    if (s.quit) return false;
+    s.retired.erase(voice);
+    const bool queued = mode == SpeakMode::Queue || mode == SpeakMode::Commentary || s.commentaryOn();
+    if (!queued) s.cut();
+    const std::uint64_t id = ++s.texts;
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        auto p = std::make_shared<Shared::Phrase>();
+        p->text = parts[i], p->voice = voice, p->synth = synth, p->commentary = mode == SpeakMode::Commentary;
+        p->textId = id, p->first = i == 0, p->onFail = onFail;
+        // Made before: played as soon as its turn comes, with no maker.
+        if ((p->chunk = s.cached(parts[i], voice))) p->state = Shared::Phrase::Made;
+        s.queue.push_back(std::move(p));
     }
-    for (std::size_t i = from; i < parts.size(); ++i)
-        shared_->pending.push_back({parts[i], voice, synth, mode == SpeakMode::Commentary});
-    shared_->cv.notify_all();
+    // A first phrase made ahead starts here and now.
+    if (!queued && !s.queue.empty() && s.queue.front()->state == Shared::Phrase::Made) {
+        s.play(*s.queue.front());
+        s.queue.pop_front();
+    }
+    s.cv.notify_all();
     return true;
 }
 
@@ -268,14 +334,33 @@ void SpeechChannel::prefetch(const std::vector<std::string>& texts, const std::s
     shared_->cv.notify_all();
 }
 
-void SpeechChannel::prefetchIdle(const std::vector<std::string>& texts, const std::string& voice, const Synth& synth) {
+void SpeechChannel::prefetchIdle(const std::vector<std::string>& texts, const std::string& voice, const Synth& synth,
+                                 bool first) {
     if (!audible()) return;
     std::lock_guard lock(shared_->m);
-    if (shared_->quit) return;
-    shared_->retired.erase(voice);
+    auto& s = *shared_;
+    if (s.quit) return;
+    s.retired.erase(voice);
+    // Asked for again (each step of a setting): what is queued or kept already is not queued twice.
+    std::set<std::string> queued;
+    for (const auto& a : s.idle) queued.insert(Shared::key(a.voice, a.phrase));
+    std::deque<Shared::Ahead> added;
     for (const std::string& t : texts)
-        for (const std::string& p : phrases(t)) shared_->idle.push_back({p, voice, synth});
-    shared_->cv.notify_all();
+        for (const std::string& p : phrases(t))
+            if (queued.insert(Shared::key(voice, p)).second && !s.inFlight.count(Shared::key(voice, p)) && !s.cached(p, voice))
+                added.push_back({p, voice, synth});
+    s.idle.insert(first ? s.idle.begin() : s.idle.end(), added.begin(), added.end());
+    s.cv.notify_all();
+}
+
+void SpeechChannel::setPlayedHook(std::function<void(const std::string& phrase)> hook) {
+    std::lock_guard lock(shared_->m);
+    shared_->played = std::move(hook);
+}
+
+std::size_t SpeechChannel::idleQueued() const {
+    std::lock_guard lock(shared_->m);
+    return shared_->idle.size();
 }
 
 bool SpeechChannel::has(const std::string& phrase, const std::string& voice) const {
@@ -301,9 +386,9 @@ void SpeechChannel::setVolume(int volume) {
 
 void SpeechChannel::forget(const std::string& voice) {
     std::lock_guard lock(shared_->m);
-    shared_->retired.insert(voice);
     auto& s = *shared_;
-    std::erase_if(s.pending, [&](const Shared::Phrase& p) { return p.voice == voice; });
+    s.retired.insert(voice);
+    std::erase_if(s.queue, [&](const auto& p) { return p->voice == voice; });
     std::erase_if(s.ahead, [&](const Shared::Ahead& a) { return a.voice == voice; });
     std::erase_if(s.idle, [&](const Shared::Ahead& a) { return a.voice == voice; });
     auto found = s.caches.find(voice);

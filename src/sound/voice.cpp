@@ -87,6 +87,15 @@ bool VoiceDispatcher::speak(int slot, const std::string& text) {
     if (params_ && slot != 1) engine->setParams(*params_);
     const std::string said = forEngine(slot, text);
     if (log_) log_->write(kRoutes[slot - 1], said);
+    // What it takes but cannot say after all goes on down the chain, on the
+    // window's thread.
+    if (slot < 3)
+        engine->setFallback([this, slot](const std::string& rest, SpeakMode mode, Topic topic) {
+            ui_.post([this, slot, rest, mode, topic] {
+                mode_ = mode, topic_ = topic;
+                slot == 1 ? fromSecond(rest) : fromThird(rest);
+            });
+        });
     return engine->speak(said, mode_, topic_);
 }
 
@@ -207,6 +216,12 @@ void VoiceDispatcher::prefetch(const std::vector<std::string>& texts) {
     if (screenReader_) return;  // entries are the screen reader's to say
     const int slot = makingSlot();
     if (SpeechEngine* engine = slot ? engineAt(slot) : nullptr) engine->prefetch(forEngine(slot, texts));
+}
+
+void VoiceDispatcher::prefetchIn(const SpeechParams& params, const std::vector<std::string>& texts) {
+    const int slot = makingSlot();
+    SpeechEngine* engine = slot ? engineAt(slot) : nullptr;
+    if (engine && !screenReader_) engine->prefetchIn(params, forEngine(slot, texts));
 }
 
 void VoiceDispatcher::releaseHeld() {

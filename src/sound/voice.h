@@ -65,6 +65,9 @@ public:
     // The game's fixed texts, made in idle time and kept; made again in the
     // new voice when the settings or the engine change.
     void prefetchIdle(std::vector<std::string> texts);
+    // Texts that will be said in other settings (a step of the speed): made
+    // ahead in those, first of all.
+    void prefetchIn(const SpeechParams& params, const std::vector<std::string>& texts);
     // F3: says the current text of the history again.
     void repeat();
     // Shift+F3 / Ctrl+F3: steps back or forward through the history.

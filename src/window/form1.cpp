@@ -287,9 +287,9 @@ void Form1::showCard(const CardLists& lists) {
 }
 
 void Form1::announceCard() {
-    // Heard, also beside a screen reader, but not kept: after a race F3
-    // still repeats the race.
-    speech_->answer(cardAnnouncement(rec_));
+    // Kept, so that F3 repeats the card the player is on, and Shift+F3
+    // steps back to the race before it.
+    speech_->reading(cardAnnouncement(rec_), SpeakMode::Interrupt, Topic::Info);
     focusAfterNews_ = true;
 }
 

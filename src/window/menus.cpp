@@ -28,9 +28,18 @@ void mnubaken(GameRecord& rec, Ui& ui, Speaker& speech) {
     speech.reading(spoken.empty() ? "馬券はありません" : spoken);
 }
 
+namespace {
+// The course as said: the dirt course is run over 1800 m, which its name
+// alone does not tell.
+std::string spokenCourse(const GameRecord& rec) {
+    const std::string course = currentCourse(rec);
+    return course == "ダート" ? course + "1800m" : course;
+}
+}  // namespace
+
 std::string cardAnnouncement(const GameRecord& rec) {
     std::string out = "第" + std::to_string(rec.raceno) + "レース";
-    for (const std::string& part : {rec.racename, currentCourse(rec)})
+    for (const std::string& part : {rec.racename, spokenCourse(rec)})
         if (!part.empty()) out += " " + part;
     return out + " 持ち金 " + std::to_string(rec.mochikin) + "円";
 }
@@ -38,7 +47,8 @@ std::string cardAnnouncement(const GameRecord& rec) {
 void mnuracename(GameRecord& rec, Ui& ui, Speaker& speech) {
     std::string line = "第" + text::signedNumber(rec.raceno) + "レース" + rec.racename + "です";
     ui.printLine(line);
-    speech.reading(line);
+    const std::string course = spokenCourse(rec);
+    speech.reading(course.empty() ? line : line + " " + course);
 }
 
 void mnumochikin(GameRecord& rec, Ui& ui, Speaker& speech) {

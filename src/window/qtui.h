@@ -28,6 +28,7 @@ public:
     void effect(Effect e) override {
         if (effects_) effects_(e);
     }
+    void post(std::function<void()> task) override;
 
 private:
     // Says what a dialog says as it opens; run() shows it. Closing it stops

@@ -29,13 +29,20 @@ constexpr int kFirstAnswerMs = 1000;
 }  // namespace
 
 ScreenReaderWatch::ScreenReaderWatch(QObject* parent) : QObject(parent) {
+    grace_.setSingleShot(true);
+    connect(&grace_, &QTimer::timeout, this, [this] {
+        update();
+        if (flagAnswered_ && registryAnswered_) settle();
+    });
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) {
         answered_ = true;  // nothing to ask: none runs
         return;
     }
     bound_.setSingleShot(true);
-    connect(&bound_, &QTimer::timeout, this, &ScreenReaderWatch::settle);
+    connect(&bound_, &QTimer::timeout, this, [this] {
+        if (!grace_.isActive()) settle();  // else the grace's end answers
+    });
     bound_.start(kFirstAnswerMs);
     bus.connect(kService, kPath, kProperties, QStringLiteral("PropertiesChanged"), this,
                 SLOT(propertiesChanged(QString, QVariantMap, QStringList)));
@@ -120,7 +127,8 @@ void ScreenReaderWatch::pollRegistry() {
 
 void ScreenReaderWatch::partAnswered(bool& part) {
     part = true;
-    if (flagAnswered_ && registryAnswered_) settle();
+    // A flag with nobody registered yet is answered when the grace ends.
+    if (flagAnswered_ && registryAnswered_ && !(grace_.isActive() && !registered_)) settle();
 }
 
 void ScreenReaderWatch::settle() {
@@ -144,12 +152,14 @@ void ScreenReaderWatch::propertiesChanged(const QString& interface, const QVaria
 }
 
 void ScreenReaderWatch::setFlag(bool on) {
+    if (on && !flag_) grace_.start(graceMs_);
+    if (!on) grace_.stop();
     flag_ = on;
     update();
 }
 
 void ScreenReaderWatch::update() {
-    const bool running = flag_ || registered_;
+    const bool running = registered_ || (flag_ && grace_.isActive());
     if (running == running_) return;
     running_ = running;
     emit changed(running);

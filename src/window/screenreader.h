@@ -11,22 +11,30 @@ class QMenu;
 
 namespace ozn {
 
-// Whether a screen reader runs: the desktop's "a screen reader runs" flag on
-// the accessibility bus, or a known screen reader registered there as an
-// application (one started by hand leaves the flag unset). Both are followed
-// as they change. Without a session bus, or when nothing can be read, none
-// runs.
+// Whether a screen reader runs: a known screen reader registered on the
+// accessibility bus as an application (one started by hand leaves the
+// desktop's flag unset). The desktop's "a screen reader runs" flag alone is
+// trusted only for a few seconds, while a screen reader starting with it may
+// still be registering: a flag left on with none behind it must not silence
+// the game. Both are followed as they change. Without a session bus, or when
+// nothing can be read, none runs.
 class ScreenReaderWatch : public QObject {
     Q_OBJECT
 public:
     explicit ScreenReaderWatch(QObject* parent = nullptr);
     bool running() const { return running_; }
     // Whether the first answer is in: both the flag and the registry were
-    // asked, or about a second has passed (what is known by then holds).
+    // asked (and, with the flag on, a screen reader registered or the grace
+    // ran out), or the bound has passed (what is known by then holds).
     bool answered() const { return answered_; }
     // The applications registered on the accessibility bus, by name.
     void setRegistered(const QStringList& applications);
     static bool isScreenReader(const QString& application);
+    // The desktop's flag, as read from the bus (public for tests).
+    void setFlag(bool on);
+    // How long the flag alone counts as a screen reader.
+    void setGrace(int ms) { graceMs_ = ms; }
+    static constexpr int kGraceMs = 3000;
 
 signals:
     void changed(bool running);
@@ -37,7 +45,6 @@ private slots:
     void propertiesChanged(const QString& interface, const QVariantMap& changed, const QStringList& invalidated);
 
 private:
-    void setFlag(bool on);
     void update();
     void connectRegistry(const QString& address);
     void pollRegistry();
@@ -46,6 +53,8 @@ private:
     bool flag_ = false, registered_ = false, running_ = false;
     bool flagAnswered_ = false, registryAnswered_ = false, answered_ = false;
     QTimer bound_;
+    QTimer grace_;  // runs while the flag alone is trusted
+    int graceMs_ = kGraceMs;
     std::optional<QDBusConnection> a11y_;
     QTimer poll_;
     bool polling_ = false;  // a round of questions is still out

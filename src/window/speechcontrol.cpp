@@ -66,6 +66,14 @@ SpeechControl::~SpeechControl() { qApp->removeEventFilter(this); }
 
 void SpeechControl::apply() {
     speech_.setParams(settings_.speech());
+    // The next steps of speed and volume are heard at once: each is made
+    // ahead in the voice it will be said in.
+    for (int direction : {1, -1})
+        for (auto step : {&stepSpeed, &stepVolume}) {
+            SoundSettings next = settings_;
+            const std::string said = step(next, direction);
+            speech_.prefetchIn(next.speech(), {said});
+        }
     if (hooks_.applySound) hooks_.applySound(settings_);
 }
 
@@ -246,7 +254,8 @@ void SpeechControl::openSoundDialog() {
     SoundSettings kept = SoundDialog::edit(window_, settings_, [this](const SoundSettings& s, const std::string& said) {
         settings_ = s;
         apply();
-        if (!said.empty()) speech_.answer(said);
+        // A screen reader reads the slider's new value itself.
+        if (!said.empty()) say(said, Topic::Screen);
     });
     setSettings(kept);
 }
