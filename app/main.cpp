@@ -9,7 +9,10 @@
 #include <cstdlib>
 #include <memory>
 
+#include <sys/stat.h>
+
 #include "core/random.h"
+#include "core/stopsignal.h"
 #include "sound/audio.h"
 #include "sound/engines.h"
 #include "sound/voice.h"
@@ -31,6 +34,10 @@ std::string joinedArguments(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // First of all: a stop asked for while the game is still starting ends
+    // it as a close does, with status 0, and what it writes is the player's alone.
+    ozn::installStopSignals();
+    ::umask(077);
     ozn::GameApplication app(argc, argv);  // takes its own options out of argv
     const std::string commandLine = joinedArguments(argc, argv);
     QApplication::setApplicationName(QStringLiteral("ozn"));

@@ -38,6 +38,8 @@ TEST(Signals, EndTheGameAsAConfirmedCloseInAndOutOfARace) {
         {"race", {SIGTERM, SIGTERM}, 2},  // the second one while ending is ignored
         {"race", {SIGINT}, 2},
         {"startup", {}, 1},  // sent by the game itself, while the first card is drawn
+        {"early", {}, 1},    // sent before the window exists
+        {"held", {SIGTERM}, 1},  // tickets bought, no race run: their 6000 come back
     };
     for (const auto& c : cases) {
         TempDir d;
@@ -71,6 +73,9 @@ TEST(Signals, EndTheGameAsAConfirmedCloseInAndOutOfARace) {
         long long money = 0;
         ASSERT_EQ(std::sscanf(d.read("ended").c_str(), "raceno=%d mochikin=%lld", &raceno, &money), 2);
         EXPECT_EQ(raceno, c.raceno) << c.mode;  // a race under way was settled first
+        if (c.raceno == 1) {
+            EXPECT_EQ(money, 15000) << c.mode;
+        }
         EXPECT_EQ(d.read("baken.txt"), " " + std::to_string(money) + " \r\n") << c.mode;
         EXPECT_TRUE(d.exists("ozn.cfg"));
         EXPECT_FALSE(d.exists("baken.txt.tmp"));

@@ -1,5 +1,6 @@
 #include "betting/store.h"
 
+#include <limits>
 #include <stdexcept>
 
 namespace ozn {
@@ -109,6 +110,14 @@ int findTicket(const GameRecord& rec, int kind, const Horses& h, int limit) {
     for (int i = 0; i < limit; ++i)
         if (ticketHorses(rec, kind, i) == h) return i;
     return -1;
+}
+
+Money heldStakes(const GameRecord& rec) {
+    Money sum = 0;
+    for (int kind = 1; kind <= kKinds; ++kind)
+        for (int i = 0; i < ticketCount(rec, kind); ++i)
+            if (__builtin_add_overflow(sum, ticketStake(rec, kind, i), &sum)) return std::numeric_limits<Money>::max();
+    return sum;
 }
 
 void hunsucria(GameRecord& rec) {

@@ -23,6 +23,9 @@ void setKindFlag(GameRecord& rec, int kind);
 // 0-based index of the live entry holding these horses, or -1.
 int findTicket(const GameRecord& rec, int kind, const Horses& h, int limit);
 
+// What the tickets held for the coming race cost (saturated, never wrapped).
+Money heldStakes(const GameRecord& rec);
+
 // Clears the store after a race.
 void hunsucria(GameRecord& rec);
 

@@ -14,6 +14,7 @@
 #include <iterator>
 #include <limits>
 
+#include "core/savefile.h"
 #include "core/text.h"
 
 namespace ozn {
@@ -59,31 +60,6 @@ std::optional<std::vector<std::string>> readDataFile(const std::string& path) {
     if (!lines || lines->size() > static_cast<std::size_t>(kMaxDataLines)) return std::nullopt;
     return lines;
 }
-
-// Writes and closes fd.
-bool writeAll(int fd, const std::string& content, bool sync) {
-    std::size_t done = 0;
-    bool ok = true;
-    while (done < content.size()) {
-        ssize_t n = ::write(fd, content.data() + done, content.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            ok = false;
-            break;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    if (ok && sync && ::fsync(fd) != 0) ok = false;
-    if (::close(fd) != 0) ok = false;
-    return ok;
-}
-
-bool writeWhole(const std::string& path, const std::string& content, bool sync) {
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    return fd >= 0 && writeAll(fd, content, sync);
-}
-
-constexpr const char* kUniqueTemp = ".tmp-XXXXXX";
 
 }  // namespace
 
@@ -166,57 +142,6 @@ bool loadOdds(GameRecord& rec, const std::string& path) {
     return true;
 }
 
-std::optional<Money> readSaveFile(const std::string& path) {
-    auto lines = readTextLines(path);
-    if (!lines || lines->empty()) return std::nullopt;
-    // Whole yen are read exactly: money beyond 2^53 yen would come back changed.
-    if (auto exact = text::leadingWholeNumber(lines->front())) return *exact;
-    auto money = text::roundHalfEven(text::leadingNumber(lines->front()), std::numeric_limits<Money>::min(),
-                                     std::numeric_limits<Money>::max());
-    if (!money) return std::nullopt;
-    return *money;
-}
-
-bool writeSaveFile(const std::string& path, Money money) {
-    if (path.empty()) return false;
-    std::string tmp = path + ".tmp";
-    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) {  // a folder in the way, or a file not ours to replace: a name of our own
-        tmp = path + kUniqueTemp;
-        fd = ::mkostemp(tmp.data(), O_CLOEXEC);
-        if (fd < 0) return false;
-        ::fchmod(fd, 0644);
-    }
-    if (!writeAll(fd, text::signedNumber(money) + " \r\n", true)) {
-        ::unlink(tmp.c_str());
-        return false;
-    }
-    if (::rename(tmp.c_str(), path.c_str()) != 0) {
-        ::unlink(tmp.c_str());
-        return false;
-    }
-    // The rename itself must reach the disk, or a crash could bring back the old save.
-    std::string dir = std::filesystem::path(path).parent_path().string();
-    int dirFd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd >= 0) {
-        ::fsync(dirFd);
-        ::close(dirFd);
-    }
-    return true;
-}
-
-void removeStaleSaveTemp(const std::string& path) {
-    if (path.empty()) return;
-    deleteFile(path + ".tmp");
-    const std::filesystem::path save(path);
-    const std::string prefix = save.filename().string() + ".tmp-";
-    std::error_code ec;
-    for (const auto& entry : std::filesystem::directory_iterator(save.parent_path(), ec)) {
-        const std::string name = entry.path().filename().string();
-        if (name.size() == prefix.size() + 6 && name.rfind(prefix, 0) == 0) deleteFile(entry.path().string());
-    }
-}
-
 bool fileExists(const std::string& path) {
     struct stat st{};
     return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
@@ -238,8 +163,8 @@ std::uint8_t readSettings(const std::string& path) {
     return static_cast<std::uint8_t>(whole);
 }
 
-void writeSettings(const std::string& path, std::uint8_t voicemode) {
-    writeWhole(path, text::plainNumber(voicemode) + "\r\n", false);
+bool writeSettings(const std::string& path, std::uint8_t voicemode, bool* link) {
+    return replaceFile(path, text::plainNumber(voicemode) + "\r\n", false, link);
 }
 
 }  // namespace ozn

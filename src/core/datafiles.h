@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/record.h"
+#include "core/savefile.h"
 
 namespace ozn {
 
@@ -29,17 +30,12 @@ int aptitudeCode(const std::string& text);
 void parseHorseLine(const std::string& line, std::string& name, std::uint8_t& code);
 bool parseOddsLine(GameRecord& rec, int index, const std::string& line);
 
-// The saved money; nullopt when the file is missing or unreadable.
-std::optional<Money> readSaveFile(const std::string& path);
-// Replaces the save file without ever leaving a truncated one behind.
-bool writeSaveFile(const std::string& path, Money money);
-// A save cut off by a kill leaves its temporary file: nothing will read it.
-void removeStaleSaveTemp(const std::string& path);
 bool fileExists(const std::string& path);
 void deleteFile(const std::string& path);
 
 // The voice setting: 4 when the file is missing or does not hold a byte.
 std::uint8_t readSettings(const std::string& path);
-void writeSettings(const std::string& path, std::uint8_t voicemode);  // failures ignored
+// false when it could not be written; `*link`: a link at `path` was replaced.
+bool writeSettings(const std::string& path, std::uint8_t voicemode, bool* link = nullptr);
 
 }  // namespace ozn

@@ -33,8 +33,9 @@ std::string settingsPath(const GameRecord& rec);
 // absolute path, else $HOME/.local/share/ozn; "" when neither is known.
 std::string dataHomeFrom(const char* xdgDataHome, const char* home);
 
-// One game at a time on a data folder: two would overwrite each other's save
-// and interleave one meeting in the history. The lock ends with the process.
+// One game at a time on a folder (the data folder, the save's): two would
+// overwrite each other's save and interleave one meeting in the history.
+// The lock ends with the process.
 class FolderLock {
 public:
     enum class State { Held, Busy, Unavailable };  // Unavailable: no folder to lock; play on
@@ -43,11 +44,19 @@ public:
     FolderLock(const FolderLock&) = delete;
     FolderLock& operator=(const FolderLock&) = delete;
     State state() const { return state_; }
+    bool covers(const std::string& folder) const;  // held, and on this very folder
 
 private:
     int fd_ = -1;
+    unsigned long dev_ = 0, ino_ = 0;
     State state_ = State::Unavailable;
 };
+
+// Writes the money home after a race or at the end; true when it is saved.
+// A link found there is replaced and reported once.
+bool saveMoney(GameRecord& rec, Ui& ui);
+// Game over: the save and every older copy go, so the next start has 15000.
+void deleteSaves(const GameRecord& rec);
 
 enum class EndResult {
     Close,        // money saved; the window closes
@@ -63,6 +72,8 @@ EndResult endshori(GameRecord& rec, Ui& ui, Mp3Player& mp3);
 enum class CloseResult { Stay, Close, GameOver, WriteFailed };
 
 // The close request of the main window (close box, exit menu, end procedure).
-CloseResult closeRequest(GameRecord& rec, Ui& ui, Mp3Player& mp3);
+// `held`: the stakes of tickets bought for a race not yet run, given back
+// when the player quits (the question says so).
+CloseResult closeRequest(GameRecord& rec, Ui& ui, Mp3Player& mp3, Money held = 0);
 
 }  // namespace ozn

@@ -4,10 +4,12 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace ozn {
 
 class SpeechEngine;
+class FolderLock;
 
 using Money = std::int64_t;  // 64-bit so that no payout can wrap around
 
@@ -23,6 +25,9 @@ struct GameRecord {
     std::string bakenpath;  // save file; empty when the money came from the command line
     std::string cfgpath;    // settings file: beside the program, or beside the save when that folder is closed
     std::string savefallback;  // the user's data folder ("/" at the end): where a save goes that cannot go home
+    std::vector<std::string> saveplaces;  // where else a save may have been written: read at start, removed once the save is home
+    std::vector<std::shared_ptr<FolderLock>> locks;  // the data folder and the save's folder, held for the whole run
+    bool linktold = false;  // a link replaced at a write has been reported
     std::uint8_t voicemode = 0;
     std::shared_ptr<SpeechEngine> pctkvoice;
     std::shared_ptr<SpeechEngine> sapivoice;

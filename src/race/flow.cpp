@@ -73,13 +73,13 @@ HassoResult hasso(GameRecord& rec, Ports& p, const RaceHooks& hooks, const RaceC
     if (hooks.settled) hooks.settled(out, s);
     // Saved with every race as it is kept in the history, so that a crash
     // never undoes a result; game over deletes the save below instead.
-    if (rec.mochikin >= 100) writeSaveFile(rec.bakenpath, rec.mochikin);
+    if (rec.mochikin >= 100) saveMoney(rec, p.ui);
 
     if (rec.mochikin < 100) {
         const std::string over = "持ち金が100円もなくなっちゃったので終了します";
         p.ui.printLine(over);
         p.speech.reading(s.announcement + over, SpeakMode::Wait);
-        deleteFile(rec.bakenpath);
+        deleteSaves(rec);
         return HassoResult::GameOver;
     }
 

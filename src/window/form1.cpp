@@ -207,11 +207,6 @@ bool Form1::refused() {
 void Form1::prefetchAround(int kind) { speech_->prefetch(list(kind)->neighbourTexts()); }
 
 bool Form1::startUp(const StartupEnv& env) {
-    lock_ = std::make_unique<FolderLock>(env.dataHome);
-    if (lock_->state() == FolderLock::State::Busy) {  // before anything is read or written
-        ui_->msgBox("ozn はすでに動いています", "", kStyleOk);
-        return false;
-    }
     bool ok = startUpSequence(env);
     // A stop asked for while the first card was drawn ends the game now.
     if (ok && closePending_) QTimer::singleShot(0, this, &Form1::finishStop);
@@ -398,7 +393,7 @@ void Form1::mnuurl() {
 }
 
 bool Form1::runCloseRequest(bool insideCloseEvent) {
-    switch (closeRequest(rec_, *ui_, *services_.mp3)) {
+    switch (closeRequest(rec_, *ui_, *services_.mp3, heldStakes(rec_))) {
         case CloseResult::Stay: return false;
         case CloseResult::GameOver: services_.exitNow(0); return true;
         case CloseResult::WriteFailed: services_.exitNow(1); return true;

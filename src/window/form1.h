@@ -170,7 +170,6 @@ private:
     bool musicAhead_ = false;    // from F2 until the race is settled: Escape skips the start music
     std::unique_ptr<Buying> buying_;
     std::unique_ptr<RaceSound> raceSound_;
-    std::unique_ptr<FolderLock> lock_;
     std::unique_ptr<RaceKeeper> keeper_;
     QPointer<ResultsWindow> results_;  // while the results window is open
 };
