@@ -1,10 +1,18 @@
 #pragma once
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
 #include <string>
 
 namespace ozn::test {
+
+// The permission bits of a plain file with one name; -1 for anything else.
+inline int modeOf(const std::string& path) {
+    struct stat st{};
+    return ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_nlink == 1 ? int(st.st_mode & 0777) : -1;
+}
 
 // A fresh folder that is removed again at the end of the test.
 class TempDir {

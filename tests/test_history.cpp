@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sqlite3.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -284,10 +285,9 @@ TEST(History, PeriodsRefundsTrendReportAndCsvOfAKnownHistory) {
     EXPECT_FALSE(writeCsv(*h, dir.file("no/such/folder/out.csv")));
 }
 
-TEST(History, DamagedForeignOrNewerFilesAreMovedAsideAndANewOneBegun) {
+TEST(History, DamagedOrForeignFilesAreMovedAsideAndANewOneBegun) {
     struct Case { const char* name; std::function<void(const std::string&)> spoil; } cases[] = {
         {"garbage", [](const std::string& p) { std::ofstream(p) << "これはデータベースではありません"; }},
-        {"newer schema", [](const std::string& p) { sqlite3_close(behindItsBack(p, "PRAGMA user_version=99")); }},
         {"another program's", [](const std::string& p) { sqlite3_close(behindItsBack(p, "CREATE TABLE notes (x)")); }},
         {"torn pages", [](const std::string& p) {
              {
@@ -416,4 +416,60 @@ TEST(History, AKillInsideRecordNeverLosesACommittedRaceNorLeavesHalfOfOne) {
     ASSERT_EQ(races.size(), 1u);
     EXPECT_EQ(races[0].payouts.size(), 1u);
     EXPECT_EQ(races[0].tickets.size(), 2u);
+}
+
+// A later game's file is sound: it stays as it is and this run records nothing.
+TEST(History, ANewerGamesFileIsLeftInPlaceAndTheRunGoesUnrecorded) {
+    TempDir dir;
+    const std::string path = dir.file("history.sqlite");
+    {
+        auto h = History::open(dir.path(), "x").history;
+        ASSERT_TRUE(h->record(smallRace(1, 1, 100, 0)));
+    }
+    EXPECT_EQ(modeOf(path), 0600);
+    sqlite3_close(behindItsBack(path, "PRAGMA journal_mode=DELETE; PRAGMA user_version=99"));
+    const std::string before = dir.read("history.sqlite");
+    RaceKeeper keeper;
+    EXPECT_EQ(keeper.open(dir.path(), "20261207-100000"), "成績ファイルは新しい版のものです。そのまま残して、今回は成績を記録しません");
+    EXPECT_EQ(keeper.history(), nullptr);
+    EXPECT_TRUE(dir.read("history.sqlite") == before);
+    EXPECT_FALSE(dir.exists("history.sqlite.bad-20261207-100000"));
+}
+
+// Names come from files that players edit: none is run as a formula, and a
+// failed export leaves the earlier one whole.
+TEST(History, CsvCellsNeverRunAsFormulasAndAFailedExportKeepsTheLastOne) {
+    TempDir dir;
+    auto h = History::open(dir.path(), "x").history;
+    const char* names[] = {"=HYPERLINK(\"x\")", "+1", "-2", "@SUM(A1)", "a=b"};
+    for (const char* name : names) {
+        RaceRow r = smallRace(1, 1, 100, 0);
+        r.raceName = name, r.course = "-芝";
+        ASSERT_TRUE(h->record(r));
+    }
+    ASSERT_TRUE(writeRacesCsv(*h, {}, dir.file("races.csv")));
+    std::vector<std::string> cells;
+    std::ifstream in(dir.file("races.csv"));
+    for (std::string l; std::getline(in, l);)
+        if (l.rfind("2026", 0) == 0) {
+            std::vector<std::string> f;
+            for (std::stringstream row(l); std::getline(row, f.emplace_back(), ',');) {
+            }
+            cells.push_back(f[3] + " " + f[4]);
+        }
+    EXPECT_EQ(cells, std::vector<std::string>({"\"'=HYPERLINK(\"\"x\"\")\" '-芝", "'+1 '-芝", "'-2 '-芝", "'@SUM(A1) '-芝", "a=b '-芝"}));
+    EXPECT_EQ(modeOf(dir.file("races.csv")), 0600);
+    const std::string earlier = dir.read("races.csv");
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {  // a file-size limit cuts the write short
+        ::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{64, 64};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        _exit(writeRacesCsv(*h, {}, dir.file("races.csv")) ? 1 : 0);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_TRUE(dir.read("races.csv") == earlier);
 }

@@ -26,11 +26,6 @@ std::unique_ptr<Game> start(const StartupEnv& env) {
     return g;
 }
 
-int modeOf(const std::string& path) {
-    struct stat st{};
-    return ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_nlink == 1 ? int(st.st_mode & 0777) : -1;
-}
-
 int boxesSaying(const FakeUi& ui, const std::string& part) {
     return int(std::count_if(ui.boxes.begin(), ui.boxes.end(), [&](const Box& b) { return b.prompt.find(part) != std::string::npos; }));
 }

@@ -118,7 +118,9 @@ History::Opened History::open(const std::string& folder, const std::string& stam
         result.notice = "成績の記録ファイルが読めないので、" + aside + " に移して新しく始めます";
         how = openDatabase(path, today, db);
     }
-    if (how == Opening::ReadOnly)
+    if (how == Opening::Newer)  // left as it is, for the game that wrote it
+        result.notice = "成績ファイルは新しい版のものです。そのまま残して、今回は成績を記録しません";
+    else if (how == Opening::ReadOnly)
         result.notice = "成績の記録ファイル " + path + " に書きこめないので、今回は成績を記録しません";
     else if (how != Opening::Ready)
         result.notice = "成績の記録ファイル " + path + " を今は使えないので、今回は成績を記録しません";

@@ -1,9 +1,11 @@
 // What the results window shows, and the CSV export.
 #include <algorithm>
-#include <fstream>
+#include <sstream>
+#include <string_view>
 #include <limits>
 
 #include "betting/betting.h"
+#include "core/savefile.h"
 #include "core/text.h"
 #include "history/history.h"
 
@@ -50,7 +52,11 @@ StatsRow total(const std::vector<StatsRow>& rows) {
     return all;
 }
 
-std::string csvField(const std::string& s) {
+std::string csvField(const std::string& text) {
+    // Names come from files players edit: one that begins like a formula is
+    // shown by a spreadsheet as the text it is, never run.
+    const std::string s = !text.empty() && std::string_view("=+-@\t\r").find(text.front()) != std::string_view::npos
+                              ? "'" + text : text;
     if (s.find_first_of(",\"\r\n") == std::string::npos) return s;
     std::string q = "\"";
     for (char c : s) q += c == '"' ? std::string("\"\"") : std::string(1, c);
@@ -124,21 +130,20 @@ std::string trendSentence(const std::vector<MoneyPoint>& points, Period period) 
 namespace {
 // A CSV file as spreadsheet programs take it: UTF-8 with a BOM (so that they
 // know it is UTF-8), a header line and CR LF line ends. false when it cannot
-// be written.
+// be written. Made whole first and renamed over the old one, so a failed
+// write never leaves half a file over an earlier export.
 template <class Rows>
 bool writeCsvFile(const std::string& path, const char* header, Rows rows) {
-    std::ofstream f(path, std::ios::binary | std::ios::trunc);
-    if (!f) return false;
+    std::ostringstream f;
     f << "\xEF\xBB\xBF" << header << "\r\n";
     rows(f);
-    f.flush();
-    return static_cast<bool>(f);
+    return replaceFile(path, f.str(), true);
 }
 }  // namespace
 
 bool writeCsv(const History& history, const std::string& path) {
     // The horses are written as the game says them, which no spreadsheet takes for a date.
-    return writeCsvFile(path, "日時,開催,レース,レース名,コース,券種,馬番,金額,払い戻し,返還,オッズ,オッズ上限,人気,金額指定", [&](std::ofstream& f) {
+    return writeCsvFile(path, "日時,開催,レース,レース名,コース,券種,馬番,金額,払い戻し,返還,オッズ,オッズ上限,人気,金額指定", [&](std::ostream& f) {
         auto number = [](double v) {
             std::string t = v > 0 ? text::formatOdds(v, 2) : "";
             if (!t.empty() && t.back() == '.') t.pop_back();
@@ -158,7 +163,7 @@ bool writeCsv(const History& history, const std::string& path) {
 }
 
 bool writeSummaryCsv(const History& history, Breakdown by, const PeriodFilter& period, const std::string& path) {
-    return writeCsvFile(path, "期間,表,項目,枚数,的中,金額,払い戻し,的中率,回収率,回収率(返還込み),最高払い戻し,返還枚数,返還金額", [&](std::ofstream& f) {
+    return writeCsvFile(path, "期間,表,項目,枚数,的中,金額,払い戻し,的中率,回収率,回収率(返還込み),最高払い戻し,返還枚数,返還金額", [&](std::ostream& f) {
         std::vector<StatsRow> rows = history.breakdown(by, period);
         if (!rows.empty()) rows.push_back(total(rows));
         for (const StatsRow& r : rows)
@@ -170,7 +175,7 @@ bool writeSummaryCsv(const History& history, Breakdown by, const PeriodFilter& p
 }
 
 bool writeRacesCsv(const History& history, const PeriodFilter& period, const std::string& path) {
-    return writeCsvFile(path, "日時,開催,レース,レース名,コース,1着,2着,3着,除外,落馬,前の持ち金,後の持ち金,金額指定", [&](std::ofstream& f) {
+    return writeCsvFile(path, "日時,開催,レース,レース名,コース,1着,2着,3着,除外,落馬,前の持ち金,後の持ち金,金額指定", [&](std::ostream& f) {
         auto horse = [](int h) { return h > 0 ? std::to_string(h) : std::string(); };
         for (const RaceRow& r : history.races(period)) {
             f << csvField(r.playedAt) << ',' << r.meeting << ',' << r.raceNo << ',' << csvField(r.raceName) << ','

@@ -2,6 +2,9 @@
 // the checks that keep a damaged file's rows out of every query.
 #include "history/schema.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 
 #include "betting/store.h"
@@ -223,6 +226,8 @@ Opening openDatabase(const std::string& path, const std::string& today, sqlite3*
         db = nullptr;
         return why;
     };
+    // A new file is the player's alone whatever the umask; its log files take its mode.
+    if (int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600); fd >= 0) ::close(fd);
     if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK)
         return fail(Opening::NotNow);
     sqlite3_busy_timeout(db, kBusyMs);
@@ -231,7 +236,8 @@ Opening openDatabase(const std::string& path, const std::string& today, sqlite3*
     if (!v.step()) return badOr(v.rc());
     const long long version = v.integer(0);
     v.reset();
-    if (version < 0 || version > History::kSchemaVersion) return fail(Opening::Bad);  // a newer game's
+    if (version > History::kSchemaVersion) return fail(Opening::Newer);
+    if (version < 0) return fail(Opening::Bad);
     Statement tables(db, "SELECT count(*) FROM sqlite_master");
     if (!tables.step()) return badOr(tables.rc());
     if (version == 0 && tables.integer(0) > 0) return fail(Opening::Bad);  // some other program's

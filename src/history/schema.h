@@ -11,8 +11,9 @@ namespace ozn::schema {
 // text is anything else.
 bool parseNumbers(const std::string& text, std::vector<int>& out);
 
-enum class Opening { Ready, Bad, NotNow, ReadOnly };
+enum class Opening { Ready, Bad, NotNow, ReadOnly, Newer };
 // Opens the file and brings its schema up to date. Bad: not ours to use.
+// Newer: a later game's file, sound but not for this one to write.
 // The integrity check, which reads the whole file, runs once a day.
 Opening openDatabase(const std::string& path, const std::string& today, sqlite3*& db);
 
