@@ -5,11 +5,14 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
+#include <numeric>
 
 #include "core/lifecycle.h"
 #include "core/savefile.h"
 #include "fakes.h"
+#include "history/keeper.h"
 #include "tempdir.h"
 
 using namespace ozn;
@@ -138,7 +141,7 @@ TEST(Saves, ADamagedSaveIsKeptAsideAndTheGameStartsWith15000) {
                                                        aside[0] + " に移して、15000円から始めます", "エラー", kStyleOk}}));
         std::ifstream in(aside[0], std::ios::binary);
         EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), c.content);
-        EXPECT_FALSE(d.exists("baken.txt"));
+        EXPECT_EQ(d.read("baken.txt"), " 15000 \r\n");  // begun anew beside the one kept aside
     }
 }
 
@@ -161,5 +164,61 @@ TEST(Saves, OneGameAtATimePerSaveAndPerDataFolder) {
         const std::vector<Box> refusal{{"ozn はすでに動いています", "", kStyleOk}};
         EXPECT_EQ(second->ui.boxes, c.refused ? refusal : std::vector<Box>{});
         fs::permissions(h1.file("ozn"), fs::perms::owner_all);
+    }
+}
+
+// A crash between the race's record and its save: the history's money is
+// taken back at the next start. Tip sheets are kept as they are bought.
+TEST(Saves, MoneyTheHistoryKeptAfterTheLastSaveIsTakenBack) {
+    struct Case { const char* name; bool savedAfterRace, tipSheet, savedAtQuit, otherSave; Money money; bool told; } cases[] = {
+        {"crash after the race", false, false, false, false, 17300, true},
+        {"saved after the race", true, false, false, false, 17300, false},
+        {"tip sheet, then quit", true, true, true, false, 17000, false},
+        {"tip sheet, then crash", true, true, false, false, 17000, true},
+        {"another save's race", false, false, false, true, 15000, false},
+    };
+    using Clock = fs::file_time_type::clock;
+    auto local = [](std::time_t t) {
+        std::tm tm{};
+        localtime_r(&t, &tm);
+        char text[32];
+        return std::string(text, std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &tm));
+    };
+    for (const auto& c : cases) {
+        TempDir d;
+        const std::string save = d.file("baken.txt");
+        RaceOutcome out;
+        std::iota(out.order.begin(), out.order.end(), 1);
+        GameRecord rec;
+        rec.raceno = 1, rec.bakenpath = c.otherSave ? d.file("elsewhere/baken.txt") : save, rec.mochikin = 15000;
+        ASSERT_TRUE(writeSaveFile(save, 15000));
+        fs::last_write_time(save, Clock::now() - std::chrono::seconds(60));
+        {
+            RaceKeeper keeper;
+            keeper.open(d.path(), "x");
+            keeper.cardMade(15000);
+            EXPECT_EQ(keeper.resume(rec), "");
+            rec.mochikin = 17300;
+            keeper.settled(rec, out, {}, local(std::time(nullptr) - 20));
+            if (c.savedAfterRace) writeSaveFile(save, 17300), fs::last_write_time(save, Clock::now() - std::chrono::seconds(10));
+            keeper.cardMade(17300);
+            if (c.tipSheet) rec.mochikin -= 300, keeper.tipSheet(300);
+            if (c.savedAtQuit) writeSaveFile(save, rec.mochikin);
+        }
+        GameRecord next;
+        next.raceno = 1, next.bakenpath = save, next.mochikin = readSave(save).money;
+        RaceKeeper keeper;
+        keeper.open(d.path(), "x");
+        keeper.cardMade(next.mochikin);
+        const std::string told = keeper.resume(next);
+        EXPECT_EQ(told, c.told ? "前回は持ち金を保存する前に終わったので、成績に記録された持ち金 " + std::to_string(c.money) + "円から始めます" : "")
+            << c.name;
+        EXPECT_EQ(next.mochikin, c.money) << c.name;
+        EXPECT_EQ(readSave(save).money, c.money) << c.name;
+        // The next race starts where the last one ended, its tip sheet with it.
+        keeper.settled(next, out, {}, local(std::time(nullptr)));
+        const RaceRow last = keeper.history()->allRaces().back();
+        EXPECT_EQ(std::vector<Money>({last.before, last.after}), std::vector<Money>({c.otherSave ? 15000 : 17300, c.money})) << c.name;
+        EXPECT_EQ(last.tipSheets, c.tipSheet ? std::vector<Money>{300} : std::vector<Money>{}) << c.name;
     }
 }

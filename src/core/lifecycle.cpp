@@ -124,6 +124,9 @@ bool readNewestSave(GameRecord& rec, Ui& ui) {
             }
         }
     }
+    // Written at once, so that a later crash before any save is told apart
+    // from a save the player removed to start again.
+    writeSaveFile(rec.bakenpath, rec.mochikin);
     return true;
 }
 

@@ -96,6 +96,7 @@ RaceRow raceRow(const GameRecord& rec, const RaceOutcome& out, const Settlement&
         r.payouts.push_back({p.kind, horsesText(p.kind, p.horses), p.multiplier, p.amount, p.refund});
     r.after = rec.mochikin;
     r.commandLine = rec.bakenpath.empty();
+    r.savePath = rec.bakenpath;
     return r;
 }
 
@@ -165,7 +166,41 @@ bool History::record(const RaceRow& r) {
         if (!Statement(db_, "INSERT INTO events (race_id, kind, amount) VALUES (?, 'tipsheet', ?)")
                  .bind(1, id).bind(2, fee).run())
             return rollback();
+    const int kind = r.commandLine ? 1 : 0;
+    if (!Statement(db_, "INSERT INTO events (race_id, kind, amount) SELECT ?, 'tipsheet', amount FROM tipsheets_waiting "
+                        "WHERE command_line = ? ORDER BY rowid").bind(1, id).bind(2, kind).run() ||
+        !Statement(db_, "DELETE FROM tipsheets_waiting WHERE command_line = ?").bind(1, kind).run() ||
+        !keepSavePath(r.savePath))
+        return rollback();
     return exec(db_, "COMMIT") || rollback();
+}
+
+bool History::keepSavePath(const std::string& savePath) {
+    return savePath.empty() ||
+           Statement(db_, "INSERT OR REPLACE INTO meta (key, value) VALUES ('save', ?)").bind(1, savePath).run();
+}
+
+bool History::recordTipSheet(const std::string& boughtAt, Money fee, bool commandLine, const std::string& savePath) {
+    if (!exec(db_, "BEGIN IMMEDIATE")) return false;
+    if (Statement(db_, "INSERT INTO tipsheets_waiting (bought_at, amount, command_line) VALUES (?,?,?)")
+            .bind(1, boughtAt).bind(2, fee).bind(3, commandLine ? 1 : 0).run() &&
+        keepSavePath(savePath) && exec(db_, "COMMIT"))
+        return true;
+    exec(db_, "ROLLBACK");
+    return false;
+}
+
+History::LeftOff History::leftOff(bool commandLine) const {
+    LeftOff l;
+    const int kind = commandLine ? 1 : 0;
+    Statement race(checked(), "SELECT played_at, money_after FROM ok_races WHERE command_line = ? ORDER BY id DESC LIMIT 1");
+    if (race.bind(1, kind).step()) l.at = race.text(0), l.after = race.integer(1), l.any = true;
+    Statement tips(db_, "SELECT COALESCE(SUM(amount), 0), COALESCE(MAX(bought_at), '') FROM tipsheets_waiting "
+                        "WHERE command_line = ? AND typeof(amount) = 'integer' AND amount BETWEEN 0 AND 1000000");
+    if (tips.bind(1, kind).step()) l.waitingFees = tips.integer(0), l.at = std::max(l.at, tips.text(1));
+    Statement save(db_, "SELECT value FROM meta WHERE key = 'save'");
+    if (save.step()) l.savePath = save.text(0);
+    return l;
 }
 
 sqlite3* History::checked() const {

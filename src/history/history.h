@@ -47,6 +47,7 @@ struct RaceRow {
     // after = before - stakes - tip sheets + payouts and refunds.
     Money before = 0, after = 0;
     bool commandLine = false;  // money given on the command line
+    std::string savePath;      // the save this money goes to (written, not read back)
 };
 
 // The settled race as the record holds it: tickets still in the store, the
@@ -97,7 +98,7 @@ struct BestPayout {
 
 class History {
 public:
-    static constexpr int kSchemaVersion = 3;
+    static constexpr int kSchemaVersion = 4;
 
     struct Opened {
         std::unique_ptr<History> history;  // null: play without history
@@ -107,14 +108,26 @@ public:
     // "yyyyMMdd-HHmmss". A file that is not a database, is damaged, is some
     // other program's or comes from a newer game is moved aside as
     // history.sqlite.bad-<stamp> and a new one begun. A file that is busy or
-    // cannot be read just now is left alone: no history for this run.
+    // cannot be read just now, or that a newer game wrote, is left alone: no
+    // history for this run.
     static Opened open(const std::string& folder, const std::string& stamp);
     ~History();
     History(const History&) = delete;
     History& operator=(const History&) = delete;
 
-    // One transaction; false when it could not be written.
+    // One transaction; false when it could not be written. Tip sheets kept
+    // by recordTipSheet for a game of the same kind become the race's.
     bool record(const RaceRow& race);
+    // A tip sheet bought for a race not yet run, kept at once.
+    bool recordTipSheet(const std::string& boughtAt, Money fee, bool commandLine, const std::string& savePath);
+    // Where a game of the save's kind left off: the time and money of its
+    // last race or tip sheet, and the tip sheets still waiting for a race.
+    struct LeftOff {
+        std::string at, savePath;  // savePath: the save of the last one recorded
+        Money after = 0, waitingFees = 0;
+        bool any = false;
+    };
+    LeftOff leftOff(bool commandLine) const;
     int lastMeeting() const;
     std::vector<RaceRow> meeting(int meeting) const;  // with tickets and payouts
     std::vector<RaceRow> allRaces() const;            // the same, for every race
@@ -129,6 +142,7 @@ public:
 
 private:
     explicit History(sqlite3* db) : db_(db) {}
+    bool keepSavePath(const std::string& savePath);
     // The connection, once the rows that make no sense are known.
     sqlite3* checked() const;
     sqlite3* db_;

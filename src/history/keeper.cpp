@@ -1,7 +1,12 @@
 #include "history/keeper.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <ctime>
+
+#include "core/savefile.h"
+#include "core/text.h"
 
 namespace ozn {
 namespace {
@@ -22,6 +27,32 @@ std::string RaceKeeper::open(const std::string& folder, std::string stamp) {
     history_ = std::move(opened.history);
     meeting_ = history_ ? std::min(history_->lastMeeting(), kLastMeeting - 1) + 1 : 1;
     return opened.notice;
+}
+
+std::string RaceKeeper::resume(GameRecord& rec) {
+    commandLine_ = rec.bakenpath.empty(), savePath_ = rec.bakenpath;
+    if (!history_) return "";
+    const History::LeftOff left = history_->leftOff(commandLine_);
+    before_ += left.waitingFees;  // paid before this run's first card
+    struct stat st{};
+    if (commandLine_ || !left.any || left.savePath != rec.bakenpath || ::stat(rec.bakenpath.c_str(), &st) != 0) return "";
+    std::tm at{};
+    at.tm_isdst = -1;
+    if (!strptime(left.at.c_str(), "%Y-%m-%d %H:%M:%S", &at) || std::mktime(&at) <= st.st_mtime) return "";
+    const Money money = left.after - left.waitingFees;
+    if (money == rec.mochikin || money < 100) return "";
+    rec.mochikin = rec.mochikinmae = money;
+    before_ = money + left.waitingFees;
+    writeSaveFile(rec.bakenpath, money);
+    return "前回は持ち金を保存する前に終わったので、成績に記録された持ち金 " + text::plainNumber(money) + "円から始めます";
+}
+
+void RaceKeeper::tipSheet(Money fee) {
+    // Behind races still waiting it would be counted with the wrong one.
+    if (history_ && waiting_.empty() &&
+        history_->recordTipSheet(localNow("%Y-%m-%d %H:%M:%S"), fee, commandLine_, savePath_))
+        return;
+    tipSheets_.push_back(fee);
 }
 
 void RaceKeeper::cardMade(Money money) {

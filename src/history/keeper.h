@@ -20,9 +20,16 @@ public:
     // Opens the history (see History::open; the stamp defaults to now); a
     // notice to show once, or "".
     std::string open(const std::string& folder, std::string stamp = "");
+    // After open, before the first race: tip sheets of an earlier run that
+    // wait for a race count in its money before; and when the history
+    // recorded money after the save was last written (a crash between the
+    // two), that money is the game's again and the save is written. A notice
+    // to show once, or "".
+    std::string resume(GameRecord& rec);
     // A new card is up: the money now is the money before its race.
     void cardMade(Money money);
-    void tipSheet(Money fee) { tipSheets_.push_back(fee); }
+    // Kept at once, so that a quit before the race does not lose it.
+    void tipSheet(Money fee);
     // Keeps the settled race, and any that waited for the file. A notice to
     // show once, the first time a race has to wait, or "".
     std::string settled(const GameRecord& rec, const RaceOutcome& out, const Settlement& s,
@@ -37,7 +44,8 @@ public:
 private:
     std::unique_ptr<History> history_;
     int meeting_ = 1;
-    bool recordedThisRun_ = false, waitTold_ = false;
+    bool recordedThisRun_ = false, waitTold_ = false, commandLine_ = false;
+    std::string savePath_;
     Money before_ = 0;
     std::vector<Money> tipSheets_;
     std::deque<RaceRow> waiting_;

@@ -150,6 +150,14 @@ const Migration kMigrations[] = {
     ALTER TABLE tickets ADD COLUMN popularity INTEGER;
     )sql",
      nullptr},
+    // Tip sheets bought for a race that has not been run yet.
+    {R"sql(
+    CREATE TABLE tipsheets_waiting (
+        bought_at TEXT NOT NULL,
+        amount INTEGER NOT NULL,
+        command_line INTEGER NOT NULL);
+    )sql",
+     nullptr},
 };
 static_assert(std::size(kMigrations) == History::kSchemaVersion);
 

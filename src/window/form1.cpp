@@ -422,7 +422,10 @@ void Form1::closeEvent(QCloseEvent* event) {
 History* Form1::history() const { return keeper_->history(); }
 int Form1::meeting() const { return keeper_->meeting(); }
 
-void Form1::openHistory(const std::string& folder) { historyNotice(keeper_->open(folder)); }
+void Form1::openHistory(const std::string& folder) {
+    historyNotice(keeper_->open(folder));
+    if (std::string told = keeper_->resume(rec_); !told.empty()) ui_->msgBox(told, "", kStyleOk);
+}
 
 void Form1::historyNotice(const std::string& notice) {
     if (!notice.empty()) ui_->msgBox(notice, "成績", kStyleOk);
