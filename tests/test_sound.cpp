@@ -86,7 +86,7 @@ TEST(Voice, DispatchFallbackAndScreenReaderFirstUse) {
             // Each synthesiser is handed the text as it is to be said; the
             // screen reader's server and the clipboard get it as written.
             const char* expected = route == "jtalk"    ? "たんしょう 1番2.3倍\\n残りもちがねは 11350円です"
-                                   : route == "espeak" ? "たんしょう 1バン2.3バイ\\nノコリもちがねは 11350エンです"
+                                   : route == "espeak" ? "たんしょう いちバンにてんさんバイ\\nノコリもちがねわ いちまんせんさんびゃくごじゅうエンです"
                                                        : "単勝 1番2.3倍\\n残り持ち金は 11350円です";
             EXPECT_EQ(line.substr(t2 + 1), expected);
         }
@@ -457,7 +457,14 @@ TEST(Voice, ReadingsAndKana) {
         {"３連副の馬番を071518などのように六桁で入れて下さい", "さんれんぷくのうまばんを071518などのように六桁で入れて下さい"},
         {"３連複の選択", "さんれんぷくの選択"}, {"予想しを見る F8", "よそうしをみる F8"},
         {"拡大 Ctrl++", "拡大 コントロール プラス"}, {"Ctrl+上、読み上げを速くします", "コントロール 上、読み上げを速くします"},
-        {"■ 今開催の成績", " 今開催の成績"}, {"芝1200m", "芝1200メートル"}, {"Shift+PageDown", "シフト ページダウン"}};
+        {"■ 今開催の成績", " 今開催の成績"}, {"芝1200m", "芝1200メートル"}, {"Shift+PageDown", "シフト ページダウン"},
+        // Checked with Open JTalk's own analysis of what it says.
+        {"一つ下の項目へ、一つ上", "一つしたの項目へ、一つうえ"}, {"10項目下へ", "10項目したへ"},
+        {"1〜3番人気 5～20倍", "1から3ばんにんき 5から20倍"}, {"3 7日、4 30日", "3 7日間、4 30日間"}, {"12月7日", "12月7日"},
+        {"2026-12-07 15:43 第2開催", "12月7日 15時43分 第2開催"}, {"09:05:10 馬連", "9時5分10秒 うまれん"},
+        {"ながしは 07-01 03、フォーメーションは 07/01", "ながしは 07ハイフン01 03、フォーメーションは 07スラッシュ01"},
+        {"「-」と「/」", "「ハイフン」と「スラッシュ」"}, {"1番 ミナモ 12.倍 1番人気)", "1番 ミナモ 12倍 1ばんにんき)"},
+        {"2.4倍", "2.4倍"}};
     for (const auto& [written, said] : words) EXPECT_EQ(withReadings(written), said) << written;
     // Echoed marks and rule lines by name: no synthesiser says " ", "/" or "====".
     const std::pair<const char*, const char*> typed[] = {{" ", "スペース"}, {"/", "スラッシュ"}, {"-", "ハイフン"}, {"7", "7"}};
@@ -473,6 +480,13 @@ TEST(Voice, ReadingsAndKana) {
         EXPECT_EQ(std::count(k.begin(), k.end(), ' '), std::count(text, text + std::strlen(text), ' ')) << k;
     }
     EXPECT_EQ(kana.toKana("第3レース 菊花賞"), "ダイ3レース キッカショウ");
+    EXPECT_EQ(kana.toKana("もちがねは 15000円です 項目へ"), "もちがねわ 15000エンです コウモクえ");  // particles as said
+    // espeak-ng: numbers as kana words, the long-vowel mark as its vowel.
+    const std::pair<const char*, const char*> espeak[] = {
+        {"14.8倍", "じゅうよんてんはち倍"}, {"15000円", "いちまんごせん円"}, {"4レース", "よんレえス"}, {"07", "ぜろなな"},
+        {"速さ 110%", "速さ ひゃくじゅうぱあせんと"}, {"ーキョー", "キョお"}, {"2026 3800 600 11", "にせんにじゅうろく さんぜんはっぴゃく ろっぴゃく じゅういち"},
+        {"100000000 10000 0", "いちおく いちまん ぜろ"}};
+    for (const auto& [text, said] : espeak) EXPECT_EQ(forEspeak(text), said) << text;
 }
 
 // Settings: kept as whole numbers, clamped, stepped by the keys, and put in
@@ -555,7 +569,7 @@ TEST(Voice, DispatcherSettingsStopAndWhatIsKept) {
     later.setParams(p);
     later.reading("持ち金は 15000円です");
     EXPECT_EQ(two->params, std::vector<SpeechParams>{p});
-    EXPECT_EQ(two->said, std::vector<std::string>{"もちがねは 15000エンです"});  // as espeak-ng is to say it
+    EXPECT_EQ(two->said, std::vector<std::string>{"もちがねわ いちまんごせんエンです"});  // as espeak-ng is to say it
 
     rec.voicemode = 1;
     struct Said { const char* text; SpeakMode mode; Topic topic; } texts[] = {

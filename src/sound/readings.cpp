@@ -32,11 +32,56 @@ const std::vector<std::pair<std::string, std::string>>& readingsTable() {
         {"End", "エンド"},
         {"■", ""}, {"□", ""}, {"●", ""}, {"○", ""}, {"◆", ""}, {"◇", ""}, {"★", ""}, {"☆", ""}, {"※", ""},
         {"▲", ""}, {"▼", ""}, {"◎", ""},
+        // Read by Open JTalk as ヒトツ カ, ヒトツ ジョー, コーモク カ.
+        {"一つ下", "一つした"}, {"一つ上", "一つうえ"}, {"項目下", "項目した"},
+        // A range, which it passes over in silence.
+        {"〜", "から"}, {"～", "から"},
+        // The marks of まとめ買い, which it does not say: a box, a ながし and a
+        // formation would sound alike.
+        {"「-」", "「ハイフン」"}, {"「/」", "「スラッシュ」"},
     };
     return table;
 }
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+std::size_t digitsAt(const std::string& s, std::size_t i) {
+    std::size_t n = 0;
+    while (i + n < s.size() && isDigit(s[i + n])) ++n;
+    return n;
+}
+
+std::string unpadded(const std::string& s, std::size_t at, std::size_t n) {
+    return std::to_string(std::stoi(s.substr(at, n)));
+}
+
+// "2026-12-07" as 12月7日, "15:43:10" as 15時43分10秒 (and "15:43" as
+// 15時43分): read digit group by digit group otherwise. Returns the length
+// taken, 0 for none.
+std::size_t dateOrTime(const std::string& s, std::size_t i, std::string& out) {
+    if (i > 0 && isDigit(s[i - 1])) return 0;
+    auto group = [&](std::size_t at, std::size_t n, char after) {
+        return digitsAt(s, at) == n && (after == 0 || (at + n < s.size() && s[at + n] == after));
+    };
+    if (group(i, 4, '-') && group(i + 5, 2, '-') && group(i + 8, 2, 0)) {
+        out += unpadded(s, i + 5, 2) + "月" + unpadded(s, i + 8, 2) + "日";
+        return 10;
+    }
+    if (group(i, 2, ':') && group(i + 3, 2, 0)) {
+        out += unpadded(s, i, 2) + "時" + unpadded(s, i + 3, 2) + "分";
+        if (i + 5 < s.size() && s[i + 5] == ':' && group(i + 6, 2, 0)) {
+            out += unpadded(s, i + 6, 2) + "秒";
+            return 8;
+        }
+        return 5;
+    }
+    return 0;
+}
+
+bool endsWith(const std::string& s, const char* tail) {
+    const std::size_t n = std::strlen(tail);
+    return s.size() >= n && s.compare(s.size() - n, n, tail) == 0;
+}
 
 bool isKanji(char32_t cp) {
     return (cp >= 0x4E00 && cp <= 0x9FFF) || (cp >= 0x3400 && cp <= 0x4DBF) || (cp >= 0xF900 && cp <= 0xFAFF) ||
@@ -58,6 +103,30 @@ std::string withReadings(const std::string& text) {
                 break;
             }
         if (replaced) continue;
+        if (isDigit(text[i])) {
+            if (std::size_t n = dateOrTime(text, i, out)) {
+                i += n;
+                continue;
+            }
+            // A count of days where no month comes before: 7日 is seven days, not the 7th.
+            const std::size_t n = digitsAt(text, i);
+            if (text.compare(i + n, 3, "日") == 0 && text.compare(i + n + 3, 3, "間") != 0 && !endsWith(out, "月")) {
+                out.append(text, i, n).append("日間");
+                i += n + 3;
+                continue;
+            }
+        }
+        // Whole odds are written "12." : the lone point is a pause before 倍.
+        if (text[i] == '.' && i > 0 && isDigit(text[i - 1]) && (i + 1 == text.size() || !isDigit(text[i + 1]))) {
+            ++i;
+            continue;
+        }
+        // Between horse numbers, the marks of まとめ買い by name.
+        if ((text[i] == '-' || text[i] == '/') && i > 0 && isDigit(text[i - 1]) && i + 1 < text.size() && isDigit(text[i + 1])) {
+            out += text[i] == '-' ? "ハイフン" : "スラッシュ";
+            ++i;
+            continue;
+        }
         // A distance: 1200m is 1200 metres.
         if (text[i] == 'm' && i > 0 && isDigit(text[i - 1]) && (i + 1 == text.size() || !std::isalpha(static_cast<unsigned char>(text[i + 1])))) {
             out += "メートル";
@@ -89,6 +158,102 @@ std::string lineSpeech(const std::string& line) {
     return blankWithout(line, {"　", "=", "-", "_", "*", "#", "~", "─", "━", "＝", "－"}) ? "区切り線" : line;
 }
 
+namespace {
+
+const char* const kDigitKana[] = {"ぜろ", "いち", "に", "さん", "よん", "ご", "ろく", "なな", "はち", "きゅう"};
+
+// One group of four digits (1..9999) as said before まん, おく or ちょう.
+std::string groupKana(int g) {
+    static const char* const kThousands[] = {"", "せん", "にせん", "さんぜん", "よんせん", "ごせん", "ろくせん", "ななせん", "はっせん", "きゅうせん"};
+    static const char* const kHundreds[] = {"", "ひゃく", "にひゃく", "さんびゃく", "よんひゃく", "ごひゃく", "ろっぴゃく", "ななひゃく", "はっぴゃく", "きゅうひゃく"};
+    std::string out = std::string(kThousands[g / 1000]) + kHundreds[g / 100 % 10];
+    if (int t = g / 10 % 10) out += (t == 1 ? "" : kDigitKana[t]) + std::string("じゅう");
+    if (int o = g % 10) out += kDigitKana[o];
+    return out;
+}
+
+// The vowel that "ー" lengthens, for each kana from ぁ to ゖ.
+const char* const kVowels = "aaiiuueeooaaiiuueeooaaiiuueeooaaiiuuueeooaiueoaaaiiiuuueeeoooaiueoaauuooaiueoaaieonuae";
+
+std::string vowelAfter(char32_t cp) {
+    if (cp >= 0x30A1 && cp <= 0x30F6) cp -= 0x60;  // katakana as hiragana
+    if (cp < 0x3041 || cp > 0x3096) return "";
+    switch (kVowels[cp - 0x3041]) {
+        case 'a': return "あ";
+        case 'i': return "い";
+        case 'u': return "う";
+        case 'e': return "え";
+        case 'o': return "お";
+        default: return "";
+    }
+}
+
+void appendCodePoint(std::string& out, const std::string& from, std::size_t at, std::size_t end) { out.append(from, at, end - at); }
+
+}  // namespace
+
+std::string numberKana(const std::string& digits) {
+    if (digits.empty()) return "";
+    // Typed horse numbers such as 07 are said digit by digit.
+    if (digits.size() > 1 && digits[0] == '0') {
+        std::string out;
+        for (char c : digits) out += kDigitKana[c - '0'];
+        return out;
+    }
+    if (digits.size() > 16) {  // past 9999ちょう: digit by digit too
+        std::string out;
+        for (char c : digits) out += kDigitKana[c - '0'];
+        return out;
+    }
+    unsigned long long n = std::stoull(digits);
+    if (n == 0) return kDigitKana[0];
+    static const char* const kUnits[] = {"", "まん", "おく", "ちょう"};
+    std::string out;
+    for (int u = 3; u >= 0; --u) {
+        unsigned long long scale = 1;
+        for (int k = 0; k < u; ++k) scale *= 10000;
+        const int g = static_cast<int>(n / scale % 10000);
+        if (g == 0) continue;
+        out += (g == 1 && u > 0 ? "いち" : groupKana(g)) + kUnits[u];
+    }
+    return out;
+}
+
+std::string forEspeak(const std::string& text) {
+    std::string out;
+    char32_t last = 0;
+    for (std::size_t i = 0; i < text.size();) {
+        if (isDigit(text[i])) {
+            const std::size_t n = digitsAt(text, i);
+            out += numberKana(text.substr(i, n));
+            i += n;
+            // A decimal point is said, and the digits after it one by one.
+            if (i + 1 < text.size() && text[i] == '.' && isDigit(text[i + 1])) {
+                const std::size_t f = digitsAt(text, i + 1);
+                out += "てん";
+                for (std::size_t k = 0; k < f; ++k) out += kDigitKana[text[i + 1 + k] - '0'];
+                i += 1 + f;
+            }
+            last = 0;
+            continue;
+        }
+        const std::size_t at = i;
+        const char32_t cp = text::nextCodePoint(text, i);
+        if (cp == U'ー') {
+            out += vowelAfter(last);  // the long vowel as the vowel itself
+            continue;
+        }
+        if (cp == U'%') {
+            out += "ぱあせんと";
+            last = 0;
+            continue;
+        }
+        appendCodePoint(out, text, at, i);
+        last = cp;
+    }
+    return out;
+}
+
 bool hasKanji(const std::string& text) {
     for (std::size_t i = 0; i < text.size();)
         if (isKanji(text::nextCodePoint(text, i))) return true;
@@ -101,19 +266,23 @@ struct KanaReader::Impl {
     ~Impl() {
         if (mecab) mecab_destroy(mecab);
     }
-    // One run of text without blanks.
+    // One run of text without blanks. The particles は and へ as they are
+    // said (わ, え): espeak-ng reads every は as "ha".
     std::string convert(const std::string& run) {
-        if (!hasKanji(run)) return run;
+        if (!mecab || (!hasKanji(run) && run.find("は") == std::string::npos && run.find("へ") == std::string::npos))
+            return run;
         std::string out;
-        if (mecab)
-            if (const mecab_node_t* node = mecab_sparse_tonode2(mecab, run.c_str(), run.size())) {
-                for (; node; node = node->next) {
-                    if (node->stat == MECAB_BOS_NODE || node->stat == MECAB_EOS_NODE) continue;
-                    std::string surface(node->surface, node->length);
-                    std::string reading = field(node->feature, 7);
-                    out += hasKanji(surface) && !reading.empty() && reading != "*" ? reading : surface;
-                }
+        if (const mecab_node_t* node = mecab_sparse_tonode2(mecab, run.c_str(), run.size())) {
+            for (; node; node = node->next) {
+                if (node->stat == MECAB_BOS_NODE || node->stat == MECAB_EOS_NODE) continue;
+                std::string surface(node->surface, node->length);
+                std::string reading = field(node->feature, 7);
+                const bool particle = field(node->feature, 0) == "助詞";
+                if (particle && surface == "は") out += "わ";
+                else if (particle && surface == "へ") out += "え";
+                else out += hasKanji(surface) && !reading.empty() && reading != "*" ? reading : surface;
             }
+        }
         // Whatever the analyser could not read is left out rather than
         // spelt as "Chinese letter" one by one.
         std::string clean;

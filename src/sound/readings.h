@@ -20,6 +20,14 @@ std::string typedCharacter(const std::string& ch);
 // drawn of rule characters ("====").
 std::string lineSpeech(const std::string& line);
 
+// What espeak-ng is handed, once the kanji are kana: numbers as kana words
+// (15000 as いちまんごせん, 14.8 as じゅうよんてんはち, 07 digit by digit), the
+// long-vowel mark as the vowel it lengthens, "%" by name. It reads digits
+// and "ー" on its own badly ("Japanese letter").
+std::string forEspeak(const std::string& text);
+// Plain digits as a kana word.
+std::string numberKana(const std::string& digits);
+
 // True when the text holds a kanji (CJK ideograph).
 bool hasKanji(const std::string& text);
 

@@ -62,9 +62,9 @@ std::vector<SpeechEngine*> VoiceDispatcher::engines() const {
 std::string VoiceDispatcher::forEngine(int slot, const std::string& text) {
     if (slot == 3) return text;
     std::string said = withReadings(text);
-    if (slot == 1 || !hasKanji(said)) return said;
+    if (slot == 1) return said;
     if (!kana_) kana_ = std::make_unique<KanaReader>();
-    return kana_->toKana(said);
+    return forEspeak(kana_->toKana(said));
 }
 
 std::vector<std::string> VoiceDispatcher::forEngine(int slot, const std::vector<std::string>& texts) {
