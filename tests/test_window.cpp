@@ -346,6 +346,7 @@ private slots:
         QCOMPARE(bot.seen[0].title, QStringLiteral("ozn"));  // no title of its own
         QCOMPARE(bot.seen[3].title, QStringLiteral("6"));  // as specified; its name says what it is
         QCOMPARE(bot.seen[3].name, QStringLiteral("金額の入力"));
+        QCOMPARE(bot.seen[3].text, QStringLiteral("馬連 7番15番\n金額を入力して下さい。持ち金は 15000円です"));
         QCOMPARE(bot.seen[0].name, QStringLiteral("馬番の入力"));
         QCOMPARE(g.w->focusWidget(), static_cast<QWidget*>(g.w->list(3)));
         // まとめ買い: a mistake brings the box back with the text kept; 7-15 joins the ticket held.
@@ -488,11 +489,16 @@ private slots:
         QTest::keyClick(g.w->list(3), Qt::Key_F3);
         QCOMPARE(g.said.back(), std::string("持ち金は 13700円です"));  // not the entry, which it read
         // By pointer: check boxes per place build the line that is typed.
-        bot.steps.push_back([](QWidget* w) {
+        bot.steps.push_back([&g](QWidget* w) {
             auto* p = dynamic_cast<BulkPicker*>(w);
             QVERIFY(p);
             p->findChild<QAbstractButton*>(QStringLiteral("form4"))->click();  // フォーメーション
-            for (const char* box : {"r0h7", "r1h15", "r1h18"}) p->findChild<QCheckBox*>(QString::fromLatin1(box))->click();
+            QCOMPARE(p->opening(), std::string("馬連のまとめ買い：形式を選び、馬番にチェックを入れて下さい\r\nフォーメーション"));
+            p->findChild<QCheckBox*>(QStringLiteral("r0h7"))->click();
+            // What the count shows follows each box, beside a screen reader too.
+            QCOMPARE(q(g.said.back()), p->findChild<QLabel*>(QStringLiteral("count"))->text());
+            for (const char* box : {"r1h15", "r1h18"}) p->findChild<QCheckBox*>(QString::fromLatin1(box))->click();
+            QCOMPARE(g.said.back(), std::string("2点"));
             QCOMPARE(p->findChild<QLabel*>(QStringLiteral("count"))->text(), QStringLiteral("07/15 18　2点"));
             QCOMPARE(p->findChild<QCheckBox*>(QStringLiteral("r1h18"))->accessibleName(), QStringLiteral("2頭目 18番"));
             p->accept();
@@ -636,6 +642,15 @@ private slots:
             QCOMPARE(QString::fromStdString(g.said.back()), QString::fromUtf8(heard));
         }
         QCOMPARE(view->findChild<QComboBox*>(QStringLiteral("period"))->currentText(), QStringLiteral("今日"));
+        // Beside a screen reader, which notices no table changed by a key, too;
+        // each box's name carries its value.
+        g.w->setScreenReaderSetting(ScreenReaderSetting::On);
+        for (auto [k, heard] : {std::pair{Qt::Key_1, "今開催の点数別"}, {Qt::Key_2, "今日の点数別"}}) {
+            QTest::keyClick(QApplication::focusWidget(), k);
+            QCOMPARE(QString::fromStdString(g.said.back()), QString::fromUtf8(heard));
+        }
+        QCOMPARE(view->findChild<QComboBox*>(QStringLiteral("view"))->accessibleName(), QStringLiteral("表示 点数別"));
+        g.w->setScreenReaderSetting(ScreenReaderSetting::Auto);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_G);
         QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(view->chart()));
         QVERIFY(g.said.back().rfind("今日は 2レース。持ち金は 15000円から 15000円", 0) == 0);
@@ -745,6 +760,12 @@ private slots:
                     QCOMPARE(g.voice.params.back().speed, 150);
                     sliders[3]->setValue(40);
                     QCOMPARE(g.said.back(), std::string("音楽 40%"));
+                    // A screen reader reads a slider's new value itself: not twice.
+                    g.w->setScreenReaderSetting(ScreenReaderSetting::On);
+                    const std::size_t before = g.said.size();
+                    sliders[2]->setValue(50), sliders[2]->setValue(90);
+                    QCOMPARE(g.said.size(), before);
+                    g.w->setScreenReaderSetting(ScreenReaderSetting::Auto);
                     clickIn(w, QString::fromUtf8(button));
                 });
             g.w->findChild<QAction*>(QStringLiteral("mnusound"))->trigger();
@@ -918,7 +939,7 @@ private slots:
             g.w->list(1)->setCurrentRow(0);
             QTest::keyClick(g.w->list(1), Qt::Key_Return);
             QTRY_COMPARE(stakeBox, big);
-            QCOMPARE(bot.seen.at(0).text, QStringLiteral("金額を入力して下さい。持ち金は 15000円です"));  // the stake box
+            QVERIFY(bot.seen.at(0).text.endsWith(QStringLiteral("\n金額を入力して下さい。持ち金は 15000円です")));  // the stake box
             key(g, Qt::Key_F12);
             QTRY_VERIFY(g.w->findChild<QDialog*>(QStringLiteral("results")));
             auto* results = static_cast<ResultsWindow*>(g.w->findChild<QDialog*>(QStringLiteral("results")));

@@ -32,15 +32,15 @@ std::vector<QString> rowNames(int kind, BulkForm form) {
 
 }  // namespace
 
-BulkPicker::BulkPicker(QWidget* parent, int kind, Say say) : QDialog(parent), kind_(kind) {
+BulkPicker::BulkPicker(QWidget* parent, int kind, Say say, Say tell) : QDialog(parent), kind_(kind) {
     setObjectName(QStringLiteral("bulkPicker"));
     setWindowTitle(QStringLiteral("まとめ買い"));
     setAccessibleName(q(kindName(kind)) + QStringLiteral("のまとめ買い"));
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel(accessibleName() + QStringLiteral("：") +
-                                     (kind >= 3 ? QStringLiteral("形式を選び、") : QString()) +
-                                     QStringLiteral("馬番にチェックを入れて下さい"),
-                                 this));
+    intro_ = new QLabel(accessibleName() + QStringLiteral("：") + (kind >= 3 ? QStringLiteral("形式を選び、") : QString()) +
+                            QStringLiteral("馬番にチェックを入れて下さい"),
+                        this);
+    layout->addWidget(intro_);
     forms_ = new QButtonGroup(this);
     if (kind >= 3) {
         auto* formRow = new QHBoxLayout;
@@ -66,9 +66,10 @@ BulkPicker::BulkPicker(QWidget* parent, int kind, Say say) : QDialog(parent), ki
             auto* box = new QCheckBox(QString::number(h), this);
             box->setObjectName(QStringLiteral("r%1h%2").arg(r).arg(h));
             grid->addWidget(box, r, h);
-            connect(box, &QCheckBox::toggled, this, [this, box, say](bool on) {
+            connect(box, &QCheckBox::toggled, this, [this, box, say, tell](bool on) {
                 update();
                 if (say) say(box->accessibleName().toStdString() + (on ? " オン" : " オフ"));
+                if (tell) tell(counted_);
             });
             row.push_back(box);
         }
@@ -120,13 +121,20 @@ void BulkPicker::update() {
     }
     const std::string l = line();
     const BulkParse p = l.empty() ? BulkParse{{}, "馬番を選んで下さい"} : parseBulk(kind_, l);
-    count_->setText(p.error.empty() ? q(l) + QStringLiteral("　") + QString::number(p.order.tickets.size()) + QStringLiteral("点")
-                                    : q(p.error));
+    counted_ = p.error.empty() ? std::to_string(p.order.tickets.size()) + "点" : p.error;
+    count_->setText(p.error.empty() ? q(l) + QStringLiteral("　") + q(counted_) : q(p.error));
     buttons_->button(QDialogButtonBox::Ok)->setEnabled(p.error.empty());
 }
 
-std::optional<std::string> BulkPicker::pick(QWidget* parent, int kind, Say say) {
-    BulkPicker picker(parent, kind, std::move(say));
+std::string BulkPicker::opening() const {
+    std::string out = intro_->text().toStdString();
+    if (kind_ >= 3) out += "\r\n" + bulkFormName(form());
+    return out;
+}
+
+std::optional<std::string> BulkPicker::pick(QWidget* parent, int kind, Say say, Say tell) {
+    BulkPicker picker(parent, kind, say, std::move(tell));
+    if (say) say(picker.opening());
     if (picker.exec() != QDialog::Accepted) return std::nullopt;
     return picker.line();
 }

@@ -43,8 +43,9 @@ void Buying::bulk(const SelectionList* lastList, bool byPointer) {
     BulkPick pick;
     if (byPointer)
         pick = [this, kind] {
-            return BulkPicker::pick(lists_[0]->window(), kind,
-                                    [this](const std::string& s) { speech_.reading(s, SpeakMode::Interrupt, Topic::Screen); });
+            return BulkPicker::pick(
+                lists_[0]->window(), kind, [this](const std::string& s) { speech_.reading(s, SpeakMode::Interrupt, Topic::Screen); },
+                [this](const std::string& count) { speech_.reading(count, SpeakMode::Queue, Topic::Info); });
         };
     if (auto bought = bulkPurchase(rec_, ui_, kind, pick)) done(kind, bulkPurchaseSpeech(*bought));
 }

@@ -435,7 +435,9 @@ void Form1::recordRace(const RaceOutcome& out, const Settlement& s) { historyNot
 
 void Form1::mnuseiseki() {
     auto sayLine = [this](const std::string& line) { say(line, Topic::Entry); };
-    if (!refused()) ResultsWindow::showOne(results_, this, history(), meeting(), sayLine);
+    if (!refused())
+        ResultsWindow::showOne(results_, this, history(), meeting(), sayLine,
+                               [this](const std::string& line) { say(line, Topic::Info); });
 }
 
 bool Form1::exportCsv(const std::string& path) { return history() && writeCsv(*history(), path); }

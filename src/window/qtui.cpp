@@ -58,14 +58,15 @@ std::string QtUi::inputBox(const std::string& prompt, const std::string& title, 
     if (stopRequested()) return "";
     QInputDialog dialog(owner_);
     dialog.setWindowTitle(titleOf(title));
-    dialog.setLabelText(q(prompt));
+    // The ticket a stake is for, in the box's own text, where a screen reader reads it.
+    const std::string ticket = std::exchange(context_, "");
+    dialog.setLabelText(q(ticket.empty() ? prompt : ticket + "\n" + prompt));
     dialog.setTextValue(q(def));
     dialog.setInputMode(QInputDialog::TextInput);
     dialog.setOkButtonText(QStringLiteral("OK"));
     dialog.setCancelButtonText(QStringLiteral("キャンセル"));
     // The stake box's title is a bare number: its name says what it asks for.
     const bool stake = !title.empty() && title.find_first_not_of("0123456789") == std::string::npos;
-    const std::string ticket = std::exchange(context_, "");
     dialog.setAccessibleName(stake                                            ? QStringLiteral("金額の入力")
                              : prompt.find("馬番") != std::string::npos ? QStringLiteral("馬番の入力")
                                                                            : titleOf(title));

@@ -33,8 +33,10 @@ Breakdown breakdownOf(ResultsWindow::View v) { return kBreakdowns[static_cast<in
 
 }  // namespace
 
-ResultsWindow::ResultsWindow(QWidget* parent, const History* history, int meeting, std::string today, SayLine say)
-    : QDialog(parent), history_(history), meeting_(meeting), today_(std::move(today)), say_(std::move(say)) {
+ResultsWindow::ResultsWindow(QWidget* parent, const History* history, int meeting, std::string today, SayLine say,
+                             SayLine tell)
+    : QDialog(parent), history_(history), meeting_(meeting), today_(std::move(today)), say_(std::move(say)),
+      tell_(tell ? std::move(tell) : say_) {
     setAttribute(Qt::WA_DeleteOnClose);
     handKeyboardBack(this);
     setObjectName(QStringLiteral("results"));
@@ -98,10 +100,10 @@ ResultsWindow::ResultsWindow(QWidget* parent, const History* history, int meetin
 }
 
 void ResultsWindow::showOne(QPointer<ResultsWindow>& window, QWidget* parent, const History* history, int meeting,
-                            SayLine say) {
+                            SayLine say, SayLine tell) {
     if (!window || !window->isVisible()) {
         const std::string today = QDate::currentDate().toString(Qt::ISODate).toStdString();
-        window = new ResultsWindow(parent, history, meeting, today, std::move(say));
+        window = new ResultsWindow(parent, history, meeting, today, std::move(say), std::move(tell));
     }
     window->show();
     window->raise();
@@ -121,18 +123,26 @@ void ResultsWindow::setView(View v) {
 PeriodFilter ResultsWindow::filter() const { return {period(), meeting_, today_}; }
 
 void ResultsWindow::refresh() {
+    // A combo box's value is in its name: a screen reader reads the name of
+    // a box it does not read the value of.
+    periods_->setAccessibleName(QStringLiteral("期間 ") + periods_->currentText());
+    views_->setAccessibleName(QStringLiteral("表示 ") + views_->currentText());
+    // Changed by a key of the window, not in the box itself: no screen
+    // reader notices the new table, so it is told.
+    const bool byKey = isVisible() && !periods_->hasFocus() && !views_->hasFocus();
     const View v = view();
     if (v == View::Chart) {
         drawChart();
         pages_->setCurrentIndex(1);
-        say_(trendLabel_->text().toStdString());
+        (byKey ? tell_ : say_)(trendLabel_->text().toStdString());
         return;
     }
     std::vector<std::string> lines{"成績は記録されていません"};
     if (history_) lines = v == View::Races ? reportLines(*history_, filter()) : statsLines(*history_, breakdownOf(v), filter());
     text_->setLines(qLines(lines), false);
     pages_->setCurrentIndex(0);
-    text_->sayCurrentLine();
+    if (byKey) tell_(lines.front());
+    else text_->sayCurrentLine();
 }
 
 void ResultsWindow::drawChart() {
@@ -214,7 +224,7 @@ bool ResultsWindow::eventFilter(QObject* watched, QEvent* event) {
         if (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason || reason == Qt::ShortcutFocusReason) {
             if (watched == chart_) say_(trendLabel_->text().toStdString());
             else if (auto* box = qobject_cast<QComboBox*>(watched))
-                say_((box->accessibleName() + QLatin1Char(' ') + box->currentText()).toStdString());
+                say_(box->accessibleName().toStdString());
             else if (watched == save_) say_(kSaveTitle.toStdString());
         }
     }

@@ -21,12 +21,15 @@ class ResultsWindow : public QDialog {
     Q_OBJECT
 public:
     enum class View { Races, Kind, Popularity, Odds, Course, TicketCount, Chart };
-    // history: null when this run keeps none. today: "YYYY-MM-DD".
-    ResultsWindow(QWidget* parent, const History* history, int meeting, std::string today, SayLine say);
+    // history: null when this run keeps none. today: "YYYY-MM-DD". `say`
+    // hears what a screen reader reads itself (lines, controls); `tell`
+    // what none notices: the table a key of the window changed to.
+    ResultsWindow(QWidget* parent, const History* history, int meeting, std::string today, SayLine say,
+                  SayLine tell = {});
     // One window at a time: opens it (as of today), or brings the open one
     // back to the front.
     static void showOne(QPointer<ResultsWindow>& window, QWidget* parent, const History* history, int meeting,
-                        SayLine say);
+                        SayLine say, SayLine tell = {});
     void setPeriod(Period p);
     void setView(View v);
     Period period() const;
@@ -51,7 +54,7 @@ private:
     const History* history_;
     int meeting_;
     std::string today_;
-    SayLine say_;
+    SayLine say_, tell_;
     QComboBox *periods_, *views_;
     QPushButton* save_;
     QStackedWidget* pages_;
