@@ -31,13 +31,15 @@ std::string joinedArguments(int argc, char** argv) {
     return s;
 }
 
+// The stop handlers before even the libraries' own start-up, which takes a
+// while on a busy machine: a stop asked for then still ends the game as a close.
+[[gnu::used, gnu::section(".preinit_array")]] void (*const kStopSignalsFirst)() = [] { ozn::installStopSignals(); };
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    // First of all: a stop asked for while the game is still starting ends
-    // it as a close does, with status 0, and what it writes is the player's alone.
-    ozn::installStopSignals();
-    ::umask(077);
+    ozn::installStopSignals();  // already done, unless the linker dropped the early call
+    ::umask(077);               // what the game writes is the player's alone
     ozn::GameApplication app(argc, argv);  // takes its own options out of argv
     const std::string commandLine = joinedArguments(argc, argv);
     QApplication::setApplicationName(QStringLiteral("ozn"));

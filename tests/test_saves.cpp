@@ -73,6 +73,15 @@ TEST(Saves, AWriteReplacesAPlantedLinkAndNeverFollowsIt) {
         const bool told = plant == SaveSymlink || plant == SaveHardLink || plant == SettingsSymlink;
         EXPECT_EQ(boxesSaying(g->ui, "リンク"), told ? 1 : 0) << plant;
     }
+    // The desktop's settings store writes through links: it gets a file of its own first.
+    TempDir d, other;
+    other.write("victim", "[x]\n");
+    fs::create_symlink(other.file("victim"), d.file("ozn.conf"));
+    GameRecord rec;
+    FakeUi ui;
+    ownCopyOfLink(rec, ui, d.file("ozn.conf"));
+    EXPECT_EQ(std::make_pair(modeOf(d.file("ozn.conf")), d.read("ozn.conf")), std::make_pair(0600, std::string("[x]\n")));
+    EXPECT_EQ(boxesSaying(ui, "リンク"), 1);
 }
 
 TEST(Saves, EveryPlaceASaveMayBeIsReadNewestFirst) {

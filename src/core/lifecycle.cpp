@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <limits>
 
 #include "core/datafiles.h"
@@ -233,6 +235,14 @@ bool startUp(GameRecord& rec, Ui& ui, const StartupEnv& env, const StartupHooks&
     removeStaleTemps(settingsPath(rec));
     rec.voicemode = readSettings(settingsPath(rec));
     return true;
+}
+
+void ownCopyOfLink(GameRecord& rec, Ui& ui, const std::string& path) {
+    if (!isLink(path)) return;
+    std::ifstream in(path, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad() || bytes.size() > (1 << 20) || !replaceFile(path, bytes, false)) return;
+    tellLink(rec, ui, path);
 }
 
 bool saveMoney(GameRecord& rec, Ui& ui) {

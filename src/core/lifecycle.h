@@ -52,6 +52,10 @@ private:
     State state_ = State::Unavailable;
 };
 
+// A file that others write through (the desktop's settings store follows
+// links) becomes a file of its own with the same content, reported once.
+void ownCopyOfLink(GameRecord& rec, Ui& ui, const std::string& path);
+
 // Writes the money home after a race or at the end; true when it is saved.
 // A link found there is replaced and reported once.
 bool saveMoney(GameRecord& rec, Ui& ui);

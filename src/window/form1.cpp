@@ -225,6 +225,7 @@ bool Form1::startUpSequence(const StartupEnv& env) {
         if (services_.createVoices) services_.createVoices(rec_);
     };
     if (!ozn::startUp(rec_, *ui_, env, hooks)) return false;
+    ownCopyOfLink(rec_, *ui_, userSettings().fileName().toStdString());
     openHistory(env.dataHome);
     announceCard();
     // The game's fixed texts, ready before the player asks for them.
