@@ -79,7 +79,7 @@ std::vector<std::string> otherSavePlaces(const GameRecord& rec, const StartupEnv
             places.push_back(path);
     };
     if (!rec.savefallback.empty()) add(rec.savefallback + "baken.txt");
-    if (std::string own = privateFolderIn(temporaryFolder()); !own.empty()) add(own + "baken.txt");
+    if (std::string own = privateFolderIn(temporaryFolder(), false); !own.empty()) add(own + "baken.txt");
     for (const std::string& shared : {absoluteOrEmpty(env.temp), temporaryFolder()})
         if (!shared.empty() && oldSaveOfOurs(shared + "baken.txt")) add(shared + "baken.txt");
     return places;

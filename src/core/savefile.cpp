@@ -75,10 +75,10 @@ bool replaceFile(const std::string& path, const std::string& content, bool sync,
     return true;
 }
 
-std::string privateFolderIn(const std::string& shared) {
+std::string privateFolderIn(const std::string& shared, bool make) {
     if (shared.empty() || shared.front() != '/') return "";
     std::string dir = shared + (shared.back() == '/' ? "" : "/") + "ozn-" + std::to_string(::geteuid());
-    if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) return "";
+    if (make && ::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) return "";
     // Someone else's folder, or a link to one, under our name is never used.
     int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) return "";

@@ -17,8 +17,8 @@ bool isLink(const std::string& path);
 
 // A folder of the player's own inside a shared one such as TEMP: made 0700,
 // or used when it is a real folder of ours that nobody else can enter. ""
-// when neither; otherwise ends in "/".
-std::string privateFolderIn(const std::string& shared);
+// when neither; otherwise ends in "/". make: false to only look for it.
+std::string privateFolderIn(const std::string& shared, bool make = true);
 
 struct SaveRead {
     // Whole: one amount of whole yen, which is all the game ever writes.
