@@ -147,15 +147,20 @@ TEST(Startup, Money) {
 
 TEST(Startup, SaveAndSettingsLeaveAClosedOrInstalledProgramFolder) {
     enum Where { Program, Temp, Home };
-    struct Case { bool readOnly, installed, withTemp; Where where; } cases[] = {
-        {false, false, true, Program},
-        {true, false, true, Temp},
-        {true, false, false, Home},  // no TEMP: the data folder, created on demand
-        {false, true, true, Home},   // installed: never beside the program, not even a probe
+    enum TempKind { NoTemp, SharedTemp, RelativeTemp, PlantedTemp /* a link where our own folder goes */ };
+    struct Case { bool readOnly, installed; TempKind temp; Where where; } cases[] = {
+        {false, false, SharedTemp, Program},
+        {true, false, SharedTemp, Temp},
+        {true, false, NoTemp, Home},      // no TEMP: the data folder, created on demand
+        {true, false, RelativeTemp, Home},  // a relative TEMP is ignored
+        {true, false, PlantedTemp, Home},
+        {false, true, SharedTemp, Home},    // installed: never beside the program, not even a probe
     };
     for (const auto& c : cases) {
         TempDir d, temp, home;
         writeData(d);
+        const std::string own = temp.file("ozn-" + std::to_string(::geteuid()));
+        if (c.temp == PlantedTemp) std::filesystem::create_directory_symlink(home.path(), own);
         if (c.readOnly) {  // refuses new files, also for root
             std::filesystem::create_directory(d.file("test.txt"));
             std::filesystem::permissions(d.path(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
@@ -163,14 +168,15 @@ TEST(Startup, SaveAndSettingsLeaveAClosedOrInstalledProgramFolder) {
             d.write("test.txt", "not a probe");
         }
         // In a shared TEMP, a folder of the player's own.
-        const std::string folder[] = {d.path(), temp.file("ozn-" + std::to_string(::geteuid())), home.file("ozn")};
+        const std::string folder[] = {d.path(), own, home.file("ozn")};
         std::filesystem::create_directories(folder[c.where]);
         std::ofstream(folder[c.where] + "/baken.txt") << " 4200 \r\n";
         std::ofstream(folder[c.where] + "/baken.txt.tmp") << " 99";  // saves killed half-way
         std::ofstream(folder[c.where] + "/baken.txt.tmp-Ab12Cd") << " 98";
         GameRecord rec;
         FakeUi ui;
-        StartupEnv env{d.path(), "", c.withTemp ? temp.path() : "", home.file("ozn"), c.installed};
+        const std::string temps[] = {"", temp.path(), "tmp", temp.path()};
+        StartupEnv env{d.path(), "", temps[c.temp], home.file("ozn"), c.installed};
         ASSERT_TRUE(startUp(rec, ui, env, {}));
         EXPECT_EQ(rec.bakenpath, folder[c.where] + "/baken.txt");
         EXPECT_EQ(settingsPath(rec), folder[c.where] + "/ozn.cfg");
