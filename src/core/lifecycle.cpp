@@ -113,7 +113,10 @@ bool readNewestSave(GameRecord& rec, Ui& ui) {
         const SaveRead save = readSave(path);
         switch (save.state) {
             case SaveRead::State::Missing: continue;
-            case SaveRead::State::Whole: rec.mochikin = save.money; return true;
+            case SaveRead::State::Whole:
+                rec.mochikin = save.money;
+                if (path != rec.bakenpath) saveMoney(rec, ui);  // home at once, where the next crash is looked for
+                return true;
             case SaveRead::State::TooLarge:
                 ui.msgBox("持ち金のファイル " + path + " の金額が大きすぎるので、始められません", "エラー", kStyleNotice);
                 return false;
