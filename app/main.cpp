@@ -86,7 +86,7 @@ int main(int argc, char** argv) {
     services.openDocument = [](const std::string& path) {
         return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
     };
-    services.exitNow = [](int status) { std::_Exit(status); };
+    services.endProgram = [](int status) { QCoreApplication::exit(status); };
 
     ozn::Form1 window(services);
     // At the end the speech worker stops before the window and the engines

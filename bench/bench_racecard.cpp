@@ -32,7 +32,7 @@ void BM_Readlist(benchmark::State& state) {
     for (auto _ : state) {
         rec.raceno = 1;
         rec.racehist.fill(0);
-        benchmark::DoNotOptimize(ozn::readlist(rec, rng, ui));
+        benchmark::DoNotOptimize(ozn::readlist(rec, rng));
     }
 }
 BENCHMARK(BM_Readlist)->Unit(benchmark::kMillisecond);
@@ -43,7 +43,7 @@ std::vector<double> trifectaKeys() {
     ozn::GameRandom rng(42);
     ozn::test::FakeUi ui;
     rec.raceno = 1;
-    ozn::readlist(rec, rng, ui);
+    ozn::readlist(rec, rng);
     std::vector<double> keys(4896);
     for (int m = 0; m < 4896; ++m) keys[rec.sanrentanidx[m] - 1] = rec.sanrentanodds[m];
     return keys;

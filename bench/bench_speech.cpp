@@ -104,7 +104,7 @@ void runListMoves(benchmark::State& state, int step) {
     ozn::GameRecord rec = cardRecord();
     ozn::GameRandom rng(7);
     ozn::test::FakeUi ui;
-    const ozn::TextList trios = ozn::readlist(rec, rng, ui)[4];
+    const ozn::TextList trios = ozn::readlist(rec, rng)[4];
     std::vector<std::string> entries;
     for (std::string t : trios) entries.push_back(t);
     // As the window does: every entry one key reaches.

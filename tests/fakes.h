@@ -89,7 +89,9 @@ public:
     double mono = 100.0, tod = 86399.7;
     double monotonicSeconds() override { return mono; }
     double secondsOfDay() override { return tod; }
+    std::vector<std::string>* journal = nullptr;  // "wait" once for each run of sleeps
     void sleepMs(int ms) override {
+        if (journal && (journal->empty() || journal->back() != "wait")) journal->push_back("wait");
         mono += ms / 1000.0;
         tod = std::fmod(tod + ms / 1000.0, 86400);  // past midnight
     }
@@ -146,40 +148,41 @@ private:
 class FakeMp3 : public Mp3Player {
 public:
     std::vector<std::string> played;
-    std::vector<bool> serviced;
     int inits = 0, frees = 0;
-    int musicEvents = 0;  // how many rounds of events a serviced wait lasts
-    int ticks = 300;      // and how many steps through its length the ticks take
+    int musicEvents = 0;  // how many looks the start music lasts at least
+    int ticks = 300;      // and how many steps through its length the looks take
+    int fanfareRounds = 0;
     double seconds = 30;  // every music's length
-    int skipAt = -1;      // the player's Escape, at this step of a serviced wait
-    bool skipped = false;
+    int skipAt = -1;      // the player's Escape, at this step of the start music
+    bool escaped = false;  // the start music was skipped
     int musicVolume = 100, effectVolume = 100;
     std::vector<bool> ducks;  // each change
     std::vector<std::string>* journal = nullptr;
     void init() override { ++inits; }
     void free() override { ++frees; }
-    bool playAndWait(const std::string& path, bool serviceEvents, Ui& ui, const Tick& tick) override {
+    bool start(const std::string& path) override {
         played.push_back(path);
-        serviced.push_back(serviceEvents);
         if (journal) journal->push_back("play " + path.substr(path.rfind('/') + 1));
-        const int rounds = std::max(musicEvents, tick ? ticks : 0);
-        int i = 0;
-        for (; serviceEvents && i < rounds && !skip_; ++i) {
-            if (i < musicEvents) ui.processEvents();
-            if (i == skipAt) skip_ = true;
-            if (tick && i < ticks && !skip_) tick(seconds * i / ticks);
-        }
-        // Past the end, while something is still being said.
-        while (serviceEvents && tick && !skip_ && i < 100 * ticks && tick(seconds * i++ / ticks)) {
-        }
-        const bool heard = !(serviceEvents && skip_);
-        if (serviceEvents) {
-            skipped = skipped || skip_;
-            skip_ = false;
-        }
-        return heard;
+        fanfare_ = path.find("hasso.mp3") == std::string::npos;
+        step_ = 0;
+        skip_ = false;
+        return true;
     }
-    void skip() override { skip_ = true; }
+    // A fanfare lasts fanfareRounds looks, the start music its ticks (or
+    // musicEvents) through its length.
+    bool playing() override {
+        const int rounds = fanfare_ ? fanfareRounds : std::max(musicEvents, ticks);
+        if (!fanfare_ && step_ == skipAt) skip();
+        const bool on = !skip_ && step_ < rounds;
+        ++step_;
+        return on;
+    }
+    double position() override { return seconds * step_ / ticks; }
+    bool skipped() const override { return skip_; }
+    void skip() override {
+        if (!skip_) escaped = true;
+        skip_ = true;
+    }
     double length(const std::string&) override { return seconds; }
     void setMusicVolume(int percent) override { musicVolume = percent; }
     void setEffectVolume(int percent) override { effectVolume = percent; }
@@ -191,7 +194,8 @@ public:
     }
 
 private:
-    bool skip_ = false;
+    bool skip_ = false, fanfare_ = false;
+    int step_ = 0;
 };
 
 // Files a ticket straight into the store, as a registration would.

@@ -41,11 +41,11 @@ int main(int argc, char** argv) {
         const GameRecord& rec = window->record();
         std::ofstream(folder + "/ended") << "raceno=" << int(rec.raceno) << " mochikin=" << rec.mochikin << "\n";
     };
-    s.exitNow = [&](int status) { report(), std::_Exit(status); };
+    s.endProgram = [](int status) { QCoreApplication::exit(status); };
     Form1 w(s);
     window = &w;
     w.watchStopSignals();
-    // Runs at the first processing of events, which is inside the first card.
+    // Runs at the first processing of events, before the game is ready.
     if (std::strcmp(argv[2], "startup") == 0) QTimer::singleShot(0, [] { ::kill(::getpid(), SIGTERM); });
     if (!w.startUp({folder, "", "", folder + "/home"})) return 1;
     w.show();

@@ -19,6 +19,7 @@
 #include "core/random.h"
 #include "fakes.h"
 #include "history/keeper.h"
+#include "race/run.h"
 #include "tempdir.h"
 #include "window/menus.h"
 
@@ -103,8 +104,8 @@ TEST(History, ASeededHistoryIsKeptAsDrawnAndShownAndEveryBreakdownAddsUp) {
                     [&](const RaceOutcome& out, const Settlement& s) {
                         EXPECT_EQ(keeper.settled(rec, out, s, "2026-12-07 10:00:00"), "");
                         drawn.push_back(out), afterEach.push_back(rec.mochikin);
-                    }};
-    ASSERT_TRUE(startUp(rec, ui, {dir.path(), "", "", ""}, {[&] { card = readlist(rec, rng, ui); }, nullptr}));
+                    }, nullptr};
+    ASSERT_TRUE(startUp(rec, ui, {dir.path(), "", "", ""}, {[&] { card = readlist(rec, rng); }, nullptr}));
     keeper.cardMade(rec.mochikin);
     for (int race = 1; race <= 30; ++race) {
         if (race % 3 == 1 && mnulook(rec, ui)) keeper.tipSheet(kTipSheetFee);

@@ -71,7 +71,7 @@ TEST(RaceCard, FavouritesByProfile) {
         ScriptedRandom rng;
         scriptCard(rng, c.line, {});
         FakeUi ui;
-        readlist(rec, rng, ui);
+        readlist(rec, rng);
         EXPECT_EQ(std::vector<int>({rec.yoso1, rec.yoso2, rec.yoso3}), std::vector<int>({c.y1, c.y2, c.y3})) << c.line;
         expectRanks(rec);  // every other runner, the second code-2 horse included, ranks 4..18
     }
@@ -84,15 +84,13 @@ TEST(RaceCard, WinAndPlaceTexts) {
     ScriptedRandom rng;
     // No codes: ranks 4..18 first, then the free favourite ranks 1..3.
     scriptCard(rng, 5, {4, 3, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 1, 2, 18});
-    FakeUi ui;
-    CardLists lists = readlist(rec, rng, ui);
+    CardLists lists = readlist(rec, rng);
     EXPECT_EQ(rec.ninki[2], 5);
     EXPECT_EQ(lists[0][2], "3番 X 7.5 倍 5番人気)");
     EXPECT_EQ(lists[1][2], "3番 X 1.8倍から2.3倍 5番人気)");
     EXPECT_EQ(rec.racename, "R5");
     EXPECT_EQ(rec.racehist[0], 5);
     EXPECT_EQ(rec.mochikinmae, 15000);
-    EXPECT_GE(ui.events, 36);  // the window breathes after every draw
 }
 
 // Meetings with every aptitude, and with only one horse having any.
@@ -108,7 +106,7 @@ TEST(RaceCard, WholeCards) {
         std::set<int> lines;
         for (int race = 1; race <= 12; ++race) {
             rec.raceno = static_cast<std::uint8_t>(race);
-            CardLists lists = readlist(rec, rng, ui);
+            CardLists lists = readlist(rec, rng);
             if (seed == 1 && race == 1) {  // golden texts of lists 4 to 6 on one card
                 const char* const golden[3][3] = {
                     {"1番2番 227.7倍から512.3倍(151番人気)", "6番9番 70.6倍から158.8倍(90番人気)",
@@ -150,7 +148,7 @@ TEST(RaceCard, WholeCards) {
         }
         EXPECT_EQ(lines.size(), 12u) << "a race line repeated within the meeting";
         rec.raceno = 13;  // past the meeting: a new one begins
-        readlist(rec, rng, ui);
+        readlist(rec, rng);
         EXPECT_EQ(rec.raceno, 1);
         EXPECT_EQ(std::count(rec.racehist.begin(), rec.racehist.end(), 0), 11);
     }
@@ -187,7 +185,7 @@ TEST(RaceCard, CombinationOddsRules) {
     for (int k = 0; k < 18; ++k) ASSERT_TRUE(parseOddsLine(big, k, std::to_string(k + 1) + " 99999.9 99999.9"));
     ScriptedRandom rng;
     FakeUi ui;
-    CardLists bigLists = readlist(big, rng, ui);
+    CardLists bigLists = readlist(big, rng);
     // Every entry of a list has the same odds; only the popularity differs.
     const char* const odds[6] = {"99999.9 倍", "99999.9倍から124999.9倍", "9999980000.0倍",
                                  "3999992000.0倍から8999982000.0倍", "999997000003000.0倍", "1499995500004500.0倍"};

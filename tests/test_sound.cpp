@@ -100,32 +100,6 @@ TEST(Voice, DispatchFallbackAndScreenReaderFirstUse) {
     }
 }
 
-// A race text is waited for with the window's events going on, so that Ctrl
-// (stop) ends it at once; unheard, it ends the wait too.
-TEST(Voice, ARaceTextIsWaitedForWhileKeysStillWork) {
-    struct Talking : FakeEngine {
-        bool speak(const std::string& t, SpeakMode m, Topic topic) override {
-            FakeEngine::speak(t, m, topic);
-            return queue.push_back(t), true;  // still being said
-        }
-    } engine;
-    struct CtrlAfter : FakeUi {
-        VoiceDispatcher* d = nullptr;
-        void processEvents() override {
-            if (++events == 3) d->stop();
-        }
-    } ui;
-    GameRecord rec;
-    rec.voicemode = 1;
-    VoiceDispatcher d(rec, ui, &engine, nullptr);
-    ui.d = &d;
-    d.reading("金額は変わりません残り持ち金は 15000円です", SpeakMode::Wait);
-    EXPECT_EQ(ui.events, 3);
-    EXPECT_FALSE(d.speaking());
-    d.reading("1番 ホシゾラ", SpeakMode::Interrupt);  // not the race's: not waited for
-    EXPECT_EQ(ui.events, 3);
-}
-
 // The window's tests hear the usual dialogs and menus; these are the rarer shapes,
 // and how a text is cut into phrases and its silence trimmed.
 TEST(Voice, WhatIsSaidAndHowItIsCut) {
@@ -397,29 +371,26 @@ TEST(RealEngines, Mp3WaitsForItsLength) {
     SdlMp3Player mp3;
     mp3.init();
     if (!AudioDevice::instance().isOpen()) GTEST_SKIP() << "no audio, not even the dummy driver";
-    FakeUi ui;
-    auto seconds = [&](const char* file, bool serviced) {
-        ui.events = 0;
+    auto seconds = [&](const char* file) {
         auto start = std::chrono::steady_clock::now();
-        mp3.playAndWait(d.file(file), serviced, ui);
-        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        const bool started = mp3.start(d.file(file));
+        while (mp3.playing()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        return started ? std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() : -1.0;
     };
-    // It cannot end before the sound has been played (a bound that no load
-    // can break), and the start music lets the window breathe meanwhile.
-    EXPECT_GE(seconds("one.mp3", true), 1.1);
-    EXPECT_GT(ui.events, 10);
-    seconds("missing.mp3", true);
-    EXPECT_EQ(ui.events, 0);  // nothing to wait for
+    // It cannot end before the sound has been played (a bound that no load can break).
+    EXPECT_GE(seconds("one.mp3"), 1.1);
+    EXPECT_FALSE(mp3.skipped());
+    EXPECT_GE(mp3.position(), 1.1);  // and its clock goes on past the end
+    EXPECT_EQ(seconds("missing.mp3"), -1.0);  // nothing to wait for
     EXPECT_NEAR(mp3.length(d.file("one.mp3")), 1.2, 0.1);
     EXPECT_EQ(mp3.length(d.file("missing.mp3")), 0);
-
-    // Ticks through the music and past it, while there is still something to say.
-    std::vector<double> ticks;
-    EXPECT_TRUE(mp3.playAndWait(d.file("one.mp3"), true, ui, [&](double t) { return ticks.push_back(t), t < 1.6; }));
-    EXPECT_TRUE(std::is_sorted(ticks.begin(), ticks.end()) && ticks.front() < 0.1 && ticks.back() >= 1.6);
-    mp3.skip();  // Escape before the music: it ends as it begins, and says so
-    EXPECT_FALSE(mp3.playAndWait(d.file("one.mp3"), true, ui, [](double) { return true; }));
-    EXPECT_TRUE(mp3.playAndWait(d.file("one.mp3"), false, ui));
+    // Escape ends it at once, and says so until the next music begins.
+    ASSERT_TRUE(mp3.start(d.file("one.mp3")));
+    EXPECT_TRUE(mp3.playing() && mp3.position() < 0.5);
+    mp3.skip();
+    EXPECT_TRUE(!mp3.playing() && mp3.skipped());
+    ASSERT_TRUE(mp3.start(d.file("one.mp3")));
+    EXPECT_FALSE(mp3.skipped());
 
     // Volumes reach the mixer: music lowered under a call, effects beside speech's channel.
     mp3.setMusicVolume(50);
@@ -443,8 +414,8 @@ TEST(RealEngines, Mp3WaitsForItsLength) {
     EXPECT_NE(d.read("log").find("\teffect\tgate\n"), std::string::npos);
 
     mp3.free();  // released: nothing plays any more
-    seconds("one.mp3", true);
-    EXPECT_EQ(ui.events, 0);
+    EXPECT_FALSE(mp3.playing());
+    EXPECT_EQ(seconds("one.mp3"), -1.0);
 }
 
 // The game's words as said, key names as words, no decorative symbols; and

@@ -82,8 +82,8 @@ enum class Topic {
 };
 
 // Interrupt: cuts off what is being said. Wait: the same, for the race's own
-// texts: `reading` returns once they are heard whole, the window's events
-// going on meanwhile (an engine returns at once). Queue: after what is said.
+// texts, which the race waits to be heard whole (speaking() turns false)
+// before it goes on. Queue: after what is said.
 // Commentary: the race's calls: queued, returns at once, and no later text
 // cuts it off (only stop() does); "important" for a shared speech server.
 enum class SpeakMode { Interrupt, Wait, Queue, Commentary };
@@ -140,15 +140,17 @@ public:
     virtual ~Mp3Player() = default;
     virtual void init() = 0;
     virtual void free() = 0;
-    // Plays a file to its end. With serviceEvents the window's events are
-    // processed while waiting, and `tick` is called between them with the
-    // seconds since it began; past the music's end the wait goes on while
-    // tick returns true. A missing or unreadable file ends at once. false
-    // when the player skipped it.
-    using Tick = std::function<bool(double seconds)>;
-    virtual bool playAndWait(const std::string& path, bool serviceEvents, Ui& ui, const Tick& tick = {}) = 0;
-    // The player has heard enough: the music being waited for ends now.
+    // Starts a file and returns at once; false when it cannot be played (a
+    // missing or unreadable file, no sound): it has then ended already.
+    virtual bool start(const std::string& path) = 0;
+    // Whether the music started last still plays.
+    virtual bool playing() = 0;
+    // Seconds since the music started last, going on past its end.
+    virtual double position() = 0;
+    // The player has heard enough: the music ends now.
     virtual void skip() {}
+    // Whether the music started last was ended by skip().
+    virtual bool skipped() const { return false; }
     // The music's length in seconds; 0 when it cannot be read.
     virtual double length(const std::string& path) { (void)path; return 0; }
     // Volumes 0..100 %: 0 is silence, and music still takes its length.

@@ -22,9 +22,9 @@ struct RaceOutcome {
 };
 
 int drawScratch(Random& rng);
-int drawFall(Random& rng, Ui& ui, int scratched);
+int drawFall(Random& rng, int scratched);
 // First to last place; fills order, first..third and p1..p3.
-void drawFinish(const GameRecord& rec, Random& rng, Ui& ui, RaceOutcome& out);
+void drawFinish(const GameRecord& rec, Random& rng, RaceOutcome& out);
 std::string finishingOrderText(const RaceOutcome& out);
 
 struct PrintPiece {
@@ -63,6 +63,8 @@ struct RaceHooks {
     std::function<void()> underway;
     // The race is settled (money changed, tickets still held): keep it.
     std::function<void(const RaceOutcome&, const Settlement&)> settled;
+    // The money was written after the race (true) or could not be (false).
+    std::function<void(bool)> saved;
 };
 
 // 実況: the race called over the start music, at this speech speed (%).
@@ -72,11 +74,10 @@ struct RaceCall {
     std::string course;
 };
 
+// How a race run ended. GameOver: the money ran out and the program must
+// end at once. Ended: the player left. WriteFailed: the money could not be
+// saved (message shown); end at once.
 enum class HassoResult { NextRace, GameOver, Ended, WriteFailed };
 
-// hasso: one race from the fanfare to the next card. GameOver: the money
-// ran out and the program must end at once. Ended: the player left.
-// WriteFailed: the money could not be saved (message shown); end at once.
-HassoResult hasso(GameRecord& rec, Ports& ports, const RaceHooks& hooks, const RaceCall& call = {});
 
 }  // namespace ozn

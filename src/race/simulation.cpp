@@ -13,10 +13,9 @@ int freshDraw(Random& rng, int n) {
 }
 
 // An outsider: none of the favourites and none of the excluded horses.
-int drawOutsider(const GameRecord& rec, Random& rng, Ui& ui, std::initializer_list<int> excluded) {
+int drawOutsider(const GameRecord& rec, Random& rng, std::initializer_list<int> excluded) {
     for (;;) {
         int h = freshDraw(rng, kHorses);
-        ui.processEvents();
         if (h == rec.yoso1 || h == rec.yoso2 || h == rec.yoso3) continue;
         if (std::find(excluded.begin(), excluded.end(), h) != excluded.end()) continue;
         return h;
@@ -30,16 +29,15 @@ int drawScratch(Random& rng) {
     return freshDraw(rng, kHorses);
 }
 
-int drawFall(Random& rng, Ui& ui, int scratched) {
+int drawFall(Random& rng, int scratched) {
     if (freshDraw(rng, 15) != 8) return 0;
     for (;;) {
         int h = freshDraw(rng, kHorses);
-        ui.processEvents();
         if (h != scratched) return h;
     }
 }
 
-void drawFinish(const GameRecord& rec, Random& rng, Ui& ui, RaceOutcome& out) {
+void drawFinish(const GameRecord& rec, Random& rng, RaceOutcome& out) {
     const int y1 = rec.yoso1, y2 = rec.yoso2, y3 = rec.yoso3;
     auto available = [&](int h) { return h != out.scratched && h != out.fallen; };
 
@@ -48,7 +46,7 @@ void drawFinish(const GameRecord& rec, Random& rng, Ui& ui, RaceOutcome& out) {
     if (r <= 30 && available(y1)) out.first = y1;
     else if (r <= 54 && available(y2)) out.first = y2;
     else if (r <= 74 && available(y3)) out.first = y3;
-    else out.first = drawOutsider(rec, rng, ui, {out.scratched, out.fallen});
+    else out.first = drawOutsider(rec, rng, {out.scratched, out.fallen});
 
     // Second place: fixed windows; the draw itself must not equal the winner's number.
     r = freshDraw(rng, 120);
@@ -56,7 +54,7 @@ void drawFinish(const GameRecord& rec, Random& rng, Ui& ui, RaceOutcome& out) {
     if (r <= 30 && eligible2(y2)) out.second = y2;
     else if (r >= 31 && r <= 54 && eligible2(y1)) out.second = y1;
     else if (r >= 55 && r <= 74 && eligible2(y3)) out.second = y3;
-    else out.second = drawOutsider(rec, rng, ui, {out.first, out.scratched, out.fallen});
+    else out.second = drawOutsider(rec, rng, {out.first, out.scratched, out.fallen});
 
     r = freshDraw(rng, 120);
     auto eligible3 = [&](int h) {
@@ -65,7 +63,7 @@ void drawFinish(const GameRecord& rec, Random& rng, Ui& ui, RaceOutcome& out) {
     if (r <= 30 && eligible3(y3)) out.third = y3;
     else if (r >= 31 && r <= 54 && eligible3(y1)) out.third = y1;
     else if (r >= 55 && r <= 74 && eligible3(y2)) out.third = y2;
-    else out.third = drawOutsider(rec, rng, ui, {out.first, out.second, out.scratched, out.fallen});
+    else out.third = drawOutsider(rec, rng, {out.first, out.second, out.scratched, out.fallen});
 
     out.finishers = kHorses - (out.scratched ? 1 : 0) - (out.fallen ? 1 : 0);
     out.order.fill(0);
@@ -75,7 +73,6 @@ void drawFinish(const GameRecord& rec, Random& rng, Ui& ui, RaceOutcome& out) {
     for (int p = 4; p <= out.finishers; ++p) {
         for (;;) {
             int h = draw(rng, kHorses);
-            ui.processEvents();
             bool placed = std::find(out.order.begin(), out.order.begin() + p - 1, h) != out.order.begin() + p - 1;
             if (placed || h == out.scratched || h == out.fallen) continue;
             out.order[p - 1] = h;

@@ -25,12 +25,10 @@ constexpr RaceLine kRaceTable[kHorses] = {
     {shiba2400, 1}, {shiba2400, 1}, {shiba2400, 1}, {shiba2500, 1}, {shiba3000, 2}, {shiba3200, 2},
 };
 
-// Draws from 1..18 until the number is not yet taken, letting the window
-// breathe after every attempt.
-int drawFree(Random& rng, Ui& ui, const std::array<bool, kHorses + 1>& taken) {
+// Draws from 1..18 until the number is not yet taken.
+int drawFree(Random& rng, const std::array<bool, kHorses + 1>& taken) {
     for (;;) {
         int n = draw(rng, kHorses);
-        ui.processEvents();
         if (!taken[n]) return n;
     }
 }
@@ -63,7 +61,7 @@ void selectCourse(GameRecord& rec, int raceLine) {
     rec.fanfare = row.fanfare;
 }
 
-CardLists readlist(GameRecord& rec, Random& rng, Ui& ui) {
+CardLists readlist(GameRecord& rec, Random& rng) {
     // A race number outside the meeting has no room in racehist: start a new meeting.
     if (rec.raceno < 1 || rec.raceno > kRacesPerMeeting) {
         rec.raceno = 1;
@@ -87,7 +85,7 @@ CardLists readlist(GameRecord& rec, Random& rng, Ui& ui) {
     rng.reseed();
     std::array<bool, kHorses + 1> taken{};
     for (int d = 1; d <= kHorses; ++d) {
-        int horseLine = drawFree(rng, ui, taken);
+        int horseLine = drawFree(rng, taken);
         taken[horseLine] = true;
         rec.umaname[d - 1] = rec.horsename[horseLine - 1];
         rec.umatekisei[d - 1] = rec.tekisei[horseLine - 1];
@@ -106,7 +104,7 @@ CardLists readlist(GameRecord& rec, Random& rng, Ui& ui) {
     // The others at random; a favourite rank that no runner's code matched is
     // filled the same way, so the ranks stay a permutation.
     auto fillRank = [&](int k) {
-        byRank[k] = drawFree(rng, ui, taken);
+        byRank[k] = drawFree(rng, taken);
         taken[byRank[k]] = true;
     };
     for (int k = 4; k <= kHorses; ++k) fillRank(k);

@@ -71,7 +71,7 @@ void shiba3200(GameRecord& rec);
 void selectCourse(GameRecord& rec, int raceLine);
 
 // readlist: generates the card of race `raceno` and returns the list texts.
-CardLists readlist(GameRecord& rec, Random& rng, Ui& ui);
+CardLists readlist(GameRecord& rec, Random& rng);
 
 // The second half of readlist: combination odds, their popularity numbers
 // and the texts of lists 3..6.

@@ -21,7 +21,6 @@ namespace {
 constexpr int kMixRate = 44100, kMixChannels = 2;
 constexpr SDL_AudioFormat kMixFormat = AUDIO_S16SYS;
 
-void sleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
 bool openMixer() {
     // SDL would take SIGINT and SIGTERM for itself and turn them into events
@@ -145,6 +144,7 @@ Mix_Chunk* deviceChunk(const Pcm& pcm, std::vector<Uint8>& audio) {
 
 SdlMp3Player::~SdlMp3Player() {
     if (!AudioDevice::instance().isOpen()) return;
+    if (music_) Mix_HaltMusic(), Mix_FreeMusic(music_);
     for (int c = kSpeechChannel + 1; c < kChannels; ++c) Mix_HaltChannel(c);
     for (auto& [path, chunk] : effects_) Mix_FreeChunk(chunk);
 }
@@ -163,6 +163,7 @@ void SdlMp3Player::init() {
 
 void SdlMp3Player::free() {
     if (AudioDevice::instance().isOpen()) Mix_HaltMusic();
+    if (music_) Mix_FreeMusic(music_), music_ = nullptr;
     released_ = true;
 }
 
@@ -212,32 +213,28 @@ double SdlMp3Player::length(const std::string& path) {
     return seconds > 0 ? seconds : 0;
 }
 
-bool SdlMp3Player::playAndWait(const std::string& path, bool serviceEvents, Ui& ui, const Tick& tick) {
-    Mix_Music* music = released_ || !AudioDevice::instance().isOpen() || stopRequested() ? nullptr
-                                                                                         : Mix_LoadMUS(path.c_str());
-    // A skip asked for before the start music began is taken as it begins;
-    // the fanfare, which lets no events through, never sees one.
-    auto skipped = [&] { return serviceEvents && skip_; };
-    const auto start = std::chrono::steady_clock::now();
-    auto seconds = [&] { return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(); };
+bool SdlMp3Player::start(const std::string& path) {
+    if (music_) Mix_HaltMusic(), Mix_FreeMusic(music_), music_ = nullptr;
+    skipped_ = false;
+    started_ = std::chrono::steady_clock::now();
+    if (released_ || !AudioDevice::instance().isOpen()) return false;
+    music_ = Mix_LoadMUS(path.c_str());
     applyMusicVolume();
-    if (music && Mix_PlayMusic(music, 0) == 0) {
-        while (Mix_PlayingMusic() && !stopRequested() && !skipped()) {
-            if (serviceEvents) ui.processEvents();
-            if (tick && !skipped()) tick(seconds());
-            sleepMs(10);
-        }
-        Mix_HaltMusic();
-    }
-    if (music) Mix_FreeMusic(music);
-    // What is still being said over it is waited for in the same way.
-    while (music && serviceEvents && tick && !stopRequested() && !skipped() && tick(seconds())) {
-        ui.processEvents();
-        sleepMs(10);
-    }
-    const bool heard = !skipped();
-    if (serviceEvents) skip_ = false;
-    return heard;
+    if (music_ && Mix_PlayMusic(music_, 0) == 0) return true;
+    if (music_) Mix_FreeMusic(music_), music_ = nullptr;
+    return false;
+}
+
+bool SdlMp3Player::playing() { return music_ && !released_ && Mix_PlayingMusic(); }
+
+double SdlMp3Player::position() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
+}
+
+void SdlMp3Player::skip() {
+    if (!playing()) return;
+    Mix_HaltMusic();
+    skipped_ = true;
 }
 
 }  // namespace ozn

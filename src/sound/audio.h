@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <chrono>
 #include <optional>
 #include <string>
 #include <thread>
@@ -13,6 +14,7 @@
 #include "core/interfaces.h"
 
 struct Mix_Chunk;
+struct _Mix_Music;
 
 namespace ozn {
 
@@ -121,8 +123,11 @@ public:
     ~SdlMp3Player() override;
     void init() override;
     void free() override;
-    bool playAndWait(const std::string& path, bool serviceEvents, Ui& ui, const Tick& tick = {}) override;
-    void skip() override { skip_ = true; }
+    bool start(const std::string& path) override;
+    bool playing() override;
+    double position() override;
+    void skip() override;
+    bool skipped() const override { return skipped_; }
     double length(const std::string& path) override;
     void setMusicVolume(int percent) override;
     void setEffectVolume(int percent) override;
@@ -134,7 +139,9 @@ public:
 private:
     void applyMusicVolume();
     bool released_ = true;
-    bool skip_ = false;  // set from the window's events, read between them
+    _Mix_Music* music_ = nullptr;  // the music started last
+    bool skipped_ = false;
+    std::chrono::steady_clock::time_point started_{};
     int musicVolume_ = 100, effectVolume_ = 100;
     bool ducked_ = false;
     SpeechLog* log_ = nullptr;

@@ -131,19 +131,6 @@ void VoiceDispatcher::reading(const std::string& text, SpeakMode mode, Topic top
     mode_ = mode;
     topic_ = topic;
     dispatch(text);
-    if (mode == SpeakMode::Wait) waitUntilHeard(text);
-}
-
-void VoiceDispatcher::waitUntilHeard(const std::string& text) {
-    // The race's own texts are heard whole before the race goes on, while the
-    // window keeps answering keys: Ctrl still silences them. The bound covers
-    // a speech server that never says it has finished.
-    using namespace std::chrono;
-    const auto until = steady_clock::now() + milliseconds(2000 + 400 * static_cast<int>(text.size()));
-    while (speaking() && !stopRequested() && steady_clock::now() < until) {
-        ui_.processEvents();
-        std::this_thread::sleep_for(milliseconds(5));
-    }
 }
 
 void VoiceDispatcher::dispatch(const std::string& text) {

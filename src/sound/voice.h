@@ -83,7 +83,6 @@ public:
 
 private:
     void dispatch(const std::string& text);
-    void waitUntilHeard(const std::string& text);
     void makeFixedTexts();
     bool speak(int slot, const std::string& text);
     void fromSecond(const std::string& text, bool thirdTried = false);

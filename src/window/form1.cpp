@@ -29,6 +29,7 @@
 #include "window/printarea.h"
 #include "window/qtui.h"
 #include "window/qtext.h"
+#include "window/racedriver.h"
 #include "window/racesound.h"
 #include "window/selectionlist.h"
 #include "window/speechcontrol.h"
@@ -73,11 +74,7 @@ Form1::Form1(WindowServices services, QWidget* parent)
     SpeechControl::Hooks hooks;
     raceSound_ = std::make_unique<RaceSound>(rec_, *ui_, *speech_, *services_.mp3, services_.applySound);
     hooks.applySound = [this](const SoundSettings& s) { raceSound_->apply(s); };
-    hooks.escape = [this] {
-        if (!musicAhead_) return false;
-        services_.mp3->skip();  // before the music starts too: it is skipped as it begins
-        return true;
-    };
+    hooks.escape = [this] { return race_ && race_->escape(); };
     speechControl_ = new SpeechControl(this, *speech_, std::move(hooks));
     srChoice_ = new ScreenReaderChoice(this, [this](bool on) { speech_->setScreenReader(on); });
     buildControls();
@@ -172,10 +169,13 @@ void Form1::buildMenus() {
     add(other, "mnuseiseki", QStringLiteral("成績(&k)"), QKeySequence(Qt::Key_F12), &Form1::mnuseiseki);
     add(other, "mnucsv", QStringLiteral("成績をCSVで保存(&c)"), {}, &Form1::mnucsv);
     SpeechControl* sc = speechControl_;
-    auto addSpeech = [sc](QMenu* menu, const char* name, const QString& caption, void (SpeechControl::*slot)()) {
+    // Their boxes wait for the player: not in a race, where they would hold it up.
+    auto addSpeech = [this, sc](QMenu* menu, const char* name, const QString& caption, void (SpeechControl::*slot)()) {
         QAction* a = menu->addAction(caption);
         a->setObjectName(QString::fromLatin1(name));
-        connect(a, &QAction::triggered, sc, slot);
+        connect(a, &QAction::triggered, sc, [this, sc, slot] {
+            if (!refused()) (sc->*slot)();
+        });
     };
     addSpeech(other, "mnusound", QStringLiteral("音の設定(&a)"), &SpeechControl::openSoundDialog);
     raceSound_->buildMenu(other, sc);
@@ -200,8 +200,8 @@ void Form1::say(const std::string& text, Topic topic) { speech_->reading(text, S
 
 bool Form1::refused() {
     // After what the race is saying, never over it; not kept, so F3 stays on the race.
-    if (racing_) speech_->answer("レース中です", SpeakMode::Queue);
-    return busy_;
+    if (race_) speech_->answer("レース中です", SpeakMode::Queue);
+    return busy();
 }
 
 void Form1::prefetchAround(int kind) { speech_->prefetch(list(kind)->neighbourTexts()); }
@@ -217,7 +217,7 @@ bool Form1::startUpSequence(const StartupEnv& env) {
     BusyScope busy(busy_);
     StartupHooks hooks;
     hooks.readlist = [this] {
-        showCard(readlist(rec_, *services_.rng, *ui_));
+        showCard(readlist(rec_, *services_.rng));
         keeper_->cardMade(rec_.mochikin);
     };
     hooks.initOutside = [this] {
@@ -261,6 +261,7 @@ void Form1::finishStop() {
         QTimer::singleShot(10, this, &Form1::finishStop);
         return;
     }
+    if (race_) return race_->askToClose();
     if (busy_) {
         closePending_ = true;
         return;
@@ -310,48 +311,48 @@ void Form1::controlon() {
 void Form1::mnuhasso() {
     // Not behind the results window's back: it would show a stale meeting.
     if (refused() || (results_ && results_->isVisible())) return;
-    HassoResult result;
-    {
-        BusyScope busy(busy_), racing(racing_);
-        // The focus waits on the race's status, never on a hidden control.
-        focusBeforeRace_ = focusWidget();
-        status_->setText(kStatusStart);
-        status_->show();
-        status_->setFocus(Qt::OtherFocusReason);
-        controloff();
-        RaceHooks hooks;
-        musicAhead_ = true;
-        hooks.underway = [this] { status_->setText(kStatusRunning); };
-        hooks.settled = [this](const RaceOutcome& out, const Settlement& s) {
-            musicAhead_ = false;
-            recordRace(out, s);
-        };
-        hooks.controlon = [this] { controlon(); };
-        hooks.closeWindow = [this] { return runCloseRequest(false); };
-        hooks.showCard = [this](CardLists lists) {
-            racing_ = false;
-            showCard(lists);
-            announceCard();
-            keeper_->cardMade(rec_.mochikin);
-        };
-        Ports p = ports();
-        result = hasso(rec_, p, hooks, raceSound_->call());
-    }
+    // The focus waits on the race's status, never on a hidden control.
+    focusBeforeRace_ = focusWidget();
+    status_->setText(kStatusStart);
+    status_->show();
+    status_->setFocus(Qt::OtherFocusReason);
+    controloff();
+    RaceHooks hooks;
+    hooks.underway = [this] { status_->setText(kStatusRunning); };
+    hooks.settled = [this](const RaceOutcome& out, const Settlement& s) { recordRace(out, s); };
+    hooks.saved = [this](bool saved) {
+        // Said once; the next race tries again, and the quit has its own retry.
+        if (!saved && !saveFailTold_)
+            ui_->msgBox("持ち金を保存できませんでした。次のレースのあとでもう一度保存します", "", kStyleOk);
+        saveFailTold_ = !saved;
+    };
+    hooks.controlon = [this] { controlon(); };
+    hooks.closeWindow = [this] { return runCloseRequest(false); };
+    hooks.showCard = [this](CardLists lists) {
+        showCard(lists);
+        announceCard();
+        keeper_->cardMade(rec_.mochikin);
+    };
+    race_ = new RaceDriver(this, rec_, ports(), std::move(hooks), raceSound_->call());
+    connect(race_, &RaceDriver::finished, this, &Form1::raceOver);
+    race_->start();
+}
+
+void Form1::raceOver(HassoResult result) {
+    const bool closeAsked = race_ && race_->closeAsked();
+    if (race_) race_->deleteLater();
+    race_ = nullptr;
     switch (result) {
-        case HassoResult::GameOver: services_.exitNow(0); return;
-        case HassoResult::WriteFailed: services_.exitNow(1); return;
+        case HassoResult::GameOver: return endGame(0);
+        case HassoResult::WriteFailed: return endGame(1);
         case HassoResult::Ended: return;
         case HassoResult::NextRace: break;
     }
     QWidget* back = focusBeforeRace_;
-    musicAhead_ = false;
     if (!back || !back->isVisibleTo(this) || back == status_) back = list(1);
     back->setFocus(Qt::OtherFocusReason);
     status_->hide();
-    if (closePending_) {
-        closePending_ = false;
-        close();
-    }
+    if (closeAsked) close();
 }
 
 void Form1::mnumatome() { buying_->bulk(lastFocusedList_); }
@@ -376,9 +377,12 @@ void Form1::mnuvoice() {
     switchVoice(rec_);
     say(voiceName(rec_.voicemode), Topic::Info);
 }
-void Form1::mnuver() { ozn::mnuver(*ui_); }
+void Form1::mnuver() {
+    if (!refused()) ozn::mnuver(*ui_);
+}
 
 void Form1::mnuman() {
+    if (refused()) return;
     std::string path = manualPath(rec_);
     // A screen reader reads the desktop's own viewer; self-voicing needs ours.
     if (screenReaderMode() && services_.openDocument && services_.openDocument(path)) return;
@@ -396,13 +400,24 @@ void Form1::mnuurl() {
 bool Form1::runCloseRequest(bool insideCloseEvent) {
     switch (closeRequest(rec_, *ui_, *services_.mp3, heldStakes(rec_))) {
         case CloseResult::Stay: return false;
-        case CloseResult::GameOver: services_.exitNow(0); return true;
-        case CloseResult::WriteFailed: services_.exitNow(1); return true;
-        case CloseResult::Close: break;
+        case CloseResult::GameOver:
+        case CloseResult::Close: endGame(0, insideCloseEvent); return true;
+        case CloseResult::WriteFailed: endGame(1, insideCloseEvent); return true;
     }
-    closing_ = true;
-    if (!insideCloseEvent) close();
     return true;
+}
+
+void Form1::endGame(int status, bool insideCloseEvent) {
+    if (closing_) return;
+    closing_ = true;
+    if (race_) race_->deleteLater(), race_ = nullptr;
+    // Races that waited for a busy history file: written now, or the player hears how many are lost.
+    if (!keeper_->flush())
+        ui_->msgBox("成績の記録ファイルが使えないため、" + std::to_string(keeper_->waiting()) +
+                        "レースの成績を記録できませんでした",
+                    "成績", kStyleOk);
+    if (!insideCloseEvent) close();
+    if (services_.endProgram) services_.endProgram(status);
 }
 
 void Form1::closeEvent(QCloseEvent* event) {
@@ -411,8 +426,9 @@ void Form1::closeEvent(QCloseEvent* event) {
         return;
     }
     // Closing mid-race waits until the race is settled, so no stake is lost.
-    if (busy_) {
-        closePending_ = true;
+    if (race_ || busy_) {
+        if (race_) race_->askToClose();
+        else closePending_ = true;
         event->ignore();
         return;
     }

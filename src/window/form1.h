@@ -13,6 +13,7 @@
 #include "core/record.h"
 #include "race/race.h"
 #include "racecard/racecard.h"
+#include "window/racedriver.h"
 #include "window/screenreader.h"
 
 namespace ozn {
@@ -41,8 +42,8 @@ struct WindowServices {
     std::function<void(GameRecord&)> createVoices;
     // Asks the desktop to open a local file; false when it cannot.
     std::function<bool(const std::string&)> openDocument;
-    // Ends the process at once.
-    std::function<void(int status)> exitNow;
+    // Ends the program: main returns this status once the window has gone.
+    std::function<void(int status)> endProgram;
     // Puts the sound settings in force outside speech (music and effects).
     std::function<void(const SoundSettings&)> applySound;
 };
@@ -66,7 +67,7 @@ public:
     PrintArea* printArea() const { return area_; }
     // Holds the focus while a race runs and says what is happening.
     QLabel* raceStatus() const { return status_; }
-    bool busy() const { return busy_; }
+    bool busy() const { return busy_ || race_; }
 
     // Whether a screen reader runs on the desktop (from the accessibility bus).
     void setScreenReaderRunning(bool running) { srChoice_->setRunning(running); }
@@ -131,6 +132,10 @@ private:
     void prefetchAround(int kind);
     // Runs the close request; true when the program ends.
     bool runCloseRequest(bool insideCloseEvent);
+    void raceOver(HassoResult result);
+    // The one way out: waiting races written or reported, the window gone,
+    // and main returns `status`.
+    void endGame(int status, bool insideCloseEvent = false);
     bool startUpSequence(const StartupEnv& env);
     void stopBySignal();
     void finishStop();
@@ -161,13 +166,13 @@ private:
     std::array<SelectionList*, 6> lists_{};
     std::array<QPushButton*, 6> commands_{};
     std::array<QLabel*, 6> labels_{};
-    bool busy_ = false;          // a race runs or a card is being built
-    bool racing_ = false;        // from F2 until the next card is up
-    bool closePending_ = false;  // a close asked for during a race
+    bool busy_ = false;          // the first card is being built
+    bool closePending_ = false;  // a close asked for then
     bool closing_ = false;       // the close request has been confirmed
     bool stopping_ = false;      // a signal asked the game to end
     bool focusAfterNews_ = false;  // the next list focus follows the card's news
-    bool musicAhead_ = false;    // from F2 until the race is settled: Escape skips the start music
+    bool saveFailTold_ = false;  // the player knows the money could not be written
+    QPointer<RaceDriver> race_;  // from F2 until the next card is up
     std::unique_ptr<Buying> buying_;
     std::unique_ptr<RaceSound> raceSound_;
     std::unique_ptr<RaceKeeper> keeper_;
