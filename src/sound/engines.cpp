@@ -21,6 +21,7 @@
 #include <mutex>
 #include <thread>
 
+#include "core/savefile.h"
 #include "core/stopsignal.h"
 #include "sound/soundsettings.h"
 #include "sound/voice.h"
@@ -53,8 +54,8 @@ std::string findProgram(const std::string& name) {
 struct TempDir {
     std::string path;
     TempDir() {
-        const char* base = std::getenv("TMPDIR");
-        std::string tmpl = std::string(base && *base ? base : "/tmp") + "/ozn-speech-XXXXXX";
+        const char* base = std::getenv("TMPDIR");  // a relative one would depend on the working folder
+        std::string tmpl = std::string(base && *base == '/' ? base : "/tmp") + "/ozn-speech-XXXXXX";
         if (::mkdtemp(tmpl.data())) path = tmpl;
     }
     ~TempDir() {
@@ -100,11 +101,7 @@ std::optional<Pcm> OpenJTalkEngine::synthesize(const std::string& text, const Sp
     TempDir dir;
     if (dir.path.empty()) return std::nullopt;
     std::string in = dir.path + "/in.txt", out = dir.path + "/out.wav";
-    {
-        std::ofstream f(in, std::ios::binary);
-        f << text << "\n";
-        if (!f) return std::nullopt;
-    }
+    if (!replaceFile(in, text + "\n", false)) return std::nullopt;  // never through a link
     std::vector<std::string> args = {program, "-x", paths_.dictionary, "-m", paths_.voice, "-ow", out};
     for (std::string& o : jtalkOptions(params)) args.push_back(std::move(o));
     args.push_back(in);
