@@ -10,6 +10,7 @@
 #include "fakes.h"
 #include "core/random.h"
 #include "race/commentary.h"
+#include "race/field.h"
 #include "race/race.h"
 #include "race/run.h"
 #include "tempdir.h"
@@ -321,7 +322,7 @@ TEST(Commentary, TwoThousandSeededRacesAreCalledAsDrawnWithinTheMusic) {
     for (int h = 0; h < kHorses; ++h) rec.umaname[h] = rec.horsename[h];
     GameRandom rng(2024);
     FakeUi ui;
-    int sixCalls = 0, atNormalSpeed = 0;
+    int everyStage = 0, atNormalSpeed = 0;
     for (int race = 0; race < 2000; ++race) {
         RaceOutcome out;
         out.scratched = race % 3 == 0 ? draw(rng, kHorses) : 0;
@@ -332,9 +333,9 @@ TEST(Commentary, TwoThousandSeededRacesAreCalledAsDrawnWithinTheMusic) {
         rec.racename = "大空ダービー";
         const double music = race % 4 ? 30.0 : 21.4;
         const int speed = std::array{100, 100, 150, 300, 70, 50}[race % 6];
-        auto calls = planCommentary(rec, out, "芝2400m", music, speed);
+        auto calls = planCommentary(rec, runningOrder(rec, out), "芝2400m", music, speed);
         ASSERT_FALSE(calls.empty());
-        EXPECT_EQ(calls, planCommentary(rec, out, "芝2400m", music, speed)) << "the race's own seed";
+        EXPECT_EQ(calls, planCommentary(rec, runningOrder(rec, out), "芝2400m", music, speed)) << "the race's own seed";
         // The finish names the drawn first three, last of all.
         std::vector<int> last = called(calls.back().text);
         ASSERT_GE(last.size(), 3u) << calls.back().text;
@@ -362,18 +363,87 @@ TEST(Commentary, TwoThousandSeededRacesAreCalledAsDrawnWithinTheMusic) {
         }
         EXPECT_EQ(scratchNamed, out.scratched ? 1 : 0);
         EXPECT_EQ(falls, out.fallen ? 1 : 0);
-        if (speed == 100 && music == 30) ++atNormalSpeed, sixCalls += calls.size() == 6;
+        if (speed == 100 && music == 30) ++atNormalSpeed, everyStage += calls.size() == kStages;
     }
-    EXPECT_EQ(sixCalls, atNormalSpeed);  // at the speed the game starts with, every stage is called
+    EXPECT_EQ(everyStage, atNormalSpeed);  // at the speed the game starts with, every stage is called
+}
+
+// The field the race view draws, for 2000 seeded races called at several
+// speeds and not called: at each stage, and so at each call, the runners
+// stand in the order the call gives and names; it ends on the result box's
+// order; the scratched horse is never on the track, the faller not after
+// its fall; every runner only goes forwards, without a jump.
+TEST(RaceField, TwoThousandSeededRacesAreDrawnAsTheyAreCalled) {
+    TempDir dir;
+    dir.copyBundledData();
+    GameRecord rec = raceRecord();
+    ASSERT_TRUE(loadHorses(rec, dir.file("horsename.txt")));
+    for (int h = 0; h < kHorses; ++h) rec.umaname[h] = rec.horsename[h];
+    GameRandom rng(2025);
+    FakeUi ui;
+    for (int race = 0; race < 2000; ++race) {
+        RaceOutcome out;
+        out.scratched = race % 3 == 0 ? draw(rng, kHorses) : 0;
+        do out.fallen = race % 2 ? draw(rng, kHorses) : 0;
+        while (out.fallen && out.fallen == out.scratched);
+        drawFinish(rec, rng, out);
+        rec.raceno = static_cast<std::uint8_t>(race % 12 + 1);
+        const RunningOrder order = runningOrder(rec, out);
+        const int speed = std::array{0, 100, 150, 70}[race % 4];  // 0: not called
+        const auto calls = speed ? planCommentary(rec, order, "ダート", 30, speed) : std::vector<CommentaryCall>{};
+        const RaceField field(order, stageTimes(calls, 30), 30);
+        auto drawn = [&](double t) {
+            std::vector<int> v;
+            for (const FieldRunner& r : field.at(t).runners) v.push_back(r.horse);
+            return v;
+        };
+        for (const CommentaryCall& c : calls) {
+            const std::vector<int> now = drawn(c.at);
+            EXPECT_EQ(now, order.at(c.stage).horses) << c.text;
+            std::vector<int> named = called(c.text);
+            // Less what a note says first: the scratch, the fall.
+            for (auto [h, note] : {std::pair{out.scratched, "出走取消"}, {out.fallen, "落馬"}})
+                if (c.text.find(note) != std::string::npos) named.erase(std::find(named.begin(), named.end(), h));
+            EXPECT_TRUE(std::equal(named.begin(), named.end(), now.begin())) << c.text;
+        }
+        for (int s = 0; s < kStages; ++s) EXPECT_EQ(drawn(field.stageTime(Stage(s))), order.at(Stage(s)).horses) << s;
+        std::vector<int> box = called(finishingOrderText(out));
+        if (out.scratched) box.pop_back();  // "N番は除外により変換"
+        EXPECT_EQ(drawn(1e9), box);
+        const double fall = out.fallen ? field.stageTime(order.fallStage) : 1e9;
+        std::array<double, kHorses + 1> was{};
+        for (double t = 0; t <= 31; t += 0.1) {
+            const FieldFrame f = field.at(t);
+            EXPECT_EQ(std::count_if(f.runners.begin(), f.runners.end(), [&](auto& r) { return r.horse == out.fallen; }),
+                      out.fallen && t < fall ? 1 : 0) << t;
+            EXPECT_EQ(f.fellAt >= 0, t >= fall);
+            for (const FieldRunner& r : f.runners) {
+                EXPECT_NE(r.horse, out.scratched);
+                EXPECT_TRUE(t == 0 || (r.along >= was[r.horse] && r.along < was[r.horse] + 0.03)) << t << " " << r.horse;
+                EXPECT_TRUE(r.lane >= 0 && r.lane <= kLanes - 1);
+                was[r.horse] = r.along;
+            }
+        }
+    }
 }
 
 // A seeded meeting, called and not: the same money and results; called, each
 // race is heard over lowered music and ends on its winner before the result
 // box, or falls silent at Escape; and each event has its sound once.
 TEST(Flow, CallingTheRaceChangesNoDrawAndEndsBeforeTheResult) {
-    std::vector<std::string> results[2];
-    for (bool on : {false, true}) {
+    std::vector<std::string> results[3];
+    std::vector<double> ended[3];  // on the race's clock
+    for (int run : {0, 1, 2}) {
+        // Not called, called, and called with the race view watching, which
+        // changes neither the money nor how long a race lasts.
+        const bool on = run > 0;
         Flow f;
+        RaceField field;
+        double clock = -1;
+        if (run == 2) {
+            f.hooks.field = [&](const RaceField& given) { field = given; };
+            f.hooks.raceClock = [&](double t) { clock = t; };
+        }
         std::vector<std::string> journal;
         f.ui.journal = f.speech.journal = f.mp3.journal = &journal;
         f.speech.callLength = 25;  // each call is heard for a while
@@ -388,7 +458,13 @@ TEST(Flow, CallingTheRaceChangesNoDrawAndEndsBeforeTheResult) {
             f.ui.effects.clear();
             ASSERT_EQ(hasso(f.rec, ports, f.hooks, {on, 100, "ダート"}), HassoResult::NextRace);
             const auto box = std::find(journal.begin(), journal.end(), "box 着順結果");
-            results[on].push_back(f.ui.boxes.back().prompt + " " + std::to_string(f.rec.mochikin));
+            results[run].push_back(f.ui.boxes.back().prompt + " " + std::to_string(f.rec.mochikin));
+            ended[run].push_back(f.clock.mono);
+            if (run == 2) {  // the view ends on the result box's order
+                EXPECT_EQ(clock, std::numeric_limits<double>::infinity());
+                EXPECT_EQ(field.at(clock).runners.size(), std::size_t(drawn.finishers));
+                EXPECT_EQ(field.at(clock).leader(), drawn.first);
+            }
             std::vector<std::string> calls;
             for (auto it = journal.begin(); it != box; ++it)
                 if (it->rfind("say ", 0) == 0 && it->find("番除外") == std::string::npos &&
@@ -415,4 +491,6 @@ TEST(Flow, CallingTheRaceChangesNoDrawAndEndsBeforeTheResult) {
         }
     }
     EXPECT_EQ(results[0], results[1]);
+    EXPECT_EQ(results[1], results[2]);
+    EXPECT_EQ(ended[1], ended[2]);
 }

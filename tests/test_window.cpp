@@ -31,6 +31,7 @@
 #include "window/menus.h"
 #include "window/printarea.h"
 #include "window/qtext.h"
+#include "window/raceview.h"
 #include "window/resultswindow.h"
 #include "window/screenreader.h"
 #include "window/selectionlist.h"
@@ -204,7 +205,7 @@ private slots:
         QCOMPARE(items, QStringList({"発送(&h)|F2", "馬券(&b)|F4", "レース名(&r)|F5", "持ち金(&m)|F6",
                                      "単勝・副賞のオッズ(&t)|F7", "予想しを見る(&l)|F8", "終了(&x)|",
                                      "音声切り替え(&v)|F9", "まとめ買い(&b)|Ctrl+B", "まとめ買い・チェックで選ぶ(&p)|", "スクリーンリーダー連携(&s)|", "表示(&d)|", "成績(&k)|F12",
-                                     "成績をCSVで保存(&c)|", "音の設定(&a)|", "実況(&j)|", "読み上げ履歴(&r)|", "オンラインマニュアル(&m)|",
+                                     "成績をCSVで保存(&c)|", "音の設定(&a)|", "実況(&j)|", "レースを表示(&w)|", "読み上げ履歴(&r)|", "オンラインマニュアル(&m)|",
                                      "バージョン情報(&v)|", "ころもちのページへ(&u)|", "キー一覧(&k)|"}));
         // Speech on focus only when the player moves to another control.
         SelectionList* l2 = g.w->list(2);
@@ -819,6 +820,75 @@ private slots:
         QCOMPARE(again.voice.params.back(), (SpeechParams{150, 0, 90}));
         QCOMPARE(again.mp3.musicVolume, 40);
         QVERIFY(again.w->findChild<QAction*>(QStringLiteral("mnujikkyo_off"))->isChecked());
+    }
+
+    // The race view over the print area: it moves as the race runs, a
+    // screen reader reads it as the stage and the leader, it grows with the
+    // zoom, ends on the result box's order and gives the print area back;
+    // with レースを表示 なし (kept) it is never shown.
+    void theRaceIsDrawnAsItRuns() {
+        Game g;
+        DialogBot bot;
+        auto* view = g.w->findChild<RaceView*>(QStringLiteral("raceView"));
+        QVERIFY(view && !view->isVisible() && view->showsRaces());
+        g.mp3.musicEvents = 300;  // the window draws between ticks
+        QImage first, third, zoomed;
+        QString description;
+        QTimer watch;
+        QObject::connect(&watch, &QTimer::timeout, g.w.get(), [&] {
+            if (!view->isVisible()) return;
+            if (first.isNull() && view->frame().stage == Stage::FirstCorner) first = view->grab().toImage();
+            if (!third.isNull() || view->frame().stage != Stage::ThirdCorner) return;
+            third = view->grab().toImage();
+            description = QAccessible::queryAccessibleInterface(view)->text(QAccessible::Description);
+            const int h = view->frame().leader();
+            QCOMPARE(description, QStringLiteral("3コーナー、先頭は%1番").arg(h) + q(g.w->record().umaname[h - 1]));
+            g.w->setZoom(300);
+            zoomed = view->grab().toImage();
+            g.w->setZoom(100);
+        });
+        watch.start(0);
+        bot.steps.push_back([&](QWidget* box) {
+            QVERIFY(view->isVisible() && view->frame().over);
+            QString order;
+            for (std::size_t p = 0; p < view->frame().runners.size(); ++p)
+                order += QStringLiteral("\r\n%1着%2番").arg(p + 1).arg(view->frame().runners[p].horse);
+            QVERIFY(static_cast<QMessageBox*>(box)->text().remove(QLatin1Char(' ')).startsWith(order));
+            clickIn(box, QStringLiteral("続行"));
+        });
+        key(g, Qt::Key_F2);
+        QTRY_COMPARE_WITH_TIMEOUT(int(g.w->record().raceno), 2, 10000);
+        QVERIFY(bot.steps.empty() && !view->isVisible());
+        QVERIFY(!first.isNull() && !third.isNull() && first != third);
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(view);
+        QCOMPARE(a->role(), QAccessible::Animation);
+        QCOMPARE(a->text(QAccessible::Name), QStringLiteral("レースの展開"));
+        // The line above the track, three times as tall at 300 %.
+        auto headline = [](const QImage& img) {
+            const QRgb ground = img.pixel(img.width() - 1, 0);
+            int top = -1, y = 0;
+            for (; y < img.height(); ++y) {
+                bool ink = false;
+                for (int x = 0; x < img.width() / 2 && !ink; ++x) ink = img.pixel(x, y) != ground;
+                if (ink && top < 0) top = y;
+                if (!ink && top >= 0) break;
+            }
+            return double(y - top);
+        };
+        const double grown = headline(zoomed) / headline(third);
+        QVERIFY2(grown > 2.4 && grown < 3.6, QByteArray::number(grown));
+
+        g.w->findChild<QAction*>(QStringLiteral("mnuraceview_off"))->trigger();
+        QCOMPARE(g.said.back(), std::string("レースを表示 なし"));
+        bot.steps.push_back([&](QWidget* box) {
+            QVERIFY(!view->isVisible());
+            clickIn(box, QStringLiteral("続行"));
+        });
+        key(g, Qt::Key_F2);
+        QTRY_COMPARE_WITH_TIMEOUT(int(g.w->record().raceno), 3, 10000);
+        QVERIFY(bot.steps.empty());
+        Game again(true);
+        QVERIFY(again.w->findChild<QAction*>(QStringLiteral("mnuraceview_off"))->isChecked());
     }
 
     void closeDeclinedThenAskedOnlyAfterARace() {

@@ -1,7 +1,9 @@
 #pragma once
 // 実況: the race called while the start music plays, from a race already
 // drawn. Its running order comes from a generator of its own, seeded from
-// the race, so calling a race changes no draw of the game.
+// the race, so calling a race changes no draw of the game; the race view
+// draws the same order.
+#include <array>
 #include <string>
 #include <vector>
 
@@ -11,19 +13,49 @@
 
 namespace ozn {
 
+// Where the leaders are as a call is made, in the order they are reached.
+enum class Stage { Start, FirstCorner, BackStraight, ThirdCorner, FinalCorner, Straight, Finish };
+inline constexpr int kStages = 7;
+// "スタート", "1コーナー", "向こう正面", "3コーナー", "4コーナー", "直線", "ゴール".
+const char* stageName(Stage s);
+// Where a stage falls in the start music when it is not called: a share of its length.
+double stageShare(Stage s);
+
+// The field at one stage: the runners on the track, leader first, and how
+// many lengths each is behind the leader (strictly growing).
+struct StageOrder {
+    std::vector<int> horses;
+    std::vector<double> behind;
+};
+
+// The race as it is called and drawn. A scratched horse is in no stage; the
+// faller runs until its fall, which is called at fallStage, the first stage
+// it is missing from; the finish holds the whole finishing order.
+struct RunningOrder {
+    int scratched = 0, fallen = 0;
+    Stage fallStage = Stage::Finish;
+    double fallenBehind = 0;  // where it fell: lengths behind the leader at fallStage
+    std::array<StageOrder, kStages> stages;
+    const StageOrder& at(Stage s) const { return stages[static_cast<std::size_t>(s)]; }
+};
+
+// The same race always runs the same way.
+RunningOrder runningOrder(const GameRecord& rec, const RaceOutcome& out);
+
 struct CommentaryCall {
     double at = 0;           // seconds into the start music
     std::string text;
     bool essential = false;  // said however late: the start, a fall, the finish
+    Stage stage = Stage::Start;  // whose running order it gives
     bool operator==(const CommentaryCall&) const = default;
 };
 
-// About six calls (start, first corner, back straight, final corner,
-// straight, finish) that lead to the drawn finish and fit the music: none
-// starts after it ends, none overlaps the next at the speech speed given
-// (percent), and the finish ends with the music. When speech is slow, calls
-// are shortened, then merged into the next.
-std::vector<CommentaryCall> planCommentary(const GameRecord& rec, const RaceOutcome& out, const std::string& course,
+// About seven calls (start, first corner, back straight, third and final
+// corners, straight, finish) from the running order, fitting the music:
+// none starts after it ends, none overlaps the next at the speech speed
+// given (percent), and the finish ends with the music. When speech is slow,
+// calls are shortened, then merged into the next.
+std::vector<CommentaryCall> planCommentary(const GameRecord& rec, const RunningOrder& order, const std::string& course,
                                            double musicSeconds, int speedPercent);
 
 // How long a text takes to say at the speed given, as the plan reckons it.

@@ -12,6 +12,8 @@
 
 namespace ozn {
 
+class RaceField;
+
 struct RaceOutcome {
     int scratched = 0;  // 0: none
     int fallen = 0;     // 0: none
@@ -65,6 +67,10 @@ struct RaceHooks {
     std::function<void(const RaceOutcome&, const Settlement&)> settled;
     // The money was written after the race (true) or could not be (false).
     std::function<void(bool)> saved;
+    // The field as it will run, as the start music begins; then the seconds
+    // into the music as they pass, and infinity once it has ended.
+    std::function<void(const RaceField&)> field = {};
+    std::function<void(double seconds)> raceClock = {};
 };
 
 // 実況: the race called over the start music, at this speech speed (%).

@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "betting/store.h"
 #include "core/datafiles.h"
 #include "core/lifecycle.h"
 #include "core/stopsignal.h"
 #include "core/text.h"
+#include "race/field.h"
 
 namespace ozn {
 namespace {
@@ -76,11 +78,13 @@ void RaceRun::beginMusic() {
     drawFinish(rec_, p_.rng, out_);
     if (hooks_.underway) hooks_.underway();
     const std::string music = rec_.apppath + "hasso.mp3";
+    // One running order for what is said and what is drawn.
+    const RunningOrder order = runningOrder(rec_, out_);
+    const double seconds = p_.mp3.length(music);
     std::vector<CommentaryCall> calls;
-    if (call_.on) {
-        const double seconds = p_.mp3.length(music);
-        if (seconds >= kShortestCalledRace) calls = planCommentary(rec_, out_, call_.course, seconds, call_.speechSpeed);
-    }
+    if (call_.on && seconds >= kShortestCalledRace)
+        calls = planCommentary(rec_, order, call_.course, seconds, call_.speechSpeed);
+    if (hooks_.field) hooks_.field(RaceField(order, stageTimes(calls, seconds), seconds));
     caller_ = std::make_unique<CommentaryRunner>(std::move(calls), p_.speech, p_.mp3);
     p_.ui.effect(Effect::Gate);
     stage_ = Stage::Music;
@@ -125,6 +129,7 @@ const RaceWait& RaceRun::advance() {
             case Stage::Music: {
                 if (!musicOver_) {
                     const double at = p_.mp3.position();
+                    if (hooks_.raceClock) hooks_.raceClock(at);
                     const bool on = p_.mp3.playing() && !stopRequested();
                     if (!on && (p_.mp3.skipped() || stopRequested())) {
                         caller_->end(true);
@@ -138,6 +143,7 @@ const RaceWait& RaceRun::advance() {
                     caller_->end(escaped_);
                 }
                 musicOver_ = true;
+                if (hooks_.raceClock) hooks_.raceClock(std::numeric_limits<double>::infinity());
                 stage_ = Stage::Result;
                 if (out_.fallen) sayAndWait(std::to_string(out_.fallen) + "番落馬", Stage::Result);
                 continue;
