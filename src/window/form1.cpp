@@ -69,7 +69,6 @@ Form1::Form1(WindowServices services, QWidget* parent)
     scroll_->setFocusPolicy(Qt::NoFocus);  // the first list takes the focus at start, as always
     scroll_->setWidget(area_);
     setCentralWidget(scroll_);
-    raceView_ = new RaceView(scroll_);
     ui_ = std::make_unique<QtUi>(this, area_);
     speech_ = services_.makeSpeaker(rec_, *ui_);
     ui_->setSpeaker(speech_.get());
@@ -181,7 +180,7 @@ void Form1::buildMenus() {
     };
     addSpeech(other, "mnusound", QStringLiteral("音の設定(&a)"), &SpeechControl::openSoundDialog);
     raceSound_->buildMenu(other, sc);
-    raceView_->buildMenu(other, sc, *speech_);
+    (new RaceView(scroll_))->buildMenu(other, sc, *speech_);
     addSpeech(other, "mnuspeechlog", QStringLiteral("読み上げ履歴(&r)"), &SpeechControl::openHistoryWindow);
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("ヘルプ(&h)"));
@@ -336,7 +335,7 @@ void Form1::mnuhasso() {
         announceCard();
         keeper_->cardMade(rec_.mochikin);
     };
-    raceView_->watch(hooks, rec_);
+    findChild<RaceView*>()->watch(hooks, rec_);
     race_ = new RaceDriver(this, rec_, ports(), std::move(hooks), raceSound_->call());
     connect(race_, &RaceDriver::finished, this, &Form1::raceOver);
     race_->start();

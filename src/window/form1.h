@@ -20,7 +20,6 @@ namespace ozn {
 
 class Buying;
 class RaceSound;
-class RaceView;
 class History;
 class PrintArea;
 class RaceKeeper;
@@ -176,7 +175,6 @@ private:
     QPointer<RaceDriver> race_;  // from F2 until the next card is up
     std::unique_ptr<Buying> buying_;
     std::unique_ptr<RaceSound> raceSound_;
-    RaceView* raceView_ = nullptr;
     std::unique_ptr<RaceKeeper> keeper_;
     QPointer<ResultsWindow> results_;  // while the results window is open
 };

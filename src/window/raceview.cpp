@@ -208,7 +208,7 @@ QPointF RaceView::place(double along, double lane) const {
 }
 
 QRect RaceView::markerRect(QPointF centre) const {
-    const double half = g_.marker / 2 + 2;
+    const double half = g_.marker * 0.6 + 3;  // with its edge, however thick
     return QRectF(centre.x() - half, centre.y() - half, 2 * half, 2 * half).toAlignedRect();
 }
 
@@ -255,8 +255,9 @@ void RaceView::drawBackground() {
     auto label = [&](QPointF at, const QString& s) {
         p.drawText(QRectF(at.x() - 200, at.y() - fm.height() / 2.0, 400, fm.height()), Qt::AlignCenter, s);
     };
-    label(place(1, kLanes) + QPointF(0, fm.height()), QStringLiteral("ゴール"));
-    label(place(0, kLanes) + QPointF(0, fm.height()), QStringLiteral("スタート"));
+    const double below = g_.origin.y() + kTurnRadius * g_.scale + g_.band + railWidth + fm.height() * 0.7;
+    label(QPointF(place(1, 0).x(), below), QStringLiteral("ゴール"));
+    label(QPointF(place(0, 0).x(), below), QStringLiteral("スタート"));
     // The corners, numbered inside the turns as on a course plan.
     p.setPen(hc ? QColor(Qt::white) : QColor(40, 80, 30));
     for (int c = 0; c < 4 && kTurnRadius * g_.scale > 5 * fm.height(); ++c) {
