@@ -312,23 +312,34 @@ std::vector<int> called(const std::string& t) {
     return out;
 }
 
-}  // namespace
-
-TEST(Commentary, TwoThousandSeededRacesAreCalledAsDrawnWithinTheMusic) {
+// The record with the bundled horses' names.
+GameRecord namedRecord() {
     TempDir dir;
     dir.copyBundledData();
     GameRecord rec = raceRecord();
-    ASSERT_TRUE(loadHorses(rec, dir.file("horsename.txt")));
+    EXPECT_TRUE(loadHorses(rec, dir.file("horsename.txt")));
     for (int h = 0; h < kHorses; ++h) rec.umaname[h] = rec.horsename[h];
+    return rec;
+}
+
+// Race n of a seeded series: a scratch in every third, a fall in every second.
+RaceOutcome seededRace(const GameRecord& rec, Random& rng, int n) {
+    RaceOutcome out;
+    out.scratched = n % 3 == 0 ? draw(rng, kHorses) : 0;
+    do out.fallen = n % 2 ? draw(rng, kHorses) : 0;
+    while (out.fallen && out.fallen == out.scratched);
+    drawFinish(rec, rng, out);
+    return out;
+}
+
+}  // namespace
+
+TEST(Commentary, TwoThousandSeededRacesAreCalledAsDrawnWithinTheMusic) {
+    GameRecord rec = namedRecord();
     GameRandom rng(2024);
-    FakeUi ui;
     int everyStage = 0, atNormalSpeed = 0;
     for (int race = 0; race < 2000; ++race) {
-        RaceOutcome out;
-        out.scratched = race % 3 == 0 ? draw(rng, kHorses) : 0;
-        do out.fallen = race % 2 ? draw(rng, kHorses) : 0;
-        while (out.fallen && out.fallen == out.scratched);
-        drawFinish(rec, rng, out);
+        const RaceOutcome out = seededRace(rec, rng, race);
         rec.raceno = static_cast<std::uint8_t>(race % 12 + 1);
         rec.racename = "大空ダービー";
         const double music = race % 4 ? 30.0 : 21.4;
@@ -374,19 +385,10 @@ TEST(Commentary, TwoThousandSeededRacesAreCalledAsDrawnWithinTheMusic) {
 // order; the scratched horse is never on the track, the faller not after
 // its fall; every runner only goes forwards, without a jump.
 TEST(RaceField, TwoThousandSeededRacesAreDrawnAsTheyAreCalled) {
-    TempDir dir;
-    dir.copyBundledData();
-    GameRecord rec = raceRecord();
-    ASSERT_TRUE(loadHorses(rec, dir.file("horsename.txt")));
-    for (int h = 0; h < kHorses; ++h) rec.umaname[h] = rec.horsename[h];
+    GameRecord rec = namedRecord();
     GameRandom rng(2025);
-    FakeUi ui;
     for (int race = 0; race < 2000; ++race) {
-        RaceOutcome out;
-        out.scratched = race % 3 == 0 ? draw(rng, kHorses) : 0;
-        do out.fallen = race % 2 ? draw(rng, kHorses) : 0;
-        while (out.fallen && out.fallen == out.scratched);
-        drawFinish(rec, rng, out);
+        const RaceOutcome out = seededRace(rec, rng, race);
         rec.raceno = static_cast<std::uint8_t>(race % 12 + 1);
         const RunningOrder order = runningOrder(rec, out);
         const int speed = std::array{0, 100, 150, 70}[race % 4];  // 0: not called
