@@ -363,7 +363,7 @@ TEST(History, ABusyFileIsLeftAloneAndRacesWaitForIt) {
     const std::string path = dir.file("history.sqlite");
     History::open(dir.path(), "x");
     sqlite3* other = behindItsBack(path, "PRAGMA locking_mode=EXCLUSIVE; BEGIN EXCLUSIVE; DELETE FROM meta;");
-    RaceKeeper keeper;
+    RaceKeeper keeper(4);
     EXPECT_NE(keeper.open(dir.path(), "20261207-100000").find("今回は成績を記録しません"), std::string::npos);
     EXPECT_FALSE(keeper.history());
     EXPECT_FALSE(std::filesystem::exists(path + ".bad-20261207-100000"));
@@ -378,13 +378,20 @@ TEST(History, ABusyFileIsLeftAloneAndRacesWaitForIt) {
     rec.raceno = 2;
     EXPECT_EQ(keeper.settled(rec, out, {}, "2026-12-07 10:01:00"), "");  // said once
     EXPECT_EQ(keeper.waiting(), 2u);
+    // Four may wait here; past them each race is lost, and the player hears so once.
+    for (int i = 2; i < 4; ++i) keeper.settled(rec, out, {}, "2026-12-07 10:01:00");
+    EXPECT_EQ(std::vector<std::size_t>({keeper.waiting(), keeper.lost()}), std::vector<std::size_t>({4, 0}));
+    EXPECT_NE(keeper.settled(rec, out, {}, "x").find("これからのレースは記録できません"), std::string::npos);
+    EXPECT_EQ(keeper.settled(rec, out, {}, "x"), "");
+    EXPECT_EQ(std::vector<std::size_t>({keeper.waiting(), keeper.lost()}), std::vector<std::size_t>({4, 2}));
+    EXPECT_FALSE(keeper.flush());
     sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
     sqlite3_close(other);
     rec.raceno = 3;
     EXPECT_EQ(keeper.settled(rec, out, {}, "2026-12-07 10:02:00"), "");
     std::vector<RaceRow> races = keeper.history()->allRaces();
-    ASSERT_EQ(races.size(), 3u);
-    EXPECT_EQ((std::vector<int>{races[0].raceNo, races[1].raceNo, races[2].raceNo}), (std::vector<int>{1, 2, 3}));
+    ASSERT_EQ(races.size(), 5u);
+    EXPECT_EQ((std::vector<int>{races[0].raceNo, races[1].raceNo, races[4].raceNo}), (std::vector<int>{1, 2, 3}));
 }
 
 // Killed inside History::record, just before the commit: the race before

@@ -12,7 +12,9 @@
 #include "race/commentary.h"
 #include "race/field.h"
 #include "race/race.h"
+#include "race/autoplay.h"
 #include "race/run.h"
+#include "racecard/racecard.h"
 #include "tempdir.h"
 
 using namespace ozn;
@@ -495,4 +497,115 @@ TEST(Flow, CallingTheRaceChangesNoDrawAndEndsBeforeTheResult) {
     EXPECT_EQ(results[0], results[1]);
     EXPECT_EQ(results[1], results[2]);
     EXPECT_EQ(ended[1], ended[2]);
+}
+
+// A whole meeting of twelve races and a game over, through the race run with
+// no window: the order of what is heard and shown, and the money of each race.
+TEST(Autoplay, AMeetingThenAGameOverThroughTheRaceRun) {
+    TempDir dir;
+    dir.copyBundledData();
+    GameRecord rec;
+    for (auto [load, file] : {std::pair{&loadRaceNames, "race.txt"}, {&loadHorses, "horsename.txt"}, {&loadOdds, "odds.txt"}})
+        ASSERT_TRUE(load(rec, dir.file(file)));
+    rec.apppath = dir.path() + "/", rec.mochikin = 15000, rec.raceno = 1;
+    GameRandom rng(7);
+    readlist(rec, rng);
+    FakeUi ui;
+    FakeSpeaker speech;
+    FakeMp3 mp3;
+    FakeClock clock;
+    std::vector<std::string> journal;
+    ui.journal = speech.journal = mp3.journal = &journal;
+    Ports ports{ui, rng, clock, speech, mp3};
+    std::vector<PlayedRace> played;
+    std::vector<std::string> cards;
+    RaceHooks hooks;
+    hooks.showCard = [&](CardLists) { cards.push_back(rec.racename); };
+    auto race = [&](const PlayedRace& r) {
+        played.push_back(r);
+        // Each race: fanfare, gates, start music, the result box, its sound, then the money line heard.
+        std::vector<std::string> seen;
+        for (const std::string& e : journal)
+            if (e.rfind("say ", 0) != 0 || e.find("残り持ち金") != e.npos || e.find("終了します") != e.npos) seen.push_back(e);
+        const std::string fanfare = rec.fanfare == 1 ? "play kanto.mp3" : "play kansai.mp3";
+        const std::string money = r.after < 100 ? "say 持ち金が100円もなくなっちゃったので終了します"
+                                                : "say " + moneyChangeLine(r.after, r.before) + "残り持ち金は" +
+                                                      text::signedNumber(r.after) + "円です";
+        ASSERT_GE(seen.size(), 6u);
+        EXPECT_EQ(seen[1], "effect gate");
+        EXPECT_EQ(seen[2], "play hasso.mp3");
+        EXPECT_EQ(seen[3], "box 着順結果");
+        EXPECT_TRUE(seen[4] == "effect won" || seen[4] == "effect nowin" || seen[4] == "effect gameover") << seen[4];
+        EXPECT_TRUE(seen[5].ends_with(money.substr(4))) << seen[5];
+        EXPECT_EQ(seen.size(), r.race == 12 ? 7u : 6u);
+        if (r.race == 12) {
+            EXPECT_EQ(seen[6], "box ");  // the application's title
+            EXPECT_EQ(ui.boxes.back(), (Box{"開催変わりしますか", "", kStyleYesNo}));
+        }
+        EXPECT_EQ(r.after, r.before - r.stakes + r.back) << r.race;
+        journal.clear();
+    };
+    AutoplayResult result = autoplay(rec, ports, 12, Strategy::Box, hooks, race);
+    ASSERT_EQ(result.races, 12);
+    EXPECT_EQ(result.last, HassoResult::NextRace);
+    for (int i = 0; i < 12; ++i) {
+        EXPECT_EQ(played[i].race, i + 1);
+        EXPECT_EQ(played[i].stakes, 300);
+        if (i) {
+            EXPECT_EQ(played[i].before, played[i - 1].after);
+        }
+    }
+    EXPECT_EQ(rec.raceno, 1);  // a new meeting after Yes
+    EXPECT_EQ(cards.size(), 12u);
+    // The same seed plays the same races; the report line carries each field.
+    const PlayedRace& first = played[0];
+    EXPECT_EQ(reportLine(first), "1\t1\t" + first.name + "\t" + first.course + "\t" + std::to_string(first.out.first) + "\t" +
+                                     std::to_string(first.out.second) + "\t" + std::to_string(first.out.third) + "\t" +
+                                     std::to_string(first.out.scratched) + "\t" + std::to_string(first.out.fallen) +
+                                     "\t15000\t300\t" + std::to_string(first.back) + "\t" + std::to_string(first.after));
+
+    // Down to 300 yen: the box costs it all, and no win ends the game.
+    rec.mochikin = 300;
+    dir.write("baken.txt", " 300 \r\n");
+    rec.bakenpath = dir.file("baken.txt");
+    played.clear();
+    result = autoplay(rec, ports, 12, Strategy::Box, hooks, race);
+    EXPECT_EQ(result.last, HassoResult::GameOver);
+    ASSERT_EQ(played.size(), static_cast<std::size_t>(result.races));
+    EXPECT_LT(played.back().after, 100);
+    EXPECT_EQ(speech.said.back(), "持ち金が100円もなくなっちゃったので終了します");
+    EXPECT_FALSE(dir.exists("baken.txt"));  // the next game starts afresh
+}
+
+TEST(Autoplay, TheSameSeedPlaysTheSameRaces) {
+    auto lines = [](Strategy s) {
+        TempDir dir;
+        dir.copyBundledData();
+        GameRecord rec;
+        for (auto [load, file] : {std::pair{&loadRaceNames, "race.txt"}, {&loadHorses, "horsename.txt"}, {&loadOdds, "odds.txt"}})
+            load(rec, dir.file(file));
+        rec.mochikin = 15000, rec.raceno = 1;
+        GameRandom rng(7);
+        readlist(rec, rng);
+        SilentWorld world;
+        Ports ports{world, rng, world, world, world};
+        std::vector<std::string> out;
+        autoplay(rec, ports, 24, s, {}, [&](const PlayedRace& r) { out.push_back(reportLine(r)); });
+        return out;
+    };
+    const std::vector<std::string> box = lines(Strategy::Box);
+    ASSERT_EQ(box.size(), 24u);
+    EXPECT_EQ(box, lines(Strategy::Box));
+    EXPECT_EQ(box[12].substr(0, 4), "2\t1\t");  // the second meeting
+    // Betting changes no draw: the same first three with and without tickets.
+    const std::vector<std::string> none = lines(Strategy::None);
+    for (std::size_t i = 0; i < box.size(); ++i) {
+        auto fields = [](const std::string& l) {
+            std::vector<std::string> f;
+            std::size_t a = 0;
+            for (std::size_t b; (b = l.find('\t', a)) != l.npos; a = b + 1) f.push_back(l.substr(a, b - a));
+            return std::vector<std::string>(f.begin(), f.begin() + 9);
+        };
+        EXPECT_EQ(fields(box[i]), fields(none[i])) << i;
+    }
 }

@@ -100,7 +100,7 @@ RaceRow raceRow(const GameRecord& rec, const RaceOutcome& out, const Settlement&
     return r;
 }
 
-History::Opened History::open(const std::string& folder, const std::string& stamp) {
+History::Opened History::open(const std::string& folder, const std::string& stamp, const std::string& file) {
     Opened result;
     if (folder.empty()) {  // no data folder known: never fall back to the root
         result.notice = "成績を記録する場所がないので、今回は成績を記録しません";
@@ -108,7 +108,7 @@ History::Opened History::open(const std::string& folder, const std::string& stam
     }
     std::error_code ec;
     fs::create_directories(folder, ec);
-    const std::string path = folder + "/history.sqlite", today = stamp.substr(0, 8);
+    const std::string path = folder + "/" + file, today = stamp.substr(0, 8);
     sqlite3* db = nullptr;
     Opening how = openDatabase(path, today, db);
     if (how == Opening::Bad) {

@@ -104,13 +104,13 @@ public:
         std::unique_ptr<History> history;  // null: play without history
         std::string notice;                // to tell the player once; empty when all went well
     };
-    // Opens (or makes) folder/history.sqlite; stamp is the local time as
+    // Opens (or makes) folder/file (history.sqlite); stamp is the local time as
     // "yyyyMMdd-HHmmss". A file that is not a database, is damaged, is some
     // other program's or comes from a newer game is moved aside as
     // history.sqlite.bad-<stamp> and a new one begun. A file that is busy or
     // cannot be read just now, or that a newer game wrote, is left alone: no
     // history for this run.
-    static Opened open(const std::string& folder, const std::string& stamp);
+    static Opened open(const std::string& folder, const std::string& stamp, const std::string& file = "history.sqlite");
     ~History();
     History(const History&) = delete;
     History& operator=(const History&) = delete;

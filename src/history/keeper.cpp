@@ -8,10 +8,11 @@
 #include "core/savefile.h"
 #include "core/text.h"
 
+#include <utility>
+
 namespace ozn {
 namespace {
 constexpr int kLastMeeting = 999999999;  // as far as the history counts
-constexpr std::size_t kMostWaiting = 1000;
 
 std::string localNow(const char* format) {
     const std::time_t now = std::time(nullptr);
@@ -22,8 +23,8 @@ std::string localNow(const char* format) {
 }
 }  // namespace
 
-std::string RaceKeeper::open(const std::string& folder, std::string stamp) {
-    History::Opened opened = History::open(folder, stamp.empty() ? localNow("%Y%m%d-%H%M%S") : stamp);
+std::string RaceKeeper::open(const std::string& folder, std::string stamp, const std::string& file) {
+    History::Opened opened = History::open(folder, stamp.empty() ? localNow("%Y%m%d-%H%M%S") : stamp, file);
     history_ = std::move(opened.history);
     meeting_ = history_ ? std::min(history_->lastMeeting(), kLastMeeting - 1) + 1 : 1;
     return opened.notice;
@@ -72,7 +73,13 @@ std::string RaceKeeper::settled(const GameRecord& rec, const RaceOutcome& out, c
     row.before = before_;
     row.tipSheets = std::move(tipSheets_);
     tipSheets_.clear();
-    if (waiting_.size() < kMostWaiting) waiting_.push_back(std::move(row));
+    // Past what may wait, a race is lost: the player hears so, once.
+    if (waiting_.size() >= mostWaiting_ && !flush()) {
+        ++lost_;
+        if (std::exchange(lostTold_, true)) return "";
+        return "成績の記録ファイルが長く使えないので、これからのレースは記録できません";
+    }
+    waiting_.push_back(std::move(row));
     if (flush() || waitTold_) return "";
     waitTold_ = true;
     return "成績の記録ファイルが今は使えないので、このレースは使えるようになってから記録します";

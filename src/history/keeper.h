@@ -12,14 +12,15 @@ namespace ozn {
 
 class RaceKeeper {
 public:
-    RaceKeeper() = default;
+    // At most `mostWaiting` races wait for a busy file.
+    explicit RaceKeeper(std::size_t mostWaiting = 1000) : mostWaiting_(mostWaiting) {}
     ~RaceKeeper() { flush(); }
     RaceKeeper(const RaceKeeper&) = delete;
     RaceKeeper& operator=(const RaceKeeper&) = delete;
 
     // Opens the history (see History::open; the stamp defaults to now); a
     // notice to show once, or "".
-    std::string open(const std::string& folder, std::string stamp = "");
+    std::string open(const std::string& folder, std::string stamp = "", const std::string& file = "history.sqlite");
     // After open, before the first race: tip sheets of an earlier run that
     // wait for a race count in its money before; and when the history
     // recorded money after the save was last written (a crash between the
@@ -40,11 +41,14 @@ public:
     History* history() const { return history_.get(); }
     int meeting() const { return meeting_; }
     std::size_t waiting() const { return waiting_.size(); }
+    // Races that could neither be written nor wait any longer.
+    std::size_t lost() const { return lost_; }
 
 private:
     std::unique_ptr<History> history_;
     int meeting_ = 1;
-    bool recordedThisRun_ = false, waitTold_ = false, commandLine_ = false;
+    bool recordedThisRun_ = false, waitTold_ = false, lostTold_ = false, commandLine_ = false;
+    std::size_t lost_ = 0, mostWaiting_;
     std::string savePath_;
     Money before_ = 0;
     std::vector<Money> tipSheets_;

@@ -185,7 +185,8 @@ void RaceRun::settleRace() {
     if (hooks_.settled) hooks_.settled(out_, s);
     // Saved with every race as it is kept in the history, so that a crash
     // never undoes a result; game over deletes the save below instead.
-    if (rec_.mochikin >= 100) {
+    // Money from the command line has no save file.
+    if (rec_.mochikin >= 100 && !rec_.bakenpath.empty()) {
         const bool saved = saveMoney(rec_, p_.ui);
         if (hooks_.saved) hooks_.saved(saved);
     }

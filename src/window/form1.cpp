@@ -415,8 +415,8 @@ void Form1::endGame(int status, bool insideCloseEvent) {
     closing_ = true;
     if (race_) race_->deleteLater(), race_ = nullptr;
     // Races that waited for a busy history file: written now, or the player hears how many are lost.
-    if (!keeper_->flush())
-        ui_->msgBox("成績の記録ファイルが使えないため、" + std::to_string(keeper_->waiting()) +
+    if (!keeper_->flush() || keeper_->lost())
+        ui_->msgBox("成績の記録ファイルが使えないため、" + std::to_string(keeper_->waiting() + keeper_->lost()) +
                         "レースの成績を記録できませんでした",
                     "成績", kStyleOk);
     if (!insideCloseEvent) close();
