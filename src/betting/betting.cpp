@@ -36,13 +36,14 @@ std::optional<int> readOneHorse(Ui& ui, int kind, const std::string& s) {
     return static_cast<int>(*horse);
 }
 
-// Combination texts: horse numbers each followed by "番" before the first
-// blank. Anything else (an empty text, say) is refused.
+// Combination texts: horse numbers each followed by "番" (brackets by "枠"
+// for 枠連) before the first blank. Anything else (an empty text, say) is refused.
 std::optional<Horses> readHorses(int kind, const std::string& s) {
     auto blank = s.find(' ');
     if (blank == std::string::npos) return std::nullopt;
     std::string t = s.substr(0, blank);
-    const std::string mark = "番";
+    const std::string mark = kind == kBracketQuinella ? "枠" : "番";
+    const int top = kind == kBracketQuinella ? kBrackets : kHorses;
     std::vector<int> numbers;
     std::size_t at = 0;
     while (at < t.size()) {
@@ -53,18 +54,32 @@ std::optional<Horses> readHorses(int kind, const std::string& s) {
             if (t[i] < '0' || t[i] > '9') return std::nullopt;
             n = n * 10 + (t[i] - '0');
         }
-        if (n < 1 || n > 18) return std::nullopt;
+        if (n < 1 || n > top) return std::nullopt;
         numbers.push_back(n);
         at = end + mark.size();
     }
     if (static_cast<int>(numbers.size()) != horsesPerTicket(kind)) return std::nullopt;
     Horses h{numbers[0], numbers[1], numbers.size() > 2 ? numbers[2] : 0};
-    bool ok = kind == 6 ? (h[0] != h[1] && h[1] != h[2] && h[0] != h[2])
-                        : (h[0] < h[1] && (kind != 5 || h[1] < h[2]));
-    return ok ? std::optional<Horses>(h) : std::nullopt;
+    return selectionOk(kind, h) ? std::optional<Horses>(h) : std::nullopt;
 }
 
 }  // namespace
+
+bool selectionOk(int kind, const Horses& h) {
+    switch (kind) {
+        case 6: return h[0] != h[1] && h[1] != h[2] && h[0] != h[2];
+        case kExacta: return h[0] != h[1];
+        case kBracketQuinella: return h[0] <= h[1];  // every bracket runs two or more
+        default: return h[0] < h[1] && (kind != 5 || h[1] < h[2]);
+    }
+}
+
+std::string selectionHorses(int kind, const Horses& h) {
+    const char* mark = kind == kBracketQuinella ? "枠" : "番";
+    std::string out;
+    for (int k = 0; k < horsesPerTicket(kind); ++k) out += std::to_string(h[k]) + mark;
+    return out;
+}
 
 std::optional<Money> askStake(GameRecord& rec, Ui& ui, const StakeBox& box) {
     for (;;) {
@@ -155,19 +170,17 @@ bool registerTicket(GameRecord& rec, Ui& ui, int kind, const std::string& select
 }
 
 const std::string& kindName(int kind) {
-    static const std::string k[kKinds + 1] = {"", "単勝", "副賞", "馬連", "ワイド", "３連複", "３連単"};
-    return k[kind >= 1 && kind <= kKinds ? kind : 0];
+    static const std::string k[kAllKinds + 1] = {"", "単勝", "副賞", "馬連", "ワイド", "３連複", "３連単", "馬単", "枠連"};
+    return k[kind >= 1 && kind <= kAllKinds ? kind : 0];
 }
 
 std::string ticketSpeech(int kind, const Horses& h) {
-    if (kind < 1 || kind > kKinds) return "";
-    std::string out = kindName(kind) + " ";
-    for (int k = 0; k < horsesPerTicket(kind); ++k) out += std::to_string(h[k]) + "番";
-    return out;
+    if (kind < 1 || kind > kAllKinds) return "";
+    return kindName(kind) + " " + selectionHorses(kind, h);
 }
 
 std::string purchaseSpeech(const Purchase& p) {
-    if (p.kind < 1 || p.kind > kKinds) return "";
+    if (p.kind < 1 || p.kind > kAllKinds) return "";
     return ticketSpeech(p.kind, p.horses) + " " + text::plainNumber(p.stake) + "円 買いました";
 }
 
@@ -177,63 +190,59 @@ bool umabox(GameRecord& rec, Ui& ui, const std::string& s) { return registerTick
 bool widebox(GameRecord& rec, Ui& ui, const std::string& s) { return registerTicket(rec, ui, 4, s); }
 bool sanrenpukubox(GameRecord& rec, Ui& ui, const std::string& s) { return registerTicket(rec, ui, 5, s); }
 bool sanrentanbox(GameRecord& rec, Ui& ui, const std::string& s) { return registerTicket(rec, ui, 6, s); }
+bool umatanbox(GameRecord& rec, Ui& ui, const std::string& s) { return registerTicket(rec, ui, kExacta, s); }
+bool wakubox(GameRecord& rec, Ui& ui, const std::string& s) { return registerTicket(rec, ui, kBracketQuinella, s); }
 
 const std::string& typedEntryPrompt(int kind) {
-    static const std::string kPrompts[kKinds] = {
+    static const std::string kPrompts[kAllKinds] = {
         "単勝の馬番を07や11などのように二桁で入れて下さい",
         "副賞の馬番を07や11などのように二桁で入れて下さい",
         "馬連の馬番を0715などのように四桁で入れて下さい",
         "ワイドの馬番を0715などのように四桁で入れて下さい",
         "３連副の馬番を071518などのように六桁で入れて下さい",
         "３連単の馬番を071518などのように六桁で入れて下さい",
+        "馬単の馬番を1着2着の順に0715などのように四桁で入れて下さい",
+        "枠連の枠番を36や33などのように二桁で入れて下さい",
     };
-    return kPrompts[std::clamp(kind, 1, kKinds) - 1];
+    return kPrompts[std::clamp(kind, 1, kAllKinds) - 1];
 }
 
 std::optional<std::string> typedEntry(Ui& ui, int kind) {
-    const std::size_t digits = kind <= 2 ? 2 : (kind <= 4 ? 4 : 6);
+    // 枠連 takes one digit per bracket; the others two per horse.
+    const std::size_t width = kind == kBracketQuinella ? 1 : 2;
+    const std::size_t digits = width * horsesPerTicket(kind);
+    const int top = kind == kBracketQuinella ? kBrackets : kHorses;
     for (;;) {
         std::string answer = ui.inputBox(typedEntryPrompt(kind), "", "");
         if (answer.empty()) return std::nullopt;
         std::vector<long long> v;
         bool ok = text::charCount(answer) == digits && text::isNumericText(answer);
-        for (std::size_t i = 0; ok && i < digits; i += 2) {
-            auto n = text::roundHalfEven(text::leadingNumber(text::charMid(answer, i + 1, 2)), -1000, 1000);
-            ok = n.has_value();
+        for (std::size_t i = 0; ok && i < digits; i += width) {
+            auto n = text::roundHalfEven(text::leadingNumber(text::charMid(answer, i + 1, width)), -1000, 1000);
+            ok = n.has_value() && *n >= 1 && *n <= top;
             if (ok) v.push_back(*n);
         }
-        if (ok) {
-            switch (kind) {
-                case 1:
-                case 2: ok = v[0] >= 1 && v[0] <= 18; break;
-                case 3:
-                case 4: ok = v[0] < v[1] && v[0] >= 1 && v[0] <= 17 && v[1] >= 2 && v[1] <= 18; break;
-                case 5: ok = v[0] < v[1] && v[1] < v[2] && v[0] >= 1 && v[2] <= 18; break;
-                case 6:
-                    for (long long n : v) ok = ok && n >= 1 && n <= 18;
-                    ok = ok && v[0] != v[1] && v[1] != v[2] && v[0] != v[2];
-                    break;
-            }
-        }
+        Horses h{};
+        for (std::size_t k = 0; ok && k < v.size() && k < 3; ++k) h[k] = static_cast<int>(v[k]);
+        ok = ok && (kind <= 2 || selectionOk(kind, h));
         if (!ok) {
-            refuse(ui, "1から18の数字を入れて下さい", kInputError, kStyleNotice);
+            refuse(ui, kind == kBracketQuinella ? "1から8の数字を入れて下さい" : "1から18の数字を入れて下さい",
+                   kInputError, kStyleNotice);
             continue;
         }
         if (kind <= 2) return answer + "番";
-        std::string sel;
-        for (long long n : v) sel += std::to_string(n) + "番";
-        return sel + " ";
+        return selectionHorses(kind, h) + " ";
     }
 }
 
 const std::string& labelCaption(int kind) {
-    static const std::string k[kKinds] = {"単勝の選択", "副賞の選択", "馬連の選択",
-                                          "ワイドの選択", "３連複の選択", "３連単の選択"};
+    static const std::string k[kAllKinds] = {"単勝の選択", "副賞の選択", "馬連の選択", "ワイドの選択",
+                                             "３連複の選択", "３連単の選択", "馬単の選択", "枠連の選択"};
     return k[kind - 1];
 }
 
 const std::string& buttonCaption(int kind) {
-    static const std::string k[kKinds] = {"探勝", "副賞", "馬連", "ワイド", "3連複", "3連探"};
+    static const std::string k[kAllKinds] = {"探勝", "副賞", "馬連", "ワイド", "3連複", "3連探", "馬単", "枠連"};
     return k[kind - 1];
 }
 
@@ -245,7 +254,7 @@ int pageStep(int kind, Modifiers m) {
     if (kind < 3) return 0;
     bool onlyShift = m.shift && !m.ctrl && !m.alt;
     bool onlyCtrl = m.ctrl && !m.shift && !m.alt;
-    if (kind >= 5 && onlyShift) return 100;
+    if ((kind == 5 || kind == 6) && onlyShift) return 100;
     if (kind == 6 && onlyCtrl) return 1000;
     return 10;
 }

@@ -47,16 +47,25 @@ bool umabox(GameRecord& rec, Ui& ui, const std::string& umamoji);
 bool widebox(GameRecord& rec, Ui& ui, const std::string& widemoji);
 bool sanrenpukubox(GameRecord& rec, Ui& ui, const std::string& umamoji);
 bool sanrentanbox(GameRecord& rec, Ui& ui, const std::string& umamoji);
+bool umatanbox(GameRecord& rec, Ui& ui, const std::string& selection);  // 馬単
+bool wakubox(GameRecord& rec, Ui& ui, const std::string& selection);    // 枠連
+
+// The horses of a selection that the kind allows: pairs and trios
+// ascending, 馬単 and trifecta in finishing order without repeats, 枠連
+// brackets ascending (the same bracket twice too).
+bool selectionOk(int kind, const Horses& h);
+// "7番15番", or for 枠連 "3枠5枠".
+std::string selectionHorses(int kind, const Horses& h);
 
 // Typed entry of list `kind`: asks for the digits until they pass or the
 // player gives up; returns the selection text to register.
 std::optional<std::string> typedEntry(Ui& ui, int kind);
 const std::string& typedEntryPrompt(int kind);
 
-// The kind's name as the game says it: 単勝, 副賞, 馬連, ワイド, ３連複, ３連単.
+// The kind's name as the game says it: 単勝, 副賞, 馬連, ワイド, ３連複, ３連単, 馬単, 枠連.
 const std::string& kindName(int kind);
 
-// Captions of Label1..Label6 and Command1..Command6.
+// Captions of Label1..Label8 and Command1..Command8.
 const std::string& labelCaption(int kind);
 const std::string& buttonCaption(int kind);
 

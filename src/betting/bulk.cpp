@@ -51,8 +51,11 @@ bool holds(const std::vector<int>& group, int h) { return std::find(group.begin(
 // groups place by place; for the unordered kinds and マルチ, in any order.
 std::vector<Horses> expand(int kind, BulkForm form, const std::vector<std::vector<int>>& g) {
     const int places = horsesPerTicket(kind);
-    const bool ordered = kind <= 2 || (kind == 6 && form != BulkForm::Multi);
-    const bool ascending = kind >= 3 && kind <= 5;
+    const bool ordered = kind <= 2 || ((kind == 6 || kind == kExacta) && form != BulkForm::Multi);
+    const bool ascending = (kind >= 3 && kind <= 5) || kind == kBracketQuinella;
+    // 枠連 can name one bracket twice, as a formation with it in both rows does.
+    const bool sameTwice = kind == kBracketQuinella && form == BulkForm::Formation;
+    const int top = kind == kBracketQuinella ? kBrackets : kHorses;
     auto fits = [&](const Horses& t) {
         for (int i = 0; i < places; ++i) {
             bool ok = form == BulkForm::Row || form == BulkForm::Box ? holds(g[0], t[i])
@@ -70,12 +73,12 @@ std::vector<Horses> expand(int kind, BulkForm form, const std::vector<std::vecto
         return false;
     };
     std::vector<Horses> out;
-    const int last2 = places >= 2 ? kHorses : 0, last3 = places == 3 ? kHorses : 0;
-    for (int a = 1; a <= kHorses; ++a)
+    const int last2 = places >= 2 ? top : 0, last3 = places == 3 ? top : 0;
+    for (int a = 1; a <= top; ++a)
         for (int b = places >= 2; b <= last2; ++b)
             for (int c = places == 3; c <= last3; ++c) {
-                if ((b && b == a) || (c && (c == a || c == b))) continue;
-                if (ascending && !(a < b && (places < 3 || b < c))) continue;
+                if ((b && b == a && !sameTwice) || (c && (c == a || c == b))) continue;
+                if (ascending && !((a < b || (sameTwice && a == b)) && (places < 3 || b < c))) continue;
                 Horses t{a, b, c};
                 if (ordered ? fits(t) : anyOrderFits(t)) out.push_back(t);
             }
@@ -91,9 +94,12 @@ BulkParse parseBulk(int kind, std::string_view line) {
     std::vector<Token> tokens;
     if (std::string e = tokenise(line, tokens); !e.empty()) return {{}, e};
     const auto count = [&](char m) { return std::count_if(tokens.begin(), tokens.end(), [m](const Token& t) { return t.mark == m; }); };
+    const bool brackets = kind == kBracketQuinella;
+    const std::string mark = brackets ? "枠" : "番";
     for (const Token& t : tokens) {
         if (t.mark != '#') continue;
         int v = t.text.size() <= 2 ? std::stoi(t.text) : 0;
+        if (brackets && (v < 1 || v > kBrackets)) return {{}, t.text + "という枠番はありません。1から8の数字を入れて下さい"};
         if (v < 1 || v > kHorses) return {{}, t.text + "という馬番はありません。1から18の数字を入れて下さい"};
     }
     const auto dashes = count('-'), slashes = count('/'), multis = count('M');
@@ -101,7 +107,7 @@ BulkParse parseBulk(int kind, std::string_view line) {
     if (kind <= 2 && dashes + slashes + multis > 0)
         return {{}, kind_ + "にはながしやフォーメーションはありません。01 03 07 のように馬番を並べて下さい"};
     if (dashes && slashes) return {{}, "ながしの「-」とフォーメーションの「/」は一緒に使えません"};
-    if (multis && kind != 6) return {{}, "マルチは３連単だけです"};
+    if (multis && kind != 6 && kind != kExacta) return {{}, "マルチは３連単だけです"};
     if (multis && (multis > 1 || !dashes || tokens.back().mark != 'M'))
         return {{}, "マルチは 07-01 03 15 M のように、ながしの最後にMを付けます"};
     if (dashes > 1) return {{}, "ながしの「-」は一つだけです"};
@@ -110,7 +116,7 @@ BulkParse parseBulk(int kind, std::string_view line) {
     for (const Token& t : tokens) {
         if (t.mark == '#') {
             int h = std::stoi(t.text);
-            if (holds(groups.back(), h)) return {{}, std::to_string(h) + "番が二つ入っています"};
+            if (holds(groups.back(), h)) return {{}, std::to_string(h) + mark + "が二つ入っています"};
             groups.back().push_back(h);
         } else if (t.mark != 'M') {
             groups.emplace_back();
@@ -120,11 +126,11 @@ BulkParse parseBulk(int kind, std::string_view line) {
                    : dashes ? (multis ? BulkForm::Multi : BulkForm::Axis)
                             : (kind <= 2 ? BulkForm::Row : BulkForm::Box);
     if (dashes) {
-        const std::size_t maxAxes = kind <= 4 ? 1 : 2;
+        const std::size_t maxAxes = kind <= 4 || kind >= kExacta ? 1 : 2;
         if (groups[0].empty() || groups[0].size() > maxAxes)
             return {{}, kind_ + "のながしの軸は" + (maxAxes == 1 ? "1頭です" : "1頭か2頭です")};
         for (int h : groups[1])
-            if (holds(groups[0], h)) return {{}, std::to_string(h) + "番が軸と相手の両方に入っています"};
+            if (holds(groups[0], h)) return {{}, std::to_string(h) + mark + "が軸と相手の両方に入っています"};
     }
     if (slashes && static_cast<int>(groups.size()) != horsesPerTicket(kind))
         return {{}, kind_ + "のフォーメーションは「/」で区切った" + placesText(kind) + "です"};
@@ -136,7 +142,9 @@ BulkParse parseBulk(int kind, std::string_view line) {
 std::string bulkPrompt(int kind) {
     std::string k = kindName(kind) + "のまとめ買い：";
     if (kind <= 2) return k + "馬番を 01 03 07 のように並べて下さい";
+    if (kind == kBracketQuinella) return k + "ボックスは 1 3 7、ながしは 3-1 5 8、フォーメーションは 3 5/3 5 7";
     k += "ボックスは 01 03 07、ながしは 07-01 03 15、フォーメーションは ";
+    if (kind == kExacta) return k + "07 15/01 03 07 (1着/2着)、マルチはながしの最後に M";
     if (kind <= 4) return k + "07 15/01 03 07";
     k += "07 15/01 03/01 02 03";
     return kind == 6 ? k + "、マルチはながしの最後に M" : k;

@@ -5,12 +5,22 @@
 
 namespace ozn {
 
+int kindsInPlay(const GameRecord& rec) { return rec.honkaku ? kAllKinds : kKinds; }
+
+bool adoptRules(GameRecord& rec) {
+    if (rec.honkaku == rec.honkakuWanted) return false;
+    for (int kind = 1; kind <= kAllKinds; ++kind)
+        if (ticketCount(rec, kind) > 0) return false;
+    rec.honkaku = rec.honkakuWanted;
+    return true;
+}
+
 int capacity(int kind) {
-    static constexpr int kCap[] = {kHorses, kHorses, kPairs, kPairs, kTrios, kTrifectas};
+    static constexpr int kCap[] = {kHorses, kHorses, kPairs, kPairs, kTrios, kTrifectas, kExactas, kBracketPairs};
     return kCap[kind - 1];
 }
 
-int horsesPerTicket(int kind) { return kind <= 2 ? 1 : (kind <= 4 ? 2 : 3); }
+int horsesPerTicket(int kind) { return kind <= 2 ? 1 : (kind <= 4 || kind >= kExacta ? 2 : 3); }
 
 int ticketCount(const GameRecord& rec, int kind) {
     switch (kind) {
@@ -20,6 +30,8 @@ int ticketCount(const GameRecord& rec, int kind) {
         case 4: return rec.widecount;
         case 5: return rec.sanrenpukucount;
         case 6: return rec.sanrentancount;
+        case 7: return rec.umatancount;
+        case 8: return rec.wakucount;
     }
     throw std::out_of_range("ticket kind");
 }
@@ -32,6 +44,8 @@ void setTicketCount(GameRecord& rec, int kind, int count) {
         case 4: rec.widecount = static_cast<std::uint8_t>(count); return;
         case 5: rec.sanrenpukucount = static_cast<std::int16_t>(count); return;
         case 6: rec.sanrentancount = static_cast<std::int16_t>(count); return;
+        case 7: rec.umatancount = static_cast<std::int16_t>(count); return;
+        case 8: rec.wakucount = static_cast<std::uint8_t>(count); return;
     }
     throw std::out_of_range("ticket kind");
 }
@@ -44,6 +58,8 @@ Horses ticketHorses(const GameRecord& rec, int kind, int i) {
         case 4: return {rec.wideban1[i], rec.wideban2[i], 0};
         case 5: return {rec.sanrenpukuban1[i], rec.sanrenpukuban2[i], rec.sanrenpukuban3[i]};
         case 6: return {rec.sanrentanban1[i], rec.sanrentanban2[i], rec.sanrentanban3[i]};
+        case 7: return {rec.umatanban1[i], rec.umatanban2[i], 0};
+        case 8: return {rec.wakuban1[i], rec.wakuban2[i], 0};
     }
     throw std::out_of_range("ticket kind");
 }
@@ -62,6 +78,8 @@ void setTicketHorses(GameRecord& rec, int kind, int i, const Horses& h) {
         case 6:
             rec.sanrentanban1[i] = s(h[0]), rec.sanrentanban2[i] = s(h[1]), rec.sanrentanban3[i] = s(h[2]);
             return;
+        case 7: rec.umatanban1[i] = b(h[0]), rec.umatanban2[i] = b(h[1]); return;
+        case 8: rec.wakuban1[i] = b(h[0]), rec.wakuban2[i] = b(h[1]); return;
     }
     throw std::out_of_range("ticket kind");
 }
@@ -74,6 +92,8 @@ Money& ticketStake(GameRecord& rec, int kind, int i) {
         case 4: return rec.widekin.at(i);
         case 5: return rec.sanrenpukukin.at(i);
         case 6: return rec.sanrentankin.at(i);
+        case 7: return rec.umatankin.at(i);
+        case 8: return rec.wakukin.at(i);
     }
     throw std::out_of_range("ticket kind");
 }
@@ -90,6 +110,8 @@ bool kindFlagSet(const GameRecord& rec, int kind) {
         case 4: return rec.wideflag == kWideSet;
         case 5: return rec.sanrenpukuflag != 0;
         case 6: return rec.sanrentanflag != 0;
+        case 7: return rec.umatanflag != 0;
+        case 8: return rec.wakuflag != 0;
     }
     throw std::out_of_range("ticket kind");
 }
@@ -102,6 +124,8 @@ void setKindFlag(GameRecord& rec, int kind) {
         case 4: rec.wideflag = kWideSet; return;
         case 5: rec.sanrenpukuflag = kTrue; return;
         case 6: rec.sanrentanflag = kTrue; return;
+        case 7: rec.umatanflag = kTrue; return;
+        case 8: rec.wakuflag = kTrue; return;
     }
     throw std::out_of_range("ticket kind");
 }
@@ -121,8 +145,9 @@ Money heldStakes(const GameRecord& rec) {
 }
 
 void hunsucria(GameRecord& rec) {
-    for (int kind = 1; kind <= kKinds; ++kind) setTicketCount(rec, kind, 0);
+    for (int kind = 1; kind <= kAllKinds; ++kind) setTicketCount(rec, kind, 0);
     rec.tanflag = rec.fukuflag = rec.umaflag = rec.sanrenpukuflag = rec.sanrentanflag = 0;
+    rec.umatanflag = rec.wakuflag = 0;
     rec.wideflag = 0;
     rec.kingaku.clear();
 }

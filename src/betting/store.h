@@ -6,8 +6,17 @@
 
 namespace ozn {
 
-inline constexpr int kKinds = 6;
-using Horses = std::array<int, 3>;  // unused positions are 0
+inline constexpr int kKinds = 6;     // the game's own kinds
+inline constexpr int kAllKinds = 8;  // with 本格ルール: 7 馬単, 8 枠連
+inline constexpr int kExacta = 7;
+inline constexpr int kBracketQuinella = 8;
+using Horses = std::array<int, 3>;  // unused positions are 0; brackets for 枠連
+
+// The kinds on the card: 6, or 8 under 本格ルール.
+int kindsInPlay(const GameRecord& rec);
+// The card on show takes up a changed 本格ルール setting only while no
+// ticket is held; true when it did (the rules in force changed).
+bool adoptRules(GameRecord& rec);
 
 int capacity(int kind);
 int horsesPerTicket(int kind);

@@ -17,6 +17,9 @@ inline constexpr int kHorses = 18;
 inline constexpr int kPairs = 153;
 inline constexpr int kTrios = 816;
 inline constexpr int kTrifectas = 4896;
+inline constexpr int kExactas = 306;     // 馬単: ordered pairs
+inline constexpr int kBrackets = 8;      // 枠
+inline constexpr int kBracketPairs = 36;  // 枠連: bracket pairs, the same bracket twice included
 inline constexpr int kRacesPerMeeting = 12;
 
 struct GameRecord {
@@ -102,6 +105,26 @@ struct GameRecord {
     std::array<std::int16_t, kTrifectas> sanrentanban1{}, sanrentanban2{}, sanrentanban3{};
     std::array<Money, kTrifectas> sanrentankin{};
     std::int16_t sanrentanflag = 0;
+
+    // 本格ルール: 馬単 and 枠連, and payouts as a totalisator pays them.
+    // `honkaku` holds for the card on show; `honkakuWanted` is the setting,
+    // which the next card (or this one, while no ticket is held) takes up.
+    bool honkaku = false;
+    bool honkakuWanted = false;
+    std::array<double, kExactas> umatanodds{};
+    std::array<std::int16_t, kExactas> umatanidx{};
+    std::array<double, kBracketPairs> wakuodds{};
+    std::array<std::int16_t, kBracketPairs> wakuidx{};
+
+    std::int16_t umatancount = 0;
+    std::array<std::uint8_t, kExactas> umatanban1{}, umatanban2{};  // first, second
+    std::array<Money, kExactas> umatankin{};
+    std::int16_t umatanflag = 0;
+
+    std::uint8_t wakucount = 0;
+    std::array<std::uint8_t, kBracketPairs> wakuban1{}, wakuban2{};  // brackets, smaller first
+    std::array<Money, kBracketPairs> wakukin{};
+    std::int16_t wakuflag = 0;
 
     std::int16_t bakenkind = 0;
     std::string kingaku;

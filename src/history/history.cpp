@@ -49,7 +49,7 @@ std::string horsesText(int kind, const Horses& h) {
 }
 
 std::optional<Horses> parseHorses(int kind, const std::string& text) {
-    if (kind < 1 || kind > kKinds) return std::nullopt;
+    if (kind < 1 || kind > kAllKinds) return std::nullopt;
     if (text.find(',') != std::string::npos) return std::nullopt;
     std::string commas = text;
     std::replace(commas.begin(), commas.end(), '-', ',');
@@ -57,6 +57,10 @@ std::optional<Horses> parseHorses(int kind, const std::string& text) {
     if (!parseNumbers(commas, numbers) || static_cast<int>(numbers.size()) != horsesPerTicket(kind))
         return std::nullopt;
     Horses h{};
+    if (kind == kBracketQuinella) {  // brackets, smaller first, the same one twice allowed
+        if (numbers[0] < 1 || numbers[1] > kBrackets || numbers[0] > numbers[1]) return std::nullopt;
+        return Horses{numbers[0], numbers[1], 0};
+    }
     for (std::size_t k = 0; k < numbers.size(); ++k) {
         if (numbers[k] < 1 || numbers[k] > kHorses || std::count(numbers.begin(), numbers.end(), numbers[k]) > 1)
             return std::nullopt;
@@ -65,9 +69,9 @@ std::optional<Horses> parseHorses(int kind, const std::string& text) {
     return h;
 }
 
-std::string horsesSpoken(const std::string& stored) {
+std::string horsesSpoken(const std::string& stored, int kind) {
     std::string out;
-    for (const std::string& h : split(stored, '-')) out += h + "番";
+    for (const std::string& h : split(stored, '-')) out += h + (kind == kBracketQuinella ? "枠" : "番");
     return out;
 }
 
@@ -85,7 +89,7 @@ RaceRow raceRow(const GameRecord& rec, const RaceOutcome& out, const Settlement&
         if (piece.newline) r.lines.push_back(line), line.clear();
     }
     const CardOdds card(rec);
-    for (int kind = 1; kind <= kKinds; ++kind)
+    for (int kind = 1; kind <= kAllKinds; ++kind)
         for (int i = 0; i < ticketCount(rec, kind); ++i) {
             const Horses h = ticketHorses(rec, kind, i);
             const ShownOdds shown = card.of(kind, h);
@@ -97,6 +101,7 @@ RaceRow raceRow(const GameRecord& rec, const RaceOutcome& out, const Settlement&
     r.after = rec.mochikin;
     r.commandLine = rec.bakenpath.empty();
     r.savePath = rec.bakenpath;
+    r.honkaku = rec.honkaku;
     return r;
 }
 
@@ -148,6 +153,8 @@ bool History::record(const RaceRow& r) {
     race.bind(10, r.before).bind(11, r.after).bind(12, r.commandLine ? 1 : 0);
     if (!race.run()) return rollback();
     const long long id = sqlite3_last_insert_rowid(db_);
+    if (r.honkaku && !Statement(db_, "INSERT INTO race_rules (race_id, rules) VALUES (?, 1)").bind(1, id).run())
+        return rollback();
     for (const TicketRow& t : r.tickets) {
         Statement s(db_, "INSERT INTO tickets (race_id, kind, horses, stake, odds, odds_high, popularity) "
                          "VALUES (?,?,?,?,?,?,?)");
@@ -231,7 +238,9 @@ std::vector<RaceRow> History::races(const PeriodFilter& period) const {
         return s;
     };
     auto races = query("SELECT id, played_at, meeting, race_no, race_name, course, scratched, fallen, finish, lines, "
-                       "money_before, money_after, command_line FROM ok_races r" + where + " ORDER BY id");
+                       "money_before, money_after, command_line, "
+                       "EXISTS (SELECT 1 FROM race_rules x WHERE x.race_id = r.id AND x.rules = 1) FROM ok_races r" +
+                       where + " ORDER BY id");
     for (Statement& s = *races; s.step();) {
         RaceRow r;
         r.playedAt = s.text(1);
@@ -246,6 +255,7 @@ std::vector<RaceRow> History::races(const PeriodFilter& period) const {
         r.before = s.integer(10);
         r.after = s.integer(11);
         r.commandLine = s.integer(12) != 0;
+        r.honkaku = s.integer(13) != 0;
         byId[s.integer(0)] = out.size();
         out.push_back(std::move(r));
     }

@@ -48,6 +48,7 @@ struct RaceRow {
     Money before = 0, after = 0;
     bool commandLine = false;  // money given on the command line
     std::string savePath;      // the save this money goes to (written, not read back)
+    bool honkaku = false;      // run under 本格ルール
 };
 
 // The settled race as the record holds it: tickets still in the store, the
@@ -58,8 +59,8 @@ RaceRow raceRow(const GameRecord& rec, const RaceOutcome& out, const Settlement&
 std::string horsesText(int kind, const Horses& h);
 // The horses of a stored combination, or nullopt when it does not make sense.
 std::optional<Horses> parseHorses(int kind, const std::string& text);
-// "7-15" as the game says it elsewhere: "7番15番".
-std::string horsesSpoken(const std::string& stored);
+// "7-15" as the game says it elsewhere: "7番15番" (枠連 "3枠5枠").
+std::string horsesSpoken(const std::string& stored, int kind = 0);
 
 // Which races the statistics cover.
 enum class Period { Meeting, Today, Week, Month, All };  // today, the last 7 and 30 days count today in
@@ -98,7 +99,7 @@ struct BestPayout {
 
 class History {
 public:
-    static constexpr int kSchemaVersion = 4;
+    static constexpr int kSchemaVersion = 5;
 
     struct Opened {
         std::unique_ptr<History> history;  // null: play without history

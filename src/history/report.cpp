@@ -76,7 +76,7 @@ std::vector<std::string> reportLines(const History& history, const PeriodFilter&
     for (const RaceRow& r : races) {
         // Beyond one meeting a race is told by its day and meeting too.
         const std::string when = meeting ? "" : r.playedAt.substr(0, 16) + " 第" + std::to_string(r.meeting) + "開催 ";
-        out.push_back(when + raceTitle(r) + (r.commandLine ? " 金額指定" : ""));
+        out.push_back(when + raceTitle(r) + (r.commandLine ? " 金額指定" : "") + (r.honkaku ? " 本格ルール" : ""));
         std::string top;
         for (std::size_t i = 0; i < r.finish.size() && i < 3; ++i)
             top += (i ? " " : "") + std::to_string(i + 1) + "着 " + std::to_string(r.finish[i]) + "番";
@@ -94,7 +94,7 @@ std::vector<std::string> reportLines(const History& history, const PeriodFilter&
     out.push_back("最高払い戻し");
     if (auto b = history.best())
         out.push_back(b->race.playedAt + " 第" + std::to_string(b->race.meeting) + "開催 " + raceTitle(b->race) + " " +
-                      kindName(b->payout.kind) + " " + horsesSpoken(b->payout.horses) + " " + b->payout.multiplier +
+                      kindName(b->payout.kind) + " " + horsesSpoken(b->payout.horses, b->payout.kind) + " " + b->payout.multiplier +
                       "倍 " + yen(b->payout.amount));
     else
         out.push_back("まだありません");
@@ -155,7 +155,7 @@ bool writeCsv(const History& history, const std::string& path) {
                 for (const PayoutRow& p : r.payouts)
                     if (p.kind == t.kind && p.horses == t.horses) (p.refund ? refunded : paid) = plus(p.refund ? refunded : paid, p.amount);
                 f << csvField(r.playedAt) << ',' << r.meeting << ',' << r.raceNo << ',' << csvField(r.raceName) << ','
-                  << csvField(r.course) << ',' << kindName(t.kind) << ',' << horsesSpoken(t.horses) << ',' << t.stake << ','
+                  << csvField(r.course) << ',' << kindName(t.kind) << ',' << horsesSpoken(t.horses, t.kind) << ',' << t.stake << ','
                   << paid << ',' << refunded << ',' << number(t.odds) << ',' << number(t.oddsHigh) << ','
                   << (t.popularity ? std::to_string(t.popularity) : "") << ',' << (r.commandLine ? 1 : 0) << "\r\n";
             }

@@ -158,6 +158,15 @@ const Migration kMigrations[] = {
         command_line INTEGER NOT NULL);
     )sql",
      nullptr},
+    // The races run under 本格ルール (馬単 and 枠連, real payouts), each
+    // with the rules' number, 1; a race not named here ran under the
+    // game's own, as every older race did.
+    {R"sql(
+    CREATE TABLE race_rules (
+        race_id INTEGER PRIMARY KEY REFERENCES races(id),
+        rules INTEGER NOT NULL);
+    )sql",
+     nullptr},
 };
 static_assert(std::size(kMigrations) == History::kSchemaVersion);
 
@@ -181,12 +190,12 @@ const char* const kCheckedViews = R"sql(
     CREATE TEMP VIEW ok_races AS SELECT * FROM main.races WHERE id NOT IN (SELECT id FROM bad_races);
     CREATE TEMP TABLE bad_tickets AS SELECT rowid AS seq FROM main.tickets WHERE NOT COALESCE(
         race_id IN (SELECT id FROM ok_races) AND
-        typeof(kind) = 'integer' AND kind BETWEEN 1 AND 6 AND ozn_horses_ok(kind, horses) AND
+        typeof(kind) = 'integer' AND kind BETWEEN 1 AND 8 AND ozn_horses_ok(kind, horses) AND
         typeof(stake) = 'integer' AND stake BETWEEN 1 AND 9007199254740992, 0);
     CREATE TEMP VIEW ok_tickets AS SELECT rowid AS seq, * FROM main.tickets WHERE rowid NOT IN (SELECT seq FROM bad_tickets);
     CREATE TEMP TABLE bad_payouts AS SELECT rowid AS seq FROM main.payouts WHERE NOT COALESCE(
         race_id IN (SELECT id FROM ok_races) AND
-        typeof(kind) = 'integer' AND kind BETWEEN 1 AND 6 AND ozn_horses_ok(kind, horses) AND
+        typeof(kind) = 'integer' AND kind BETWEEN 1 AND 8 AND ozn_horses_ok(kind, horses) AND
         typeof(multiplier) = 'text' AND typeof(amount) = 'integer' AND amount BETWEEN 0 AND 9007199254740992 AND
         typeof(refund) = 'integer' AND refund IN (0, 1), 0);
     CREATE TEMP VIEW ok_payouts AS SELECT rowid AS seq, * FROM main.payouts WHERE rowid NOT IN (SELECT seq FROM bad_payouts);

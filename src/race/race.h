@@ -52,6 +52,14 @@ struct Settlement {
 // Pays and refunds every ticket; changes only mochikin.
 Settlement settle(GameRecord& rec, const RaceOutcome& out);
 
+// 本格ルール: what 100 yen brings back at a multiplier, rounded down to 10
+// yen, and never less than the 100 staked (元返し).
+Money realPayout(double multiplier);
+// A bracket is out of the race when every horse of it was scratched.
+bool bracketScratched(int bracket, const std::vector<int>& scratched);
+// 3460 -> "3,460".
+std::string yenText(Money yen);
+
 // "金額は変わりません" / " 1200円増えました" / " 300円減りました".
 std::string moneyChangeLine(Money now, Money before);
 

@@ -178,7 +178,7 @@ void RaceRun::settleRace() {
     }
     const bool won = std::any_of(s.paid.begin(), s.paid.end(), [](const PaidTicket& t) { return !t.refund; });
     bool betting = false;
-    for (int kind = 1; kind <= kKinds; ++kind) betting = betting || ticketCount(rec_, kind) > 0;
+    for (int kind = 1; kind <= kAllKinds; ++kind) betting = betting || ticketCount(rec_, kind) > 0;
     if (rec_.mochikin < 100) p_.ui.effect(Effect::GameOver);
     else if (won || betting) p_.ui.effect(won ? Effect::Won : Effect::NoWin);
     settled_ = true;

@@ -2,9 +2,12 @@
 #include <cmath>
 #include <limits>
 
+#include "betting/betting.h"
 #include "betting/store.h"
+#include "core/brackets.h"
 #include "core/text.h"
 #include "race/race.h"
+#include "racecard/rules.h"
 
 namespace ozn {
 namespace {
@@ -20,6 +23,7 @@ public:
         wide();
         trio();
         trifecta();
+        if (rec_.honkaku) exacta(), bracketQuinella();
         return std::move(result_);
     }
 
@@ -42,13 +46,31 @@ private:
         result_.paid.push_back({kind, horses, "", stake, true});
     }
 
-    // Refunds every ticket of the kind that names the scratched horse.
+    // Refunds every ticket of the kind that names the scratched horse; a
+    // 枠連 ticket only when a bracket it names has no runner left.
     void refundScratched(int kind) {
         if (!out_.scratched) return;
         for (int i = 0; i < ticketCount(rec_, kind); ++i) {
             Horses h = ticketHorses(rec_, kind, i);
-            if (std::find(h.begin(), h.end(), out_.scratched) != h.end()) refund(kind, h, ticketStake(rec_, kind, i));
+            const bool out = kind == kBracketQuinella
+                                 ? bracketScratched(h[0], {out_.scratched}) || bracketScratched(h[1], {out_.scratched})
+                                 : std::find(h.begin(), h.end(), out_.scratched) != h.end();
+            if (out) refund(kind, h, ticketStake(rec_, kind, i));
         }
+    }
+
+    // 本格ルール: one line per paid ticket, "馬単 7番15番 3,460円", paid at the
+    // yen per 100 of realPayout. true when it was paid this way.
+    bool real(int kind, const Horses& h, Money stake, double multiplier) {
+        if (!rec_.honkaku) return false;
+        const Money per100 = realPayout(multiplier);
+        const Money before = rec_.mochikin;
+        rec_.mochikin += stake / 100 * per100;
+        const std::string l = kindName(kind) + " " + selectionHorses(kind, h) + " " + yenText(per100) + "円";
+        result_.paid.push_back({kind, h, text::tenthsText(per100 / 10), rec_.mochikin - before, false});
+        line(l);
+        result_.announcement += l + "\r\n";
+        return true;
     }
 
     void line(const std::string& text) { result_.prints.push_back({text, true}); }
@@ -59,7 +81,7 @@ private:
     void win() {
         for (int i = 0; i < rec_.tancount; ++i) {
             int h = rec_.tanban[i];
-            if (h == out_.first) {
+            if (h == out_.first && !real(1, {h, 0, 0}, rec_.tankin[i], T(out_.p1))) {
                 pay(1, {h, 0, 0}, rec_.tankin[i], T(out_.p1), rec_.tanoddsstr[out_.p1 - 1]);
                 std::string l = "単勝 " + text::signedNumber(h) + "番" + rec_.tanoddsstr[out_.p1 - 1] + "倍";
                 line(l);
@@ -92,7 +114,7 @@ private:
                                    {out_.third, rec_.fukuodds, rec_.fukuoddsstr, out_.p3}};
         for (const Finish& f : finishes)
             for (int i = 0; i < rec_.fukucount; ++i)
-                if (rec_.fukuban[i] == f.horse) {
+                if (rec_.fukuban[i] == f.horse && !real(2, {f.horse, 0, 0}, rec_.fukukin[i], f.odds[f.rank - 1])) {
                     pay(2, {f.horse, 0, 0}, rec_.fukukin[i], f.odds[f.rank - 1], f.text[f.rank - 1]);
                     indentedLine(firstLine, "副賞 ",
                                  text::signedNumber(f.horse) + "番" + f.text[f.rank - 1] + "倍");
@@ -106,6 +128,7 @@ private:
         std::string mult = text::formatOdds(F(hi) * T(lo), 1);
         for (int i = 0; i < rec_.umacount; ++i)
             if (rec_.umaban1[i] == a && rec_.umaban2[i] == b) {
+                if (real(3, {a, b, 0}, rec_.umakin[i], text::leadingNumber(mult))) break;
                 pay(3, {a, b, 0}, rec_.umakin[i], text::leadingNumber(mult), fixed(mult));
                 std::string l = "馬連 " + text::signedNumber(a) + "番" + text::signedNumber(b) + "番" + fixed(mult) + "倍";
                 line(l);
@@ -126,7 +149,8 @@ private:
             double f = kFactor[(hi - 1) / 3];
             std::string mult = text::formatOdds((F(hi) * T(lo)) * f, 1);  // printed without the ".0" fix
             for (int i = 0; i < rec_.widecount; ++i)
-                if (rec_.wideban1[i] == a && rec_.wideban2[i] == b) {
+                if (rec_.wideban1[i] == a && rec_.wideban2[i] == b &&
+                    !real(4, {a, b, 0}, rec_.widekin[i], text::leadingNumber(mult))) {
                     pay(4, {a, b, 0}, rec_.widekin[i], text::leadingNumber(mult), mult);
                     indentedLine(firstLine, "ワイド ",
                                  text::signedNumber(a) + "番" + text::signedNumber(b) + "番" + mult + "倍");
@@ -148,6 +172,7 @@ private:
         for (int i = 0; i < rec_.sanrenpukucount; ++i)
             if (rec_.sanrenpukuban1[i] == f[0].first && rec_.sanrenpukuban2[i] == f[1].first &&
                 rec_.sanrenpukuban3[i] == f[2].first) {
+                if (real(5, {f[0].first, f[1].first, f[2].first}, rec_.sanrenpukukin[i], text::leadingNumber(mult))) break;
                 pay(5, {f[0].first, f[1].first, f[2].first}, rec_.sanrenpukukin[i], text::leadingNumber(mult),
                     fixed(mult));
                 std::string l = "３連副 " + threeHorses(f[0].first, f[1].first, f[2].first) + fixed(mult) + "倍";
@@ -163,6 +188,7 @@ private:
         for (int i = 0; i < rec_.sanrentancount; ++i)
             if (rec_.sanrentanban1[i] == out_.first && rec_.sanrentanban2[i] == out_.second &&
                 rec_.sanrentanban3[i] == out_.third) {
+                if (real(6, {out_.first, out_.second, out_.third}, rec_.sanrentankin[i], text::leadingNumber(mult))) break;
                 pay(6, {out_.first, out_.second, out_.third}, rec_.sanrentankin[i], text::leadingNumber(mult),
                     fixed(mult));
                 std::string l = "３連探 " + threeHorses(out_.first, out_.second, out_.third) + fixed(mult) + "倍";
@@ -170,6 +196,24 @@ private:
                 result_.announcement += l;
                 break;
             }
+    }
+
+    // 馬単 and 枠連 pay what the card shows for the first two.
+    void exacta() {
+        refundScratched(kExacta);
+        const double mult = static_cast<double>(exactaTenths(rec_, out_.first, out_.second)) / 10.0;
+        for (int i = 0; i < rec_.umatancount; ++i)
+            if (rec_.umatanban1[i] == out_.first && rec_.umatanban2[i] == out_.second)
+                real(kExacta, {out_.first, out_.second, 0}, rec_.umatankin[i], mult);
+    }
+
+    void bracketQuinella() {
+        refundScratched(kBracketQuinella);
+        const int i = std::min(bracketOf(out_.first), bracketOf(out_.second));
+        const int j = std::max(bracketOf(out_.first), bracketOf(out_.second));
+        const double mult = static_cast<double>(bracketTenths(rec_, i, j)) / 10.0;
+        for (int t = 0; t < rec_.wakucount; ++t)
+            if (rec_.wakuban1[t] == i && rec_.wakuban2[t] == j) real(kBracketQuinella, {i, j, 0}, rec_.wakukin[t], mult);
     }
 
     GameRecord& rec_;
@@ -180,6 +224,27 @@ private:
 }  // namespace
 
 Settlement settle(GameRecord& rec, const RaceOutcome& out) { return Settler(rec, out).run(); }
+
+Money realPayout(double multiplier) {
+    // To the tenth of a yen first, so that 2.3 is 230 and not 229.99...
+    const long long tenthsOfYen = std::llround(multiplier * 1000.0);
+    return std::max<Money>(100, tenthsOfYen / 100 * 10);
+}
+
+bool bracketScratched(int bracket, const std::vector<int>& scratched) {
+    for (int h = bracketHorses(bracket).first; h <= bracketHorses(bracket).second; ++h)
+        if (std::find(scratched.begin(), scratched.end(), h) == scratched.end()) return false;
+    return true;
+}
+
+std::string yenText(Money yen) {
+    std::string digits = std::to_string(yen < 0 ? -yen : yen), out;
+    for (std::size_t k = 0; k < digits.size(); ++k) {
+        if (k && (digits.size() - k) % 3 == 0) out += ',';
+        out += digits[k];
+    }
+    return (yen < 0 ? "-" : "") + out;
+}
 
 std::string moneyChangeLine(Money now, Money before) {
     if (now == before) return "金額は変わりません";

@@ -4,6 +4,7 @@
 #include <charconv>
 
 #include "core/text.h"
+#include "racecard/rules.h"
 
 namespace ozn {
 namespace {
@@ -62,6 +63,7 @@ void selectCourse(GameRecord& rec, int raceLine) {
 }
 
 CardLists readlist(GameRecord& rec, Random& rng) {
+    rec.honkaku = rec.honkakuWanted;  // a setting changed with tickets held waits for a new card
     // A race number outside the meeting has no room in racehist: start a new meeting.
     if (rec.raceno < 1 || rec.raceno > kRacesPerMeeting) {
         rec.raceno = 1;
@@ -119,6 +121,7 @@ CardLists readlist(GameRecord& rec, Random& rng) {
     CardLists lists;
     fillWinPlace(rec, lists);
     combinationOdds(rec, lists);
+    if (rec.honkaku) rulesOdds(rec, lists);
     rec.mochikinmae = rec.mochikin;
     return lists;
 }
@@ -272,11 +275,13 @@ CardOdds::CardOdds(const GameRecord& rec)
       pairPop_(popularityOf(rec.umaidx)),
       widePop_(popularityOf(rec.wideidx)),
       trioPop_(popularityOf(rec.sanrenpukuidx)),
-      tanPop_(popularityOf(rec.sanrentanidx)) {}
+      tanPop_(popularityOf(rec.sanrentanidx)),
+      exactaPop_(popularityOf(rec.umatanidx)),
+      bracketPop_(popularityOf(rec.wakuidx)) {}
 
 ShownOdds CardOdds::of(int kind, const std::array<int, 3>& h) const {
-    for (int k = 0; k < (kind <= 2 ? 1 : kind <= 4 ? 2 : 3); ++k)
-        if (h[k] < 1 || h[k] > kHorses) return {};
+    for (int k = 0; k < (kind <= 2 ? 1 : kind <= 4 || kind >= 7 ? 2 : 3); ++k)
+        if (h[k] < 1 || h[k] > (kind == 8 ? kBrackets : kHorses)) return {};
     const ComboNumbers& n = comboNumbers();
     auto at = [](const std::vector<int>& pop, int number) { return number ? pop[number - 1] : 0; };
     const int trioKey = (h[0] * 19 + h[1]) * 19 + h[2];
@@ -298,6 +303,16 @@ ShownOdds CardOdds::of(int kind, const std::array<int, 3>& h) const {
         case 6: {
             const int m = at(tanPop_, n.trifecta[trioKey]);
             return m ? ShownOdds{rec_.sanrentanodds[m - 1], 0, m} : ShownOdds{};
+        }
+        case 7: {
+            if (h[0] == h[1]) return {};
+            const int m = at(exactaPop_, exactaNumber(h[0], h[1]));
+            return m ? ShownOdds{rec_.umatanodds[m - 1], 0, m} : ShownOdds{};
+        }
+        case 8: {
+            if (h[0] > h[1]) return {};
+            const int m = at(bracketPop_, bracketPairNumber(h[0], h[1]));
+            return m ? ShownOdds{rec_.wakuodds[m - 1], 0, m} : ShownOdds{};
         }
         default: return {};
     }

@@ -53,8 +53,9 @@ private:
     std::vector<std::size_t> ends_;
 };
 
-// Texts of list1..list6 (index 0..5).
-using CardLists = std::array<TextList, 6>;
+// Texts of list1..list8 (index 0..7); lists 7 and 8 (馬単, 枠連) stay
+// empty unless 本格ルール holds for the card.
+using CardLists = std::array<TextList, 8>;
 
 // Course profiles: each writes its three aptitude codes to yoso1..yoso3.
 void dirtrace(GameRecord& rec);
@@ -94,12 +95,12 @@ struct ShownOdds {
 class CardOdds {
 public:
     explicit CardOdds(const GameRecord& rec);
-    // kind 1..6; horses as the ticket holds them (pairs and trios ascending).
+    // kind 1..8; horses as the ticket holds them (pairs and trios ascending).
     ShownOdds of(int kind, const std::array<int, 3>& horses) const;
 
 private:
     const GameRecord& rec_;
-    std::vector<int> pairPop_, widePop_, trioPop_, tanPop_;  // by combination number - 1
+    std::vector<int> pairPop_, widePop_, trioPop_, tanPop_, exactaPop_, bracketPop_;  // by combination number - 1
 };
 
 // The course of race line 1..18: "ダート", "芝1200m", ...

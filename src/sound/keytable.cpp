@@ -15,8 +15,8 @@ const std::vector<KeyRow>& keyTable() {
         {{"F4"}, "F4", "馬券。買った馬券を言います"},
         {{"F5"}, "F5", "レース名を言います"},
         {{"F6"}, "F6", "持ち金を言います"},
-        {{"F7"}, "F7", "単勝・副賞のオッズ。人気の3頭のオッズを出します"},
-        {{"F8"}, "F8", "予想しを見る。300円で予想紙を見ます"},
+        {{"F7"}, "F7", "単勝・副賞のオッズ。人気の3頭のオッズを出します。本格ルールでは上位2頭の馬単と枠連も出します"},
+        {{"F8"}, "F8", "予想しを見る。300円で予想紙を見ます。本格ルールでは馬単と枠連の予想も載ります"},
         {{"F9"}, "F9", "音声切り替え。読み上げの方法を替えます"},
         {{"F10"}, "F10", "メニューを開きます"},
         {{"F12"}, "F12", "成績を開きます"},
@@ -38,8 +38,8 @@ const std::vector<KeyRow>& keyTable() {
         {{"End"}, "End", "最後の項目へ移ります", P::List},
         {{"PgDown"}, "PageDown", "1画面下へ移ります", P::List, 1, 2},
         {{"PgUp"}, "PageUp", "1画面上へ移ります", P::List, 1, 2},
-        {{"PgDown"}, "PageDown", "10項目下へ移ります", P::List, 3, 6},
-        {{"PgUp"}, "PageUp", "10項目上へ移ります", P::List, 3, 6},
+        {{"PgDown"}, "PageDown", "10項目下へ移ります", P::List, 3, kListKinds},
+        {{"PgUp"}, "PageUp", "10項目上へ移ります", P::List, 3, kListKinds},
         {{"Shift+PgDown"}, "Shift+PageDown", "100項目下へ移ります", P::List, 5, 6},
         {{"Shift+PgUp"}, "Shift+PageUp", "100項目上へ移ります", P::List, 5, 6},
         {{"Ctrl+PgDown"}, "Ctrl+PageDown", "1000項目下へ移ります", P::List, 6, 6},
@@ -72,11 +72,11 @@ std::vector<std::string> keyListLines() {
     std::vector<std::string> out;
     for (const KeyRow& r : keyTable()) {
         static const char* const kWhere[] = {"", "リスト", "ボタンで ", "", "成績で "};
-        static const char* const kKinds[] = {"単勝", "副賞", "馬連", "ワイド", "３連複", "３連単"};
+        static const char* const kKinds[kListKinds] = {"単勝", "副賞", "馬連", "ワイド", "３連複", "３連単", "馬単", "枠連"};
         std::string where = kWhere[static_cast<int>(r.place)];
         if (r.place == KeyPlace::List) {
             std::string kinds;
-            for (int k = r.fromKind; k <= r.toKind && (r.fromKind > 1 || r.toKind < 6); ++k)
+            for (int k = r.fromKind; k <= r.toKind && (r.fromKind > 1 || r.toKind < kListKinds); ++k)
                 kinds += (kinds.empty() ? "" : "・") + std::string(kKinds[k - 1]);
             where += kinds.empty() ? "で " : "（" + kinds + "）で ";
         }

@@ -25,8 +25,8 @@ std::vector<QString> rowNames(int kind, BulkForm form) {
         case BulkForm::Formation: break;
     }
     std::vector<QString> names;
-    for (int place = 1; place <= (kind <= 4 ? 2 : 3); ++place)
-        names.push_back(QString::number(place) + (kind == 6 ? QStringLiteral("着") : QStringLiteral("頭目")));
+    for (int place = 1; place <= horsesPerTicket(kind); ++place)
+        names.push_back(QString::number(place) + (kind == 6 || kind == kExacta ? QStringLiteral("着") : QStringLiteral("頭目")));
     return names;
 }
 
@@ -45,7 +45,7 @@ BulkPicker::BulkPicker(QWidget* parent, int kind, Say say, Say tell) : QDialog(p
     if (kind >= 3) {
         auto* formRow = new QHBoxLayout;
         std::vector<BulkForm> forms = {BulkForm::Box, BulkForm::Axis, BulkForm::Formation};
-        if (kind == 6) forms.insert(forms.begin() + 2, BulkForm::Multi);
+        if (kind == 6 || kind == kExacta) forms.insert(forms.begin() + 2, BulkForm::Multi);
         for (BulkForm f : forms) {
             auto* b = new QRadioButton(q(bulkFormName(f)), this);
             b->setObjectName(QStringLiteral("form%1").arg(static_cast<int>(f)));
@@ -114,13 +114,17 @@ void BulkPicker::update() {
         const bool used = r < names.size();
         rowNames_[r]->setText(used ? names[r] : QString());
         rowNames_[r]->setVisible(used);
+        const bool brackets = kind_ == kBracketQuinella;  // 枠連 chooses brackets 1..8
         for (QCheckBox* box : rows_[r]) {
-            box->setVisible(used);
-            box->setAccessibleName(used ? names[r] + QStringLiteral(" ") + box->text() + QStringLiteral("番") : QString());
+            const bool shown = used && (!brackets || box->text().toInt() <= kBrackets);
+            box->setVisible(shown);
+            box->setAccessibleName(shown ? names[r] + QStringLiteral(" ") + box->text() +
+                                               (brackets ? QStringLiteral("枠") : QStringLiteral("番"))
+                                         : QString());
         }
     }
     const std::string l = line();
-    const BulkParse p = l.empty() ? BulkParse{{}, "馬番を選んで下さい"} : parseBulk(kind_, l);
+    const BulkParse p = l.empty() ? BulkParse{{}, kind_ == kBracketQuinella ? "枠番を選んで下さい" : "馬番を選んで下さい"} : parseBulk(kind_, l);
     counted_ = p.error.empty() ? std::to_string(p.order.tickets.size()) + "点" : p.error;
     count_->setText(p.error.empty() ? q(l) + QStringLiteral("　") + q(counted_) : q(p.error));
     buttons_->button(QDialogButtonBox::Ok)->setEnabled(p.error.empty());

@@ -10,10 +10,10 @@
 
 namespace ozn {
 
-Buying::Buying(GameRecord& rec, Ui& ui, Speaker& speech, const std::array<SelectionList*, 6>& lists,
-               const std::array<QPushButton*, 6>& buttons, std::function<bool()> refused)
+Buying::Buying(GameRecord& rec, Ui& ui, Speaker& speech, const std::array<SelectionList*, kAllKinds>& lists,
+               const std::array<QPushButton*, kAllKinds>& buttons, std::function<bool()> refused)
     : rec_(rec), ui_(ui), speech_(speech), lists_(lists), buttons_(buttons), refused_(std::move(refused)) {
-    for (int kind = 1; kind <= 6; ++kind) {
+    for (int kind = 1; kind <= kAllKinds; ++kind) {
         SelectionList* list = lists_[kind - 1];
         auto buySelected = [this, kind, list] { one(kind, list->currentText().toStdString()); };
         QObject::connect(buttons_[kind - 1], &QPushButton::clicked, list, buySelected);
@@ -23,7 +23,7 @@ Buying::Buying(GameRecord& rec, Ui& ui, Speaker& speech, const std::array<Select
 }
 
 void Buying::one(int kind, const std::string& selection) {
-    if (refused_()) return;
+    if (refused_() || kind > kindsInPlay(rec_)) return;
     rec_.bakenkind = static_cast<std::int16_t>(kind);
     Purchase bought;
     if (registerTicket(rec_, ui_, kind, selection, &bought)) done(kind, purchaseSpeech(bought));
@@ -38,8 +38,9 @@ void Buying::bulk(const SelectionList* lastList, bool byPointer) {
     if (refused_()) return;
     const QWidget* focus = QApplication::focusWidget();
     int kind = lastList ? lastList->kind() : 1;
-    for (int k = 1; k <= 6; ++k)
+    for (int k = 1; k <= kindsInPlay(rec_); ++k)
         if (focus && (focus == lists_[k - 1] || focus == buttons_[k - 1])) kind = k;
+    if (kind > kindsInPlay(rec_)) kind = 1;  // 本格ルール was switched off since
     BulkPick pick;
     if (byPointer)
         pick = [this, kind] {

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "core/interfaces.h"
+#include "betting/store.h"
 #include "core/record.h"
 
 class QPushButton;
@@ -18,8 +19,8 @@ class SelectionList;
 // list. Nothing is bought while `refused()` says no (a race runs).
 class Buying {
 public:
-    Buying(GameRecord& rec, Ui& ui, Speaker& speech, const std::array<SelectionList*, 6>& lists,
-           const std::array<QPushButton*, 6>& buttons, std::function<bool()> refused);
+    Buying(GameRecord& rec, Ui& ui, Speaker& speech, const std::array<SelectionList*, kAllKinds>& lists,
+           const std::array<QPushButton*, kAllKinds>& buttons, std::function<bool()> refused);
     void one(int kind, const std::string& selection);
     void typed(int kind);
     // For the kind of the list or button that has the focus, else of the list
@@ -32,8 +33,8 @@ private:
     GameRecord& rec_;
     Ui& ui_;
     Speaker& speech_;
-    std::array<SelectionList*, 6> lists_;
-    std::array<QPushButton*, 6> buttons_;
+    std::array<SelectionList*, kAllKinds> lists_;
+    std::array<QPushButton*, kAllKinds> buttons_;
     std::function<bool()> refused_;
 };
 

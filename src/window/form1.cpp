@@ -21,6 +21,7 @@
 #include "history/history.h"
 #include "history/keeper.h"
 #include "race/race.h"
+#include "racecard/rules.h"
 #include "sound/voice.h"
 #include "window/accessible.h"
 #include "window/buying.h"
@@ -35,6 +36,7 @@
 #include "window/selectionlist.h"
 #include "window/speechcontrol.h"
 #include "window/resultswindow.h"
+#include "window/rulesoption.h"
 #include "window/textwindow.h"
 
 namespace ozn {
@@ -96,7 +98,7 @@ Ports Form1::ports() { return Ports{*ui_, *services_.rng, *services_.clock, *spe
 
 // Places and fonts come from layoutControls(), at the zoom in force.
 void Form1::buildControls() {
-    for (int kind = 1; kind <= 6; ++kind) {
+    for (int kind = 1; kind <= kAllKinds; ++kind) {
         auto* list = new SelectionList(kind, area_);
         list->setObjectName(QStringLiteral("list%1").arg(kind));
         list->setAccessibleName(q(labelCaption(kind)));
@@ -130,9 +132,9 @@ void Form1::buildControls() {
     status_->setFocusPolicy(Qt::StrongFocus);
     status_->installEventFilter(this);
     status_->hide();
-    for (int kind = 1; kind <= 6; ++kind) {
+    for (int kind = 1; kind <= kAllKinds; ++kind) {
         setTabOrder(lists_[kind - 1], commands_[kind - 1]);
-        if (kind < 6) setTabOrder(commands_[kind - 1], lists_[kind]);
+        if (kind < kAllKinds) setTabOrder(commands_[kind - 1], lists_[kind]);
     }
     buying_ = std::make_unique<Buying>(rec_, *ui_, *speech_, lists_, commands_, [this] { return refused(); });
 }
@@ -167,6 +169,7 @@ void Form1::buildMenus() {
     connect(picker, &QAction::triggered, this, [this] { buying_->bulk(lastFocusedList_, true); });
     speechControl_->watchMenu(srChoice_->buildMenu(other));
     buildViewMenu(other);
+    addRulesOption(other, rec_, [this](const std::string& s) { speech_->answer(s); }, [this] { rulesChanged(); });
     add(other, "mnuseiseki", QStringLiteral("成績(&k)"), QKeySequence(Qt::Key_F12), &Form1::mnuseiseki);
     add(other, "mnucsv", QStringLiteral("成績をCSVで保存(&c)"), {}, &Form1::mnucsv);
     SpeechControl* sc = speechControl_;
@@ -271,8 +274,8 @@ void Form1::finishStop() {
     close();
 }
 
-void Form1::showCard(const CardLists& lists) {
-    for (int kind = 1; kind <= 6; ++kind) {
+void Form1::showCard(const CardLists& lists, int fromKind) {
+    for (int kind = fromKind; kind <= kAllKinds; ++kind) {
         QStringList items;
         items.reserve(static_cast<int>(lists[kind - 1].size()));
         const TextList& texts = lists[kind - 1];
@@ -282,7 +285,16 @@ void Form1::showCard(const CardLists& lists) {
         }
         list(kind)->fill(items);
     }
-    if (wideLists_) layoutControls();  // the new entries may need more room
+    if (list(1)->isVisibleTo(area_)) controlon();  // 馬単 and 枠連 come and go with the rules
+    if (wideLists_ || fromKind > 1) layoutControls();  // the new entries may need more room
+}
+
+void Form1::rulesChanged() {
+    if (busy() || !adoptRules(rec_)) return;  // the next card takes it up
+    CardLists lists;
+    if (rec_.honkaku) rulesOdds(rec_, lists);
+    showCard(lists, kExacta);
+    if (QWidget* f = focusWidget(); !f || !f->isVisible()) list(1)->setFocus(Qt::OtherFocusReason);
 }
 
 void Form1::announceCard() {
@@ -304,9 +316,11 @@ void Form1::controloff() {
 }
 
 void Form1::controlon() {
-    for (SelectionList* l : lists_) l->show(), l->setEnabled(true);
-    for (QPushButton* b : commands_) b->show(), b->setEnabled(true);
-    for (QLabel* l : labels_) l->show(), l->setEnabled(true);
+    for (int k = 0; k < kAllKinds; ++k) {
+        const bool shown = k < kindsInPlay(rec_);
+        for (QWidget* w : std::initializer_list<QWidget*>{lists_[k], commands_[k], labels_[k]})
+            w->setVisible(shown), w->setEnabled(shown);
+    }
     area_->setTextLeft(textLeftBesideControls_);
 }
 

@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 
+#include "betting/store.h"
 #include "core/interfaces.h"
 #include "core/lifecycle.h"
 #include "core/record.h"
@@ -89,7 +90,9 @@ public:
 
     void controloff();
     void controlon();
-    void showCard(const CardLists& lists);
+    void showCard(const CardLists& lists, int fromKind = 1);
+    // 本格ルール switched: lists 7 and 8 shown or hidden, when the card takes it up now.
+    void rulesChanged();
     // Says the race on the card and the money; the list the focus reaches next follows.
     void announceCard();
 
@@ -163,9 +166,9 @@ private:
     QMetaObject::Connection focusWatch_;  // cut first when the window goes
     QPointer<QWidget> focusBeforeRace_;
     ScreenReaderChoice* srChoice_ = nullptr;
-    std::array<SelectionList*, 6> lists_{};
-    std::array<QPushButton*, 6> commands_{};
-    std::array<QLabel*, 6> labels_{};
+    std::array<SelectionList*, kAllKinds> lists_{};
+    std::array<QPushButton*, kAllKinds> commands_{};
+    std::array<QLabel*, kAllKinds> labels_{};
     bool busy_ = false;          // the first card is being built
     bool closePending_ = false;  // a close asked for then
     bool closing_ = false;       // the close request has been confirmed

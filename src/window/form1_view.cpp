@@ -174,19 +174,21 @@ void Form1::layoutControls() {
     // Every window, menu and dialog that sets no font of its own follows.
     QApplication::setFont(big);
     area_->setFont(big);
-    for (int k = 0; k < 6; ++k) {
+    for (int k = 0; k < kAllKinds; ++k) {
         lists_[k]->setFont(big);
         commands_[k]->setFont(small);
         labels_[k]->setFont(small);
     }
     status_->setFont(small);
 
-    // Columns: list 1 and 2, 3 and 4, 5 and 6 with their labels. Wide lists
-    // take what their longest entry needs and push the next column along.
+    // Columns: list 1 and 2, 3 and 4, 5 and 6 (and 7 and 8) with their
+    // labels. Wide lists take what their longest entry needs and push the
+    // next column along. Only the columns in play count for the extent.
     int columnLeft = rectOf(kListPlace[0]).x();
     const int gap = rectOf(kListPlace[2]).x() - rectOf(kListPlace[0]).right() - 1;
     int right = 0;
-    for (int col = 0; col < 3; ++col) {
+    const int inPlay = kindsInPlay(rec_);
+    for (int col = 0; col < kAllKinds / 2; ++col) {
         int width = rectOf(kListPlace[col * 2]).width();
         if (wideLists_)
             for (int k : {col * 2, col * 2 + 1}) {
@@ -203,13 +205,13 @@ void Form1::layoutControls() {
             if (wideLists_) r.moveLeft(columnLeft), r.setWidth(width), caption.moveLeft(columnLeft), caption.setWidth(width);
             lists_[k]->setGeometry(r);
             labels_[k]->setGeometry(caption);
-            right = std::max(right, r.right());
+            if (k < inPlay) right = std::max(right, r.right());
         }
         columnLeft += width + gap;
     }
-    for (int k = 0; k < 6; ++k) {
+    for (int k = 0; k < kAllKinds; ++k) {
         commands_[k]->setGeometry(rectOf(kCommandPlace[k]));
-        right = std::max(right, commands_[k]->geometry().right());
+        if (k < inPlay) right = std::max(right, commands_[k]->geometry().right());
     }
     status_->setGeometry(rectOf(kStatusPlace));
     // With wide lists nothing printed may hide under a control: the lines

@@ -1,25 +1,26 @@
 #include "window/menus.h"
 
 #include <algorithm>
+#include <cmath>
 
+#include "betting/betting.h"
 #include "betting/store.h"
+#include "core/brackets.h"
 #include "core/text.h"
 #include "racecard/racecard.h"
 
 namespace ozn {
 
 void mnubaken(GameRecord& rec, Ui& ui, Speaker& speech) {
-    static const char* const kLabels[kKinds] = {"単勝 ", "副賞 ", "馬連 ", "ワイド ", "３連副 ", "３連探 "};
+    static const char* const kLabels[kAllKinds] = {"単勝 ", "副賞 ", "馬連 ", "ワイド ", "３連副 ", "３連探 ", "馬単 ", "枠連 "};
     std::string spoken;
-    for (int kind = 1; kind <= kKinds; ++kind) {
+    for (int kind = 1; kind <= kAllKinds; ++kind) {
         if (!kindFlagSet(rec, kind)) continue;
         ui.print(kLabels[kind - 1]);
         spoken += (kind == 1 ? "" : "\r\n") + std::string(kLabels[kind - 1]);
         for (int i = 0; i < ticketCount(rec, kind); ++i) {
-            Horses h = ticketHorses(rec, kind, i);
-            std::string entry;
-            for (int k = 0; k < horsesPerTicket(kind); ++k) entry += std::to_string(h[k]) + "番";
-            entry += text::plainNumber(ticketStake(rec, kind, i)) + "円";
+            std::string entry = selectionHorses(kind, ticketHorses(rec, kind, i)) +
+                                text::plainNumber(ticketStake(rec, kind, i)) + "円";
             ui.printLine(entry);
             spoken += "\r\n" + entry;
         }
@@ -57,6 +58,22 @@ void mnumochikin(GameRecord& rec, Ui& ui, Speaker& speech) {
     speech.reading(line);
 }
 
+namespace {
+
+// 本格ルール: the 馬単 of the first two favourites either way and their 枠連.
+std::string rulesFavourites(const GameRecord& rec) {
+    const int a = rec.yoso1, b = rec.yoso2;
+    if (a < 1 || a > kHorses || b < 1 || b > kHorses || a == b) return "";
+    const CardOdds card(rec);
+    auto odds = [](const ShownOdds& o) { return text::tenthsText(std::llround(o.odds * 10)) + "倍"; };
+    const Horses brackets{std::min(bracketOf(a), bracketOf(b)), std::max(bracketOf(a), bracketOf(b)), 0};
+    return " 馬単" + selectionHorses(kExacta, {a, b, 0}) + odds(card.of(kExacta, {a, b, 0})) + " " +
+           selectionHorses(kExacta, {b, a, 0}) + odds(card.of(kExacta, {b, a, 0})) + " 枠連" +
+           selectionHorses(kBracketQuinella, brackets) + odds(card.of(kBracketQuinella, brackets));
+}
+
+}  // namespace
+
 void mnutanfuku(GameRecord& rec, Ui& ui) {
     std::string s;
     const int favourites[] = {rec.yoso1, rec.yoso2, rec.yoso3};
@@ -68,6 +85,7 @@ void mnutanfuku(GameRecord& rec, Ui& ui) {
         s += text::signedNumber(k) + "番人気" + text::signedNumber(h) + "番" + rec.umaname[h - 1] + "単勝" +
              rec.tanoddsstr[r] + "倍 " + "副賞" + rec.fukuoddsstr[r] + "倍から" + rec.fukuodds1str[r] + "倍";
     }
+    if (rec.honkaku) s += rulesFavourites(rec);
     ui.msgBox(s, "探副オッズ", kStyleNotice);
 }
 
@@ -83,6 +101,13 @@ bool mnulook(GameRecord& rec, Ui& ui) {
     for (auto [a, b] : pairs) {
         if (a > b) std::swap(a, b);
         sheet += text::signedNumber(a) + "番" + text::signedNumber(b) + "番\n\r";
+    }
+    if (rec.honkaku && rec.yoso1 >= 1 && rec.yoso2 >= 1) {
+        // The first two favourites in their order, and their brackets.
+        int i = bracketOf(rec.yoso1), j = bracketOf(rec.yoso2);
+        if (i > j) std::swap(i, j);
+        sheet += "馬単" + text::signedNumber(rec.yoso1) + "番" + text::signedNumber(rec.yoso2) + "番\n\r" + "枠連" +
+                 text::signedNumber(i) + "枠" + text::signedNumber(j) + "枠\n\r";
     }
     ui.msgBox(sheet, "予想紙", kStyleNotice);
     return true;

@@ -237,7 +237,7 @@ std::string SpeechControl::itemSpeech(QAction* a) const {
 
 void SpeechControl::makeAhead(const QList<QMenu*>& menus) {
     std::vector<std::string> texts = {"金額を入力して下さい。持ち金は", "キャンセル 再試行 続行", "はい いいえ", "OK", "買いました"};
-    for (int kind = 1; kind <= 6; ++kind)
+    for (int kind = 1; kind <= kAllKinds; ++kind)
         for (const std::string& t : {focusSpeech(kind, ""), typedEntryPrompt(kind), kindName(kind), buttonCaption(kind)})
             texts.push_back(t);
     for (QMenu* m : menus) {
