@@ -75,7 +75,9 @@ TEST(Rules, ExactaAndBracketOddsAndLists) {
         for (int j = i; j <= 8; ++j)
             for (int a = bracketHorses(i).first; a <= bracketHorses(i).second; ++a)
                 for (int b = bracketHorses(j).first; b <= bracketHorses(j).second; ++b)
-                    if (a != b) EXPECT_LE(bracketTenths(rec, i, j), std::llround(quinellaBase(rec, a, b) * 10) + 1);
+                    if (a != b) {
+                        EXPECT_LE(bracketTenths(rec, i, j), std::llround(quinellaBase(rec, a, b) * 10) + 1);
+                    }
     GameRecord flat = rulesRecord();
     flat.tanodds.fill(1), flat.fukuodds.fill(1);
     EXPECT_EQ(bracketTenths(flat, 7, 8), 10);  // nine pairs at 1.0 each: 0.1, paid as 1.0
@@ -110,8 +112,9 @@ TEST(Rules, TypedEntryListsAndBulk) {
         ui.inputs = {t.answer};
         auto got = typedEntry(ui, t.kind);
         EXPECT_EQ(got.value_or("refused"), t.selection ? t.selection : "refused") << t.answer;
-        if (!t.selection)
+        if (!t.selection) {
             EXPECT_EQ(ui.boxes.at(0).prompt, t.kind == kExacta ? "1から18の数字を入れて下さい" : "1から8の数字を入れて下さい");
+        }
     }
     struct Bought { int kind; const char* selection; Horses horses; const char* said; } bought[] = {
         {kExacta, "15番7番 34.6倍(12番人気)", {15, 7, 0}, "馬単 15番7番 300円 買いました"},

@@ -38,7 +38,7 @@ BulkPicker::BulkPicker(QWidget* parent, int kind, Say say, Say tell) : QDialog(p
     setAccessibleName(q(kindName(kind)) + QStringLiteral("のまとめ買い"));
     auto* layout = new QVBoxLayout(this);
     intro_ = new QLabel(accessibleName() + QStringLiteral("：") + (kind >= 3 ? QStringLiteral("形式を選び、") : QString()) +
-                            QStringLiteral("馬番にチェックを入れて下さい"),
+                            (kind == kBracketQuinella ? QStringLiteral("枠番にチェックを入れて下さい") : QStringLiteral("馬番にチェックを入れて下さい")),
                         this);
     layout->addWidget(intro_);
     forms_ = new QButtonGroup(this);
