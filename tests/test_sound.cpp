@@ -284,6 +284,23 @@ TEST(Audio, SpeechChannelCacheQueueAndCommentary) {
     gate.set_value();
     for (int i = 0; i < 400 && !channel.has("丙", "h"); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
     EXPECT_EQ(made["h"], 3);
+    // A new text is made in pieces side by side: its first phrase alone, then
+    // two at a time; it starts once its second piece is made too, so no
+    // pause falls in the middle.
+    std::vector<std::string> events;
+    channel.setPlayedHook([&](const std::string& phrase) {
+        std::lock_guard lock(m);
+        events.push_back("played " + phrase);
+    });
+    auto slow = [&](const std::string& piece) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(piece == "一" ? 10 : piece == "二 三" ? 200 : 600));
+        std::lock_guard lock(m);
+        events.push_back("made " + piece);
+        return std::optional<Pcm>(Pcm{8000, std::vector<std::int16_t>(400, 4000)});
+    };
+    heard(channel.say("一 二 三 四、五", "i", slow, SpeakMode::Interrupt));
+    EXPECT_EQ(std::vector<std::string>(events.begin(), events.begin() + 4),
+              (std::vector<std::string>{"made 一", "made 二 三", "played 一", "played 二 三"}));
     // Once shut down (before the engines go), no engine is asked for anything.
     channel.shutdown();
     const int before = made["f"];

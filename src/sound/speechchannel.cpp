@@ -46,6 +46,16 @@ std::atomic<int> g_abandoning{0};
 
 bool synthesisAbandoned() { return g_abandoning.load() > 0; }
 
+namespace {
+constexpr int kMakers = 4;
+}  // namespace
+
+namespace {
+bool endsWithPause(const std::string& phrase) {
+    return phrase.size() >= 3 && (phrase.compare(phrase.size() - 3, 3, "、") == 0 || phrase.compare(phrase.size() - 3, 3, "。") == 0);
+}
+}  // namespace
+
 // What the callers and the threads share. Every field is guarded by `m`.
 struct SpeechChannel::Shared {
     mutable std::mutex m;
@@ -61,6 +71,7 @@ struct SpeechChannel::Shared {
         bool commentary = false;
         std::uint64_t textId = 0;
         bool first = false;  // a text's first phrase: its failure hands the text on
+        bool wasKept = false;  // made before the text came
         Failed onFail;
         enum State { Waiting, Making, Made, Lost } state = Waiting;
         Mix_Chunk* chunk = nullptr;
@@ -215,10 +226,21 @@ struct SpeechChannel::Shared {
             late = fail(front);
             return true;
         }
-        if (front->state != Phrase::Made || Mix_Playing(kSpeechChannel)) return false;
+        if (front->state != Phrase::Made || Mix_Playing(kSpeechChannel) || !secondReady(*front)) return false;
         play(*front);
         queue.pop_front();
         cv.notify_all();
+        return true;
+    }
+
+    // A text starts once the first of its later pieces that had to be made
+    // is made too: short phrases ("3番") are over before the next could be
+    // made, and a pause in the middle of a sentence is worse than a later start.
+    bool secondReady(const Phrase& front) const {
+        if (!front.first) return true;
+        for (std::size_t i = 1; i < queue.size(); ++i)
+            if (queue[i]->textId == front.textId && !queue[i]->wasKept)
+                return queue[i]->state != Phrase::Waiting && queue[i]->state != Phrase::Making;
         return true;
     }
 
@@ -239,8 +261,10 @@ struct SpeechChannel::Shared {
 };
 
 SpeechChannel::SpeechChannel() : shared_(std::make_shared<Shared>()) {
-    // Two makers, so that a phrase is never held up by one being made ahead.
-    for (int i = 0; i < 2; ++i)
+    // Several makers: the pieces of a text are made side by side (on a busy
+    // machine each synthesiser gets its share), and one making ahead never
+    // holds up what is being said.
+    for (int i = 0; i < kMakers; ++i)
         makers_.emplace_back([s = shared_] {
             std::unique_lock lock(s->m);
             while (!s->quit)
@@ -300,16 +324,28 @@ bool SpeechChannel::say(const std::string& text, const std::string& voice, const
     const bool queued = mode == SpeakMode::Queue || mode == SpeakMode::Commentary || s.commentaryOn();
     if (!queued) s.cut();
     const std::uint64_t id = ++s.texts;
-    for (std::size_t i = 0; i < parts.size(); ++i) {
+    // Phrases made before are played as they are. Of the others, the first
+    // is made alone, to be heard soon; the rest in pieces of 2, 4, 8 phrases,
+    // each made while the one before plays: a loaded machine starting a
+    // synthesiser for every short phrase would fall behind the voice.
+    std::size_t piece = 1;
+    for (std::size_t i = 0; i < parts.size();) {
         auto p = std::make_shared<Shared::Phrase>();
-        p->text = parts[i], p->voice = voice, p->synth = synth, p->commentary = mode == SpeakMode::Commentary;
+        p->voice = voice, p->synth = synth, p->commentary = mode == SpeakMode::Commentary;
         p->textId = id, p->first = i == 0, p->onFail = onFail;
-        // Made before: played as soon as its turn comes, with no maker.
-        if ((p->chunk = s.cached(parts[i], voice))) p->state = Shared::Phrase::Made;
+        if ((p->chunk = s.cached(parts[i], voice))) {
+            p->text = parts[i++];
+            p->state = Shared::Phrase::Made;
+            p->wasKept = true;
+        } else {
+            for (std::size_t n = 0; n < piece && i < parts.size() && (n == 0 || !s.cached(parts[i], voice)); ++n, ++i)
+                p->text += (p->text.empty() || endsWithPause(p->text) ? "" : " ") + parts[i];
+            piece = std::min<std::size_t>(piece * 2, 2);
+        }
         s.queue.push_back(std::move(p));
     }
     // A first phrase made ahead starts here and now.
-    if (!queued && !s.queue.empty() && s.queue.front()->state == Shared::Phrase::Made) {
+    if (!queued && !s.queue.empty() && s.queue.front()->state == Shared::Phrase::Made && s.secondReady(*s.queue.front())) {
         s.play(*s.queue.front());
         s.queue.pop_front();
     }
