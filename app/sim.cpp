@@ -77,8 +77,8 @@ int main(int argc, char** argv) {
         hooks.settled = [&](const ozn::RaceOutcome& out, const ozn::Settlement& s) {
             const std::string n = keeper.settled(rec, out, s);
             if (!n.empty()) std::cerr << "ozn-sim: " << n << "\n";
+            keeper.cardMade(rec.mochikin);  // nothing is bought between two races but their tickets
         };
-        hooks.showCard = [&](ozn::CardLists) { keeper.cardMade(rec.mochikin); };
     }
     ozn::readlist(rec, rng);
     keeper.cardMade(rec.mochikin);

@@ -7,6 +7,7 @@
 #include "core/text.h"
 #include "fakes.h"
 #include "literal_sort.h"
+#include "race/autoplay.h"
 #include "racecard/racecard.h"
 
 namespace {
@@ -62,3 +63,20 @@ void BM_TrifectaSortOrder(benchmark::State& state) {
 BENCHMARK(BM_TrifectaSortOrder)->Unit(benchmark::kMillisecond);
 
 }  // namespace
+
+// Races through the headless game's path (the race run, settlement, the next
+// card), with a 100-yen quinella box on every race and nobody waiting.
+void BM_HeadlessRaces(benchmark::State& state) {
+    ozn::GameRecord rec = benchRecord();
+    ozn::GameRandom rng(7);
+    rec.raceno = 1;
+    ozn::readlist(rec, rng);
+    ozn::SilentWorld world;
+    ozn::Ports ports{world, rng, world, world, world};
+    for (auto _ : state) {
+        if (rec.mochikin < 1000) rec.mochikin = 15000;
+        ozn::autoplay(rec, ports, 1, ozn::Strategy::Box, {}, {});
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_HeadlessRaces)->Unit(benchmark::kMicrosecond);

@@ -19,7 +19,9 @@
 #include <deque>
 #include <functional>
 
+#include "core/datafiles.h"
 #include "core/random.h"
+#include "race/autoplay.h"
 #include "history/history.h"
 #include "fakes.h"
 #include "tempdir.h"
@@ -519,6 +521,44 @@ private slots:
         QCOMPARE(again.w->screenReaderSetting(), ScreenReaderSetting::On);
         QVERIFY(again.w->screenReaderMode());
         QVERIFY(again.w->findChild<QAction*>(QStringLiteral("mnuscreenreader_on"))->isChecked());
+    }
+
+    // The fanfare leaves the window awake: a key is answered and so is the
+    // accessibility interface while it plays. The race is the one that the
+    // headless game plays from the same seed.
+    void theFanfareLeavesTheWindowAwakeAndTheRaceIsTheHeadlessGames() {
+        Game g;
+        DialogBot bot;
+        GameRecord sim;
+        for (auto [load, file] : {std::pair{&loadRaceNames, "race.txt"}, {&loadHorses, "horsename.txt"}, {&loadOdds, "odds.txt"}})
+            QVERIFY(load(sim, g.dir.file(file)));
+        sim.mochikin = 15000, sim.raceno = 1;
+        GameRandom rng(7);
+        readlist(sim, rng);
+        SilentWorld world;
+        Ports ports{world, rng, world, world, world};
+        PlayedRace headless;
+        autoplay(sim, ports, 1, Strategy::None, {}, [&](const PlayedRace& r) { headless = r; });
+
+        GameRecord& rec = g.w->record();
+        rec.voicemode = 1;
+        QCOMPARE(rec.racename, headless.name);
+        g.mp3.fanfareRounds = 300;  // about three seconds on the race's timer
+        bot.press(QStringLiteral("続行"));
+        key(g, Qt::Key_F2);
+        QCOMPARE(g.mp3.played.size(), std::size_t(1));
+        const auto before = g.said.size();
+        QString name;
+        QTimer::singleShot(0, g.w.get(), [&] {
+            QCoreApplication::postEvent(g.w->raceStatus(), new QKeyEvent(QEvent::KeyPress, Qt::Key_F5, Qt::NoModifier));
+            name = QAccessible::queryAccessibleInterface(g.w->raceStatus())->text(QAccessible::Name);
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(g.said.size() > before && g.said.back() == "レース中です", 200);
+        QCOMPARE(name, QStringLiteral("発走"));
+        QCOMPARE(g.mp3.played.size(), std::size_t(1));  // still the fanfare
+        QTRY_COMPARE_WITH_TIMEOUT(int(rec.raceno), 2, 15000);
+        QCOMPARE(bot.seen.front().text, q(finishingOrderText(headless.out)));
+        QCOMPARE(rec.mochikin, headless.after);
     }
 
     // F2 to the next card: the focus waits on the race status, the game's

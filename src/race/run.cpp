@@ -207,7 +207,7 @@ void RaceRun::settleRace() {
 void RaceRun::nextCard() {
     ++rec_.raceno;
     hunsucria(rec_);
-    CardLists lists = readlist(rec_, p_.rng);
+    CardLists lists = readlist(rec_, p_.rng, static_cast<bool>(hooks_.showCard));
     if (hooks_.showCard) hooks_.showCard(std::move(lists));
 }
 

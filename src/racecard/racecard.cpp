@@ -62,7 +62,7 @@ void selectCourse(GameRecord& rec, int raceLine) {
     rec.fanfare = row.fanfare;
 }
 
-CardLists readlist(GameRecord& rec, Random& rng) {
+CardLists readlist(GameRecord& rec, Random& rng, bool texts) {
     rec.honkaku = rec.honkakuWanted;  // a setting changed with tickets held waits for a new card
     // A race number outside the meeting has no room in racehist: start a new meeting.
     if (rec.raceno < 1 || rec.raceno > kRacesPerMeeting) {
@@ -119,14 +119,14 @@ CardLists readlist(GameRecord& rec, Random& rng) {
     for (int k = 1; k <= kHorses; ++k) rec.ninki[byRank[k] - 1] = static_cast<std::uint8_t>(k);
 
     CardLists lists;
-    fillWinPlace(rec, lists);
-    combinationOdds(rec, lists);
+    if (texts) fillWinPlace(rec, lists);
+    combinationOdds(rec, lists, texts);
     if (rec.honkaku) rulesOdds(rec, lists);
     rec.mochikinmae = rec.mochikin;
     return lists;
 }
 
-void combinationOdds(GameRecord& rec, CardLists& lists) {
+void combinationOdds(GameRecord& rec, CardLists& lists, bool texts) {
     auto W = [&](int h) { return rec.tanodds[rec.ninki[h - 1] - 1]; };
     auto P = [&](int h) { return rec.fukuodds[rec.ninki[h - 1] - 1]; };
     // The more popular of a and b (a on equal ranks) takes the win factor.
@@ -200,6 +200,7 @@ void combinationOdds(GameRecord& rec, CardLists& lists) {
         rec.sanrentanidx[m] = static_cast<std::int16_t>(k + 1);
     });
 
+    if (!texts) return;
     // Written into one buffer and appended to the list's own.
     auto item = [](TextList& list, const std::array<int, 3>& t, int n, long long tenths, long long upperTenths, int m) {
         char buf[160];

@@ -71,12 +71,13 @@ void shiba3200(GameRecord& rec);
 // Profile and fanfare of race line 1..18.
 void selectCourse(GameRecord& rec, int raceLine);
 
-// readlist: generates the card of race `raceno` and returns the list texts.
-CardLists readlist(GameRecord& rec, Random& rng);
+// readlist: generates the card of race `raceno` and returns the list texts
+// (none when `texts` is false: a game nobody watches needs only the odds).
+CardLists readlist(GameRecord& rec, Random& rng, bool texts = true);
 
 // The second half of readlist: combination odds, their popularity numbers
 // and the texts of lists 3..6.
-void combinationOdds(GameRecord& rec, CardLists& lists);
+void combinationOdds(GameRecord& rec, CardLists& lists, bool texts = true);
 
 // Positions that the exchange sort (for i < j: swap when key[i] > key[j])
 // gives: element k of the result is the original index that ends at k.
