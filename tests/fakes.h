@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <cmath>
 #include <deque>
+#include <numeric>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "betting/store.h"
+#include "core/datafiles.h"
 #include "core/interfaces.h"
 
 namespace ozn::test {
@@ -197,6 +199,19 @@ private:
     bool skip_ = false, fanfare_ = false;
     int step_ = 0;
 };
+
+// Horse h has popularity rank h; favourites 1, 2, 3.
+inline GameRecord raceRecord() {
+    GameRecord rec;
+    const char* odds[18] = {"1 2.35 1.2", "2 4 1.5",   "3 6 2.5",   "4 8 2",     "5 10 3",    "6 12 3.5",
+                            "7 14 4",     "8 16 4.5",  "9 18 5",    "10 20 5.5", "11 22 6",   "12 24 6.5",
+                            "13 26 7",    "14 28 7.5", "15 30 8",   "16 32 8.5", "17 34 9",   "18 36 9.5"};
+    for (int k = 0; k < 18; ++k) parseOddsLine(rec, k, odds[k]);
+    std::iota(rec.ninki.begin(), rec.ninki.end(), 1);
+    rec.yoso1 = 1, rec.yoso2 = 2, rec.yoso3 = 3;
+    rec.mochikin = rec.mochikinmae = 10000;
+    return rec;
+}
 
 // Files a ticket straight into the store, as a registration would.
 inline void addTicket(GameRecord& rec, int kind, Horses h, Money stake) {

@@ -19,15 +19,9 @@ using namespace ozn::test;
 
 namespace {
 
-// Horse h has popularity rank h, with the same odds as the race tests.
+// The race tests' card (horse h has rank h) under 本格ルール.
 GameRecord rulesRecord() {
-    GameRecord rec;
-    const char* odds[18] = {"1 2.35 1.2", "2 4 1.5",   "3 6 2.5",   "4 8 2",     "5 10 3",    "6 12 3.5",
-                            "7 14 4",     "8 16 4.5",  "9 18 5",    "10 20 5.5", "11 22 6",   "12 24 6.5",
-                            "13 26 7",    "14 28 7.5", "15 30 8",   "16 32 8.5", "17 34 9",   "18 36 9.5"};
-    for (int k = 0; k < 18; ++k) parseOddsLine(rec, k, odds[k]);
-    std::iota(rec.ninki.begin(), rec.ninki.end(), 1);
-    rec.mochikin = rec.mochikinmae = 10000;
+    GameRecord rec = raceRecord();
     rec.honkaku = true;
     return rec;
 }
