@@ -116,7 +116,17 @@ std::string withReadings(const std::string& text) {
                 continue;
             }
         }
-        // Whole odds are written "12." : the lone point is a pause before 倍.
+        // Odds are written "22.5 倍" or "12.倍": the blank or the lone point
+        // would be a pause before 倍.
+        if (text[i] == ' ' && !out.empty() && (isDigit(out.back()) || out.back() == '.')) {
+            std::size_t j = i;
+            while (j < text.size() && text[j] == ' ') ++j;
+            if (text.compare(j, 3, "倍") == 0) {
+                i = j;
+                if (out.back() == '.') out.pop_back();
+                continue;
+            }
+        }
         if (text[i] == '.' && i > 0 && isDigit(text[i - 1]) && (i + 1 == text.size() || !isDigit(text[i + 1]))) {
             ++i;
             continue;
