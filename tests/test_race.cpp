@@ -259,6 +259,30 @@ TEST(Flow, MoneyCheckAndGameOver) {
     }
 }
 
+// A save that fails after a race is told once and tried again with the next.
+TEST(Flow, AFailedSaveAfterARaceIsToldOnceAndTriedAgain) {
+    Flow f;
+    SaveWatch watch;
+    f.hooks.saved = [&](bool ok) { watch.saved(f.ui, ok); };
+    const Box told{"持ち金を保存できませんでした。次のレースのあとでもう一度保存します", "", kStyleOk};
+    f.rec.bakenpath = f.dir.file("gone/baken.txt");
+    for (int race = 1; race <= 4; ++race) {
+        if (race == 3) f.rec.bakenpath = f.dir.file("baken.txt");  // the folder works again
+        f.ui.boxes.clear();
+        f.rec.mochikin = 12000 + race;
+        f.scriptPlainRace();
+        ASSERT_EQ(hasso(f.rec, f.ports, f.hooks), HassoResult::NextRace);
+        ASSERT_EQ(f.ui.boxes.size(), race == 1 ? 2u : 1u) << race;
+        EXPECT_EQ(f.ui.boxes.back().title, race == 1 ? "" : "着順結果") << race;  // told only after the first
+        EXPECT_EQ(f.dir.read("baken.txt"), " " + std::to_string(race >= 3 ? 12000 + race : 10000) + " \r\n") << race;
+    }
+    f.rec.bakenpath = f.dir.file("gone/baken.txt");  // fails again: told again
+    f.ui.boxes.clear();
+    f.scriptPlainRace();
+    hasso(f.rec, f.ports, f.hooks);
+    EXPECT_EQ(f.ui.boxes.back(), told);
+}
+
 TEST(Flow, MeetingQuestionOnlyAfterRace12) {
     struct Case { int race; Answer answer; bool quit; } cases[] = {  // quit: confirms "終了しますか?"
         {1, Answer::Yes, false}, {11, Answer::No, false}, {12, Answer::Yes, false}, {12, Answer::No, false}, {12, Answer::No, true}};

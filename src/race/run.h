@@ -65,6 +65,16 @@ private:
     bool settled_ = false;
 };
 
+// The money written after each race: a failure is told once, the next race
+// tries again, and the quit has its own retry.
+struct SaveWatch {
+    bool told = false;
+    void saved(Ui& ui, bool ok) {
+        if (!ok && !told) ui.msgBox("持ち金を保存できませんでした。次のレースのあとでもう一度保存します", "", kStyleOk);
+        told = !ok;
+    }
+};
+
 // hasso: one race run to its end without a window: the music and the texts
 // are waited for on the clock given (a test's or a headless game's).
 HassoResult hasso(GameRecord& rec, Ports& ports, const RaceHooks& hooks, const RaceCall& call = {});

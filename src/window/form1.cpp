@@ -9,10 +9,9 @@
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QScrollArea>
+#include <QScopeGuard>
 #include <QShortcut>
-#include <QSocketNotifier>
 #include <QTimer>
-#include <unistd.h>
 
 #include <utility>
 
@@ -35,6 +34,7 @@
 #include "window/raceview.h"
 #include "window/selectionlist.h"
 #include "window/speechcontrol.h"
+#include "window/stopwatch.h"
 #include "window/resultswindow.h"
 #include "window/rulesoption.h"
 #include "window/textwindow.h"
@@ -44,17 +44,6 @@ namespace {
 
 const QString kStatusStart = QStringLiteral("発走");
 const QString kStatusRunning = QStringLiteral("レース中");
-
-
-// RAII marker for the commands that must not overlap.
-class BusyScope {
-public:
-    explicit BusyScope(bool& flag) : flag_(flag) { flag_ = true; }
-    ~BusyScope() { flag_ = false; }
-
-private:
-    bool& flag_;
-};
 
 }  // namespace
 
@@ -173,15 +162,13 @@ void Form1::buildMenus() {
     add(other, "mnuseiseki", QStringLiteral("成績(&k)"), QKeySequence(Qt::Key_F12), &Form1::mnuseiseki);
     add(other, "mnucsv", QStringLiteral("成績をCSVで保存(&c)"), {}, &Form1::mnucsv);
     SpeechControl* sc = speechControl_;
-    // Their boxes wait for the player: not in a race, where they would hold it up.
-    auto addSpeech = [this, sc](QMenu* menu, const char* name, const QString& caption, void (SpeechControl::*slot)()) {
+    auto addSpeech = [sc](QMenu* menu, const char* name, const QString& caption, void (SpeechControl::*slot)()) {
         QAction* a = menu->addAction(caption);
         a->setObjectName(QString::fromLatin1(name));
-        connect(a, &QAction::triggered, sc, [this, sc, slot] {
-            if (!refused()) (sc->*slot)();
-        });
+        connect(a, &QAction::triggered, sc, slot);
     };
-    addSpeech(other, "mnusound", QStringLiteral("音の設定(&a)"), &SpeechControl::openSoundDialog);
+    // Its box waits for the player: not in a race, where it would hold it up.
+    add(other, "mnusound", QStringLiteral("音の設定(&a)"), {}, &Form1::mnusound);
     raceSound_->buildMenu(other, sc);
     (new RaceView(scroll_))->buildMenu(other, sc, *speech_);
     addSpeech(other, "mnuspeechlog", QStringLiteral("読み上げ履歴(&r)"), &SpeechControl::openHistoryWindow);
@@ -219,7 +206,8 @@ bool Form1::startUp(const StartupEnv& env) {
 }
 
 bool Form1::startUpSequence(const StartupEnv& env) {
-    BusyScope busy(busy_);
+    busy_ = true;
+    const auto done = qScopeGuard([this] { busy_ = false; });
     StartupHooks hooks;
     hooks.readlist = [this] {
         showCard(readlist(rec_, *services_.rng));
@@ -238,40 +226,12 @@ bool Form1::startUpSequence(const StartupEnv& env) {
     return true;
 }
 
-void Form1::watchStopSignals() {
-    int fd = installStopSignals();
-    if (fd < 0) return;
-    auto* notifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
-    connect(notifier, &QSocketNotifier::activated, this, [this, fd] {
-        char buf[16];
-        while (::read(fd, buf, sizeof buf) > 0) {
-        }
-        stopBySignal();
-    });
-    if (stopRequested()) QTimer::singleShot(0, this, &Form1::stopBySignal);
-}
-
-void Form1::stopBySignal() {
-    if (stopping_) return;  // a second signal while ending changes nothing
-    stopping_ = true;
-    // Whatever waits for the player gives up; the game answers for itself now.
-    if (QWidget* popup = QApplication::activePopupWidget()) popup->close();
-    finishStop();
-}
+void Form1::watchStopSignals() { new StopWatch(this, [this] { finishStop(); }); }
 
 void Form1::finishStop() {
-    // Still inside a dialog's loop or a race: come back once they have ended.
-    if (QWidget* modal = QApplication::activeModalWidget()) {
-        modal->close();
-        QTimer::singleShot(10, this, &Form1::finishStop);
-        return;
-    }
     if (race_) return race_->askToClose();
-    if (busy_) {
-        closePending_ = true;
-        return;
-    }
-    close();
+    if (busy_) closePending_ = true;
+    else close();
 }
 
 void Form1::showCard(const CardLists& lists, int fromKind) {
@@ -336,12 +296,7 @@ void Form1::mnuhasso() {
     RaceHooks hooks;
     hooks.underway = [this] { status_->setText(kStatusRunning); };
     hooks.settled = [this](const RaceOutcome& out, const Settlement& s) { recordRace(out, s); };
-    hooks.saved = [this](bool saved) {
-        // Said once; the next race tries again, and the quit has its own retry.
-        if (!saved && !saveFailTold_)
-            ui_->msgBox("持ち金を保存できませんでした。次のレースのあとでもう一度保存します", "", kStyleOk);
-        saveFailTold_ = !saved;
-    };
+    hooks.saved = [this](bool ok) { saves_.saved(*ui_, ok); };
     hooks.controlon = [this] { controlon(); };
     hooks.closeWindow = [this] { return runCloseRequest(false); };
     hooks.showCard = [this](CardLists lists) {
@@ -394,12 +349,14 @@ void Form1::mnuvoice() {
     switchVoice(rec_);
     say(voiceName(rec_.voicemode), Topic::Info);
 }
+void Form1::mnusound() {
+    if (!refused()) speechControl_->openSoundDialog();
+}
 void Form1::mnuver() {
     if (!refused()) ozn::mnuver(*ui_);
 }
 
 void Form1::mnuman() {
-    if (refused()) return;
     std::string path = manualPath(rec_);
     // A screen reader reads the desktop's own viewer; self-voicing needs ours.
     if (screenReaderMode() && services_.openDocument && services_.openDocument(path)) return;

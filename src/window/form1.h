@@ -107,6 +107,7 @@ public:
     void mnuvoice();
     void mnuman();
     void mnuver();
+    void mnusound();
     void mnuurl();
     SpeechControl* speechControl() const { return speechControl_; }
     // 成績 (F12): the results window; 成績をCSVで保存: one row per ticket.
@@ -140,7 +141,6 @@ private:
     // and main returns `status`.
     void endGame(int status, bool insideCloseEvent = false);
     bool startUpSequence(const StartupEnv& env);
-    void stopBySignal();
     void finishStop();
     void openHistory(const std::string& folder);
     // The user's settings (XDG config folder): speech mode and view.
@@ -172,9 +172,8 @@ private:
     bool busy_ = false;          // the first card is being built
     bool closePending_ = false;  // a close asked for then
     bool closing_ = false;       // the close request has been confirmed
-    bool stopping_ = false;      // a signal asked the game to end
     bool focusAfterNews_ = false;  // the next list focus follows the card's news
-    bool saveFailTold_ = false;  // the player knows the money could not be written
+    SaveWatch saves_;
     QPointer<RaceDriver> race_;  // from F2 until the next card is up
     std::unique_ptr<Buying> buying_;
     std::unique_ptr<RaceSound> raceSound_;
