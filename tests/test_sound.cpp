@@ -336,6 +336,13 @@ TEST(RealEngines, OpenJTalkAndEspeakSpeakAListEntry) {
         EXPECT_GT(pcm->samples.size(), static_cast<std::size_t>(pcm->rate / 2));  // over half a second
         EXPECT_GT(rms(*pcm), 300.0);                                               // and not silent
     }
+    // The next speed step, made ahead in the voice it will be said in, is
+    // there when the step comes.
+    jtalk.prefetchIn({110, 0, 100}, {"速さ 110%"});
+    jtalk.setParams({110, 0, 100});
+    auto madeAhead = [&] { return channel.has("速さ", jtalk.voice()) && channel.has("110%", jtalk.voice()); };
+    for (int i = 0; i < 1000 && !madeAhead(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_TRUE(madeAhead());
     OpenJTalkEngine missing(channel, {"open_jtalk", "/nonexistent", "/nonexistent.htsvoice"});
     EXPECT_FALSE(missing.synthesize("テスト"));
     EXPECT_FALSE(missing.speak("テスト", SpeakMode::Interrupt, Topic::Info));
