@@ -41,7 +41,6 @@ public:
     std::vector<std::string> defaults;  // and the text it came with
     std::string printed;              // print area, lines ended by "\n"
     std::string clipboard;
-    int events = 0;
     std::vector<std::string>* journal = nullptr;  // what happened, in order, with the fakes below
 
     Answer msgBox(const std::string& p, const std::string& t, int style) override {
@@ -57,10 +56,6 @@ public:
     void print(const std::string& t) override { printed += t; }
     void printLine(const std::string& t) override { printed += t + "\n"; }
     void clearPrint() override { printed.clear(); }
-    void processEvents() override {
-        ++events;
-        if (journal && (journal->empty() || journal->back() != "events")) journal->push_back("events");
-    }
     void setClipboard(const std::string& t) override { clipboard = t; }
     std::vector<Effect> effects;
     void effect(Effect e) override {

@@ -35,7 +35,6 @@ public:
     virtual void print(const std::string& text) = 0;      // stays on the line
     virtual void printLine(const std::string& text) = 0;  // moves to the next line
     virtual void clearPrint() = 0;
-    virtual void processEvents() = 0;
     virtual void setClipboard(const std::string& text) = 0;
     // What the next dialog is about, said before it where dialogs are read
     // out (the ticket a stake box asks for).

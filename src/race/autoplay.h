@@ -53,7 +53,6 @@ public:
     void print(const std::string&) override {}
     void printLine(const std::string&) override {}
     void clearPrint() override {}
-    void processEvents() override {}
     void setClipboard(const std::string&) override {}
     double monotonicSeconds() override { return now_; }
     double secondsOfDay() override { return now_; }

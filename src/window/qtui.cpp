@@ -117,7 +117,6 @@ int QtUi::run(QDialog& dialog, const std::string& said) {
 void QtUi::print(const std::string& text) { area_->print(q(text), false); }
 void QtUi::printLine(const std::string& text) { area_->print(q(text), true); }
 void QtUi::clearPrint() { area_->clear(); }
-void QtUi::processEvents() { QCoreApplication::processEvents(); }
 // Dropped with the window if it is gone by then.
 void QtUi::post(std::function<void()> task) { QMetaObject::invokeMethod(owner_, std::move(task), Qt::QueuedConnection); }
 void QtUi::setClipboard(const std::string& text) {

@@ -23,7 +23,6 @@ public:
     void print(const std::string& text) override;
     void printLine(const std::string& text) override;
     void clearPrint() override;
-    void processEvents() override;
     void setClipboard(const std::string& text) override;
     void effect(Effect e) override {
         if (effects_) effects_(e);
