@@ -312,6 +312,23 @@ TEST(Bulk, PurchaseIsAllOrNone) {
         EXPECT_EQ(bought ? bought->tickets : 0, picked == std::string("07 19") ? 1 : 3);
         EXPECT_EQ(b.ui.defaults[0], picked == std::string("07 19") ? "07 19" : "");
     }
+    // The wrap once reproduced: a box of all 18 at 10^18 yen a ticket, held
+    // 9×10^18 (an old save); and the largest total that the game takes.
+    for (Money held : {Money(9'000'000'000'000'000'000), kMoneyLimit}) {
+        Bet big;
+        big.rec.mochikin = held;
+        big.ui.inputs = {"01 02 03 04 05 06 07 08 09 10 11 12 13 14 15 16 17 18", "1000000000000000000", "",
+                         "01/02/03 04", "500000000000000"};
+        EXPECT_FALSE(bulkPurchase(big.rec, big.ui, 6));
+        EXPECT_EQ(big.ui.boxes.at(0).prompt, held == kMoneyLimit ? "持ち金の1000000000000000円以下にして下さい"
+                                                                 : "合計が持ち金の9000000000000000000円を超えます");
+        EXPECT_EQ(std::make_pair(big.rec.mochikin, int(big.rec.sanrentancount)), std::make_pair(held, 0));
+        if (held != kMoneyLimit) continue;
+        big.ui.answers = {Answer::Yes};
+        ASSERT_TRUE(bulkPurchase(big.rec, big.ui, 6));
+        EXPECT_EQ(big.ui.boxes.back().prompt, "３連単 フォーメーション 2点 各500000000000000円 合計1000000000000000円 買いますか");
+        EXPECT_EQ(big.rec.mochikin, 0);
+    }
     Bet cancelled;
     EXPECT_FALSE(bulkPurchase(cancelled.rec, cancelled.ui, 3, [] { return std::optional<std::string>(); }));
     EXPECT_TRUE(cancelled.ui.prompts.empty());

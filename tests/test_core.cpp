@@ -131,6 +131,9 @@ TEST(Startup, Money) {
         {"1 50", "", true, 150, false},           // arguments joined by a blank
         {"50", " 2300 \r\n", true, 2300, true},  // two characters: ignored
         {"099", "", false, 0, false}, {" 99", "", false, 0, false}, {"300001", "", false, 0, false}, {"abc", "", false, 0, false},
+        // Beyond what a payout can be worked out on: refused, the file kept.
+        {"", " 1000000000000000 \r\n", true, kMoneyLimit, true}, {"", " 1000000000000001 \r\n", false, 0, true},
+        {"", " 9000000000000000000 \r\n", false, 0, true},     {"", "1e30", false, 0, true},
     };
     for (const auto& c : cases) {
         TempDir d;
@@ -138,7 +141,10 @@ TEST(Startup, Money) {
         if (!c.save.empty()) d.write("baken.txt", c.save);
         auto s = start(d, c.cmd);
         EXPECT_EQ(s->ok, c.ok) << c.cmd << "|" << c.save;
-        EXPECT_EQ(s->ui.boxes, boxIf(!c.ok, {"100円以上300000円以下に設定してください", "エラー", kStyleNotice}));
+        const std::string tooMuch = "保存された持ち金が、このゲームで払い戻しを正しく計算できる上限の1000000000000000円を超えて"
+                                    "いるので始められません。" + d.file("baken.txt") + " はそのままにしてあります";
+        EXPECT_EQ(s->ui.boxes, boxIf(!c.ok, {c.fromSave ? tooMuch : "100円以上300000円以下に設定してください", "エラー", kStyleNotice}));
+        if (!c.save.empty()) EXPECT_EQ(d.read("baken.txt"), c.save);
         if (!c.ok) continue;
         EXPECT_EQ(s->rec.mochikin, c.money) << c.cmd << "|" << c.save;
         EXPECT_EQ(s->rec.bakenpath.empty(), !c.fromSave);

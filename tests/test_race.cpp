@@ -134,6 +134,12 @@ TEST(Settlement, EveryKind) {
         // Billions in and out: nothing wraps.
         {"billions", finish(1, 2, 3), {{6, {1, 2, 3}, 2'000'000'000LL}}, 26'400'000'000LL, "３連探 1番2番3番 13.2倍\n",
          "３連探 1番2番3番 13.2倍", false, 0, 4'000'000'000LL},
+        // The largest stake the game takes pays up to the most it can hold.
+        {"at the limit", finish(1, 2, 3), {{1, {1}, kMoneyLimit}}, kMoneyLimit,
+         "単勝  1番2.35 倍\n持ち金は上限の1000000000000000円までです\n",
+         "単勝  1番2.35 倍\r\n\r\n持ち金は上限の1000000000000000円までです\r\n", false, 0, 0},
+        {"under the limit", finish(1, 2, 3), {{1, {1}, 400'000'000'000'000}}, 940'000'000'000'000, "単勝  1番2.35 倍\n",
+         "単勝  1番2.35 倍\r\n", false, 0, 0},
         // Whole yen from a half: to the even one.
         {"212.5 yen", finish(1, 2, 3), {{1, {1}, 100}}, 212, "単勝  1番2.125 倍\n", "単勝  1番2.125 倍\r\n", false,
          2.125},

@@ -102,8 +102,10 @@ std::optional<Money> askStake(GameRecord& rec, Ui& ui, const StakeBox& box) {
             continue;
         }
         Money stake = text::roundHalfEven(value, 0, rec.mochikin).value_or(0);
-        if (stake * box.tickets > rec.mochikin) {
-            refuse(ui, "合計" + text::plainNumber(stake * box.tickets) + "円は持ち金の" +
+        // A total past what the game can hold is never worked out as a number.
+        const std::optional<Money> total = checked::times(stake, box.tickets);
+        if (!total || *total > rec.mochikin) {
+            refuse(ui, "合計" + (total ? text::plainNumber(*total) + "円は" : std::string("が")) + "持ち金の" +
                           text::plainNumber(rec.mochikin) + "円を超えます",
                       kInputError, kStyleNotice);
             continue;
@@ -117,7 +119,7 @@ std::optional<Money> bakenbox(GameRecord& rec, Ui& ui) { return askStake(rec, ui
 bool fileTicket(GameRecord& rec, int kind, const Horses& horses, Money stake) {
     const int count = ticketCount(rec, kind);
     const int held = findTicket(rec, kind, horses, count);
-    if (held < 0 && count >= capacity(kind)) return false;
+    if ((held < 0 && count >= capacity(kind)) || stake < 0 || stake > rec.mochikin) return false;
     rec.mochikin -= stake;
     if (count < capacity(kind)) {
         // The new entry goes at the end, and into an equal earlier one if there is one.

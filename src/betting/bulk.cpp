@@ -214,7 +214,7 @@ std::optional<BulkBought> bulkPurchase(GameRecord& rec, Ui& ui, int kind, const 
     rec.bakenkind = static_cast<std::int16_t>(kind);
     auto stake = askStake(rec, ui, {"1点の金額を入力して下さい。" + points + " ", kTitle, n});
     if (!stake) return std::nullopt;
-    const Money total = *stake * n;
+    const Money total = *checked::times(*stake, n);  // askStake checked it against the money
     std::string form = bulkFormName(order.form);
     if (ui.msgBox(kindName(kind) + " " + (form.empty() ? "" : form + " ") + points + " 各" + text::plainNumber(*stake) +
                       "円 合計" + text::plainNumber(total) + "円 買いますか",

@@ -118,7 +118,10 @@ bool readNewestSave(GameRecord& rec, Ui& ui) {
                 if (path != rec.bakenpath) saveMoney(rec, ui);  // home at once, where the next crash is looked for
                 return true;
             case SaveRead::State::TooLarge:
-                ui.msgBox("持ち金のファイル " + path + " の金額が大きすぎるので、始められません", "エラー", kStyleNotice);
+                // A payout on it could not be worked out; the file stays as it is.
+                ui.msgBox("持ち金のファイル " + path + " の金額が、このゲームで払い戻しを正しく計算できる上限の" +
+                              text::plainNumber(kMoneyLimit) + "円を超えているので始められません。ファイルはそのままにしてあります",
+                          "エラー", kStyleNotice);
                 return false;
             case SaveRead::State::Damaged: {
                 const std::string aside = keepAside(path, localStamp());

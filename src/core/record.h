@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "core/money.h"
+
 namespace ozn {
 
 class SpeechEngine;
 class FolderLock;
-
-using Money = std::int64_t;  // 64-bit so that no payout can wrap around
 
 inline constexpr int kHorses = 18;
 inline constexpr int kPairs = 153;

@@ -118,7 +118,7 @@ SaveRead readSave(const std::string& path) {
     for (; i < bytes.size(); ++i)
         if (!blank(bytes[i]) && bytes[i] != '\r' && bytes[i] != '\n') return r;
     Money money = 0;
-    if (std::from_chars(amount.data(), amount.data() + amount.size(), money).ec != std::errc())
+    if (std::from_chars(amount.data(), amount.data() + amount.size(), money).ec != std::errc() || money > kMoneyLimit)
         return r.state = SaveRead::State::TooLarge, r;
     r.state = SaveRead::State::Whole;
     r.money = money;

@@ -1,6 +1,5 @@
 #include <algorithm>
 #include <cmath>
-#include <limits>
 
 #include "betting/betting.h"
 #include "betting/store.h"
@@ -24,6 +23,7 @@ public:
         trio();
         trifecta();
         if (rec_.honkaku) exacta(), bracketQuinella();
+        tellCap();
         return std::move(result_);
     }
 
@@ -32,18 +32,24 @@ private:
     double F(int rank) const { return rec_.fukuodds[rank - 1]; }
     int rankOf(int horse) const { return rec_.ninki[horse - 1]; }
 
-    void pay(int kind, Horses horses, Money stake, double multiplier, const std::string& printed) {
+    void credit(int kind, Horses horses, Money stake, double multiplier, const std::string& printed, bool refund) {
         const Money before = rec_.mochikin;
-        double total = static_cast<double>(stake) * multiplier + static_cast<double>(rec_.mochikin);
-        rec_.mochikin = text::roundHalfEven(total, std::numeric_limits<Money>::min(),
-                                            std::numeric_limits<Money>::max())
-                            .value_or(std::numeric_limits<Money>::max());
-        result_.paid.push_back({kind, horses, printed, rec_.mochikin - before, false});
+        const checked::Paid paid = checked::pay(rec_.mochikin, stake, multiplier);
+        rec_.mochikin = paid.money;
+        capped_ = capped_ || paid.capped;
+        result_.paid.push_back({kind, horses, printed, rec_.mochikin - before, refund});
     }
+    void pay(int kind, Horses horses, Money stake, double multiplier, const std::string& printed) {
+        credit(kind, horses, stake, multiplier, printed, false);
+    }
+    void refund(int kind, Horses horses, Money stake) { credit(kind, horses, stake, 1.0, "", true); }
 
-    void refund(int kind, Horses horses, Money stake) {
-        rec_.mochikin += stake;
-        result_.paid.push_back({kind, horses, "", stake, true});
+    // The player hears why a payout brought less than its odds.
+    void tellCap() {
+        if (!capped_) return;
+        const std::string l = "持ち金は上限の" + text::plainNumber(kMoneyLimit) + "円までです";
+        line(l);
+        result_.announcement += "\r\n" + l + "\r\n";
     }
 
     // Refunds every ticket of the kind that names the scratched horse; a
@@ -64,10 +70,8 @@ private:
     bool real(int kind, const Horses& h, Money stake, double multiplier) {
         if (!rec_.honkaku) return false;
         const Money per100 = realPayout(multiplier);
-        const Money before = rec_.mochikin;
-        rec_.mochikin += stake / 100 * per100;
+        credit(kind, h, stake / 100, static_cast<double>(per100), text::tenthsText(per100 / 10), false);
         const std::string l = kindName(kind) + " " + selectionHorses(kind, h) + " " + yenText(per100) + "円";
-        result_.paid.push_back({kind, h, text::tenthsText(per100 / 10), rec_.mochikin - before, false});
         line(l);
         result_.announcement += l + "\r\n";
         return true;
@@ -219,6 +223,7 @@ private:
     GameRecord& rec_;
     const RaceOutcome& out_;
     Settlement result_;
+    bool capped_ = false;
 };
 
 }  // namespace
