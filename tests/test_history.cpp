@@ -98,6 +98,7 @@ TEST(History, ASeededHistoryIsKeptAsDrawnAndShownAndEveryBreakdownAddsUp) {
     CardLists card;
     std::vector<RaceOutcome> drawn;
     std::vector<Money> afterEach;
+    std::vector<std::string> changeLines;  // the money line printed after each race
     std::map<std::string, std::string> shown;  // "kind horses" -> the list entry it was bought from
     RaceHooks hooks{nullptr, [] { return true; },
                     [&](CardLists l) { card = std::move(l), keeper.cardMade(rec.mochikin); }, nullptr,
@@ -117,8 +118,10 @@ TEST(History, ASeededHistoryIsKeptAsDrawnAndShownAndEveryBreakdownAddsUp) {
                 if (registerTicket(rec, ui, kind, card[kind - 1][pick], &p))
                     shown[std::to_string(race) + " " + std::to_string(kind) + " " + horsesText(kind, p.horses)] = card[kind - 1][pick];
             }
-        if (race % 3 == 2 && mnulook(rec, ui)) keeper.tipSheet(kTipSheetFee);  // moves mochikinmae, not the history's
+        if (race % 3 == 2 && mnulook(rec, ui)) keeper.tipSheet(kTipSheetFee);
         ASSERT_EQ(hasso(rec, ports, hooks), HassoResult::NextRace);
+        const std::size_t rest = ui.printed.rfind("\n残り持ち金は"), start = ui.printed.rfind('\n', rest - 1) + 1;
+        changeLines.push_back(ui.printed.substr(start, rest - start));
         EXPECT_EQ(dir.read("baken.txt"), " " + std::to_string(rec.mochikin) + " \r\n");  // saved with every race
     }
     std::vector<RaceRow> races = h.allRaces();
@@ -161,6 +164,7 @@ TEST(History, ASeededHistoryIsKeptAsDrawnAndShownAndEveryBreakdownAddsUp) {
         EXPECT_EQ(r.before, previous) << i;  // each race starts where the one before ended
         EXPECT_EQ(r.after, r.before - staked - tips + back) << i;
         EXPECT_EQ(r.after, afterEach[i]);
+        EXPECT_EQ(changeLines[i], moneyChangeLine(r.after, r.before)) << i;  // tip sheets after tickets too
         previous = r.after;
     }
     EXPECT_TRUE(scratches && falls && refunds) << "the seed was meant to give a scratch, a fall and a refund";
@@ -172,6 +176,35 @@ TEST(History, ASeededHistoryIsKeptAsDrawnAndShownAndEveryBreakdownAddsUp) {
         for (const StatsRow& row : rows) EXPECT_EQ(numbers(row), numbers((expected++)->second)) << breakdownName(by) << row.label;
     }
     EXPECT_EQ(h.best()->payout.amount, best);
+}
+
+// Each band's edges from both sides: odds 5, 20 and 100 begin a band,
+// popularity 3|4, 6|7 and 10|11 and tickets in a race 1|2, 5|6 and 20|21
+// part two.
+TEST(History, EveryBandStartsAtItsEdge) {
+    TempDir dir;
+    auto h = History::open(dir.path(), "x").history;
+    const double odds[] = {4.9, 5, 19.9, 20, 99.9, 100};
+    const int popularity[] = {3, 4, 6, 7, 10, 11};
+    int raceNo = 0;
+    for (int n : {1, 2, 5, 6, 20, 21}) {
+        RaceRow r = smallRace(1, ++raceNo, 100, 0);
+        r.tickets.clear();
+        for (int i = 0; i < n; ++i)
+            r.tickets.push_back({6, horsesText(6, {i < 16 ? 1 : 2, i < 16 ? 2 : 1, 3 + i % 16}), 100, odds[(i + raceNo) % 6], 0,
+                                 popularity[(i + raceNo) % 6]});
+        ASSERT_TRUE(h->record(r));
+    }
+    const std::vector<RaceRow> races = h->allRaces();
+    for (Breakdown by : {Breakdown::Odds, Breakdown::Popularity, Breakdown::TicketCount}) {
+        std::map<int, int> want;
+        for (const RaceRow& r : races)
+            for (const TicketRow& t : r.tickets) ++want[groupOf(by, t, r)];
+        std::vector<int> got, expected;
+        for (const StatsRow& row : h->breakdown(by, {})) got.push_back(row.tickets);
+        for (auto [group, tickets] : want) expected.push_back(tickets);
+        EXPECT_EQ(got, expected) << breakdownName(by);
+    }
 }
 
 // A file written by the first version (a seeded meeting and a game with an
@@ -321,27 +354,32 @@ TEST(History, RowsThatMakeNoSenseAreLeftOutAndCounted) {
     const std::string path = dir.file("history.sqlite");
     {
         auto h = History::open(dir.path(), "x").history;
-        for (int i = 1; i <= 3; ++i) ASSERT_TRUE(h->record(smallRace(1, i, 500, 6250)));
+        for (int i = 1; i <= 8; ++i) ASSERT_TRUE(h->record(smallRace(1, i, 500, i <= 3 || i == 8 ? 6250 : 0)));
     }
     sqlite3_close(behindItsBack(path,
         "UPDATE races SET finish = '7,x' WHERE id = 1;"
         "UPDATE payouts SET kind = -4 WHERE race_id = 2;"
         "UPDATE payouts SET amount = 9223372036854775807 WHERE race_id = 3;"
         "UPDATE tickets SET stake = 'much' WHERE race_id = 3 AND kind = 1;"
+        "UPDATE tickets SET stake = 0 WHERE race_id = 4 AND kind = 3;"
+        "UPDATE races SET race_no = 0 WHERE id = 5; UPDATE races SET race_no = 13 WHERE id = 6;"
+        "UPDATE tickets SET horses = '19' WHERE race_id = 7 AND kind = 1;"
+        "UPDATE payouts SET refund = 2 WHERE race_id = 8;"
         "INSERT INTO races SELECT 9, played_at, 2147483647, race_no, race_name, course, scratched, fallen, finish,"
         " lines, money_before, money_after, command_line FROM races WHERE id = 2;"));
     RaceKeeper keeper;
     EXPECT_EQ(keeper.open(dir.path(), "x"), "");
     const History& h = *keeper.history();
     // Race 1 with its two tickets and payout, one payout of race 2, one of
-    // race 3, a ticket of race 3, and the race of a meeting out of range.
-    EXPECT_EQ(h.skippedRows(), 8);
+    // race 3, a ticket of race 3, and the race of a meeting out of range;
+    // a stake of 0, races 0 and 13 with their tickets, horse 19, refund 2.
+    EXPECT_EQ(h.skippedRows(), 8 + 9);
     EXPECT_EQ(keeper.meeting(), 2);
     std::vector<RaceRow> races = h.allRaces();
-    ASSERT_EQ(races.size(), 2u);
+    ASSERT_EQ(races.size(), 5u);
     EXPECT_TRUE(races[0].payouts.empty() && races[1].payouts.empty() && races[1].tickets.size() == 1);
     EXPECT_EQ(h.breakdown(Breakdown::Kind, {})[1].payouts, 0);  // the quinellas
-    EXPECT_EQ(reportLines(h, {})[0], "記録のうち 8 行は壊れていて読めないので、除いてあります");
+    EXPECT_EQ(reportLines(h, {})[0], "記録のうち 17 行は壊れていて読めないので、除いてあります");
     EXPECT_TRUE(writeCsv(h, dir.file("out.csv")));
 }
 

@@ -69,8 +69,7 @@ TEST(InformationMenus, TipSheet) {
         rec.mochikin = c.money, rec.mochikinmae = 12345;
         FakeUi ui;
         for (int i = 0; i < c.uses; ++i) mnulook(rec, ui);
-        EXPECT_EQ(std::vector<Money>({rec.mochikin, rec.mochikinmae}),
-                  std::vector<Money>({c.after, c.sheets ? c.after : 12345}));
+        EXPECT_EQ(std::vector<Money>({rec.mochikin, rec.mochikinmae}), std::vector<Money>({c.after, 12345}));
         std::vector<Box> boxes(c.uses, {"３００円以下なので利用できません", "予想紙", kStyleNotice});
         std::fill_n(boxes.begin(), c.sheets, Box{" 5番 9番\n\r 2番 9番\n\r 2番 5番\n\r", "予想紙", kStyleNotice});
         EXPECT_EQ(ui.boxes, boxes) << c.money;

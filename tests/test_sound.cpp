@@ -496,7 +496,8 @@ TEST(SoundSettings, ClampStepsAndEngineTerms) {
     struct Step { int from, direction; bool speed; int to; const char* said; } steps[] = {
         {100, 1, true, 110, "速さ 110%"}, {300, 1, true, 300, "速さ 300%"}, {55, -1, true, 50, "速さ 50%"},
         {55, 1, true, 60, "速さ 60%"},    {50, -1, true, 50, "速さ 50%"},   {100, 1, false, 100, "音量 100%"},
-        {100, -1, false, 90, "音量 90%"}, {10, -1, false, 10, "音量 10%"}};
+        {100, -1, false, 90, "音量 90%"}, {10, -1, false, 10, "音量 10%"},
+        {75, -1, true, 70, "速さ 70%"},   {75, -1, false, 70, "音量 70%"}};  // odd values fall in step
     for (const Step& c : steps) {
         SoundSettings s;
         (c.speed ? s.speed : s.speechVolume) = c.from;

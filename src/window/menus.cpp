@@ -94,8 +94,9 @@ bool mnulook(GameRecord& rec, Ui& ui) {
         refuse(ui, "３００円以下なので利用できません", "予想紙", kStyleNotice);
         return false;
     }
+    // The race's money line still counts from its card, as the history does:
+    // the fee and any stakes bought before the sheet stay in it.
     rec.mochikin -= kTipSheetFee;
-    rec.mochikinmae = rec.mochikin;
     std::string sheet;
     const std::pair<int, int> pairs[] = {{rec.yoso1, rec.yoso2}, {rec.yoso1, rec.yoso3}, {rec.yoso2, rec.yoso3}};
     for (auto [a, b] : pairs) {
