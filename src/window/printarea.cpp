@@ -1,6 +1,7 @@
 #include "window/printarea.h"
 
 #include <QAccessible>
+#include <QPaintEvent>
 #include <QPainter>
 
 namespace ozn {
@@ -23,11 +24,13 @@ void PrintArea::resizeEvent(QResizeEvent* event) {
 }
 
 void PrintArea::print(const QString& text, bool newline) {
-    const int at = static_cast<int>(this->text().size());
+    const int at = static_cast<int>(length_);
+    const int row = static_cast<int>(lines_.size()) - 1;
     lines_.back() += text;
-    if (newline) lines_.append(QString());
+    length_ += text.size();
+    if (newline) lines_.append(QString()), ++length_;
     notifyInserted(at, newline ? text + QLatin1Char('\n') : text);
-    changed();
+    changed(row);
 }
 
 void PrintArea::setTextLeft(int x) {
@@ -42,12 +45,12 @@ void PrintArea::setControlsExtent(QSize size) {
     fitText();
 }
 
-void PrintArea::fitText() {
+void PrintArea::fitText(int from) {
     const QFontMetrics fm(font());
-    int widest = 0;
-    for (const QString& line : lines_) widest = std::max(widest, fm.horizontalAdvance(line));
+    if (from == 0) widest_ = 0;
+    for (int i = from; i < lines_.size(); ++i) widest_ = std::max(widest_, fm.horizontalAdvance(lines_[i]));
     const int high = static_cast<int>(lines_.size()) * fm.lineSpacing() + fm.descent();
-    setMinimumSize(std::max(controls_.width(), textLeft_ + widest + fm.averageCharWidth()),
+    setMinimumSize(std::max(controls_.width(), textLeft_ + widest_ + fm.averageCharWidth()),
                    std::max(controls_.height(), high));
 }
 
@@ -59,11 +62,12 @@ void PrintArea::changeEvent(QEvent* event) {
 void PrintArea::clear() {
     const QString old = text();
     lines_ = QStringList{QString()};
+    length_ = 0;
     if (!old.isEmpty() && QAccessible::isActive()) {
         QAccessibleTextRemoveEvent event(text_, 0, old);
         QAccessible::updateAccessibility(&event);
     }
-    changed();
+    changed(0);
 }
 
 void PrintArea::notifyInserted(int position, const QString& text) {
@@ -72,24 +76,25 @@ void PrintArea::notifyInserted(int position, const QString& text) {
     QAccessible::updateAccessibility(&event);
 }
 
-void PrintArea::changed() {
-    fitText();
+void PrintArea::changed(int from) {
+    fitText(from);
     // Drawn at once: the race may go on to speak for a while before the
     // window gets back to its event loop, and the result must show meanwhile.
-    if (isVisible()) repaint();
-    else update();
+    // Only the rows that changed, or every print would redraw all before it.
+    const int step = QFontMetrics(font()).lineSpacing();
+    const QRect rows(0, from * step, width(), from == 0 ? height() : 2 * step);
+    if (isVisible()) repaint(rows);
+    else update(rows);
 }
 
-void PrintArea::paintEvent(QPaintEvent*) {
+void PrintArea::paintEvent(QPaintEvent* event) {
     QPainter p(this);
     p.setPen(palette().color(QPalette::WindowText));
     const QFontMetrics fm(font());
-    int y = fm.ascent();
-    for (const QString& line : lines_) {
-        if (y - fm.ascent() > height()) break;
-        p.drawText(textLeft_, y, line);
-        y += fm.lineSpacing();
-    }
+    const int step = fm.lineSpacing();
+    const int first = std::max(0, event->rect().top() / step - 1);
+    const int last = std::min(static_cast<int>(lines_.size()) - 1, event->rect().bottom() / step + 1);
+    for (int i = first; i <= last; ++i) p.drawText(textLeft_, fm.ascent() + i * step, lines_[i]);
 }
 
 }  // namespace ozn

@@ -40,11 +40,15 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    void changed();
-    void fitText();
+    // Redraws the rows of lines `from`..the last at once.
+    void changed(int from);
+    // The size the lines need; `from`: only those lines changed since.
+    void fitText(int from = 0);
     // Tells assistive technology what was added or taken away.
     void notifyInserted(int position, const QString& text);
     QStringList lines_{QString()};
+    qsizetype length_ = 0;  // of text(), kept so that a print costs the same at line 1000 as at line 1
+    int widest_ = 0;        // the widest line's width, in the font it was measured in
     int textLeft_ = 0;
     QSize controls_;
     PrintText* text_;
