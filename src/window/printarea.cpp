@@ -78,13 +78,12 @@ void PrintArea::notifyInserted(int position, const QString& text) {
 
 void PrintArea::changed(int from) {
     fitText(from);
-    // Drawn at once: the race may go on to speak for a while before the
-    // window gets back to its event loop, and the result must show meanwhile.
-    // Only the rows that changed, or every print would redraw all before it.
+    // Only the rows that changed, drawn when the window is back in its event
+    // loop (the race returns to it between its ticks): a repaint at once
+    // would redraw the lists and buttons under the text at every line.
     const int step = QFontMetrics(font()).lineSpacing();
     const QRect rows(0, from * step, width(), from == 0 ? height() : 2 * step);
-    if (isVisible()) repaint(rows);
-    else update(rows);
+    update(rows);
 }
 
 void PrintArea::paintEvent(QPaintEvent* event) {
