@@ -59,6 +59,9 @@ int main(int argc, char** argv) {
     ozn::OpenJTalkEngine jtalk(channel);
     std::unique_ptr<ozn::SpeechLog> speechLog = ozn::SpeechLog::fromEnvironment();
     mp3.setLog(speechLog.get());
+    // The transcript also shows what reached the speaker, and when: a text
+    // asked for but never heard shows as a line without its "played" lines.
+    if (speechLog) channel.setPlayedHook([log = speechLog.get()](const std::string& phrase) { log->write("played", phrase); });
 
     ozn::WindowServices services;
     services.rng = &rng;

@@ -224,6 +224,18 @@ private slots:
         focus(QEvent::FocusOut, Qt::TabFocusReason);
         focus(QEvent::FocusIn, Qt::ActiveWindowFocusReason);   // the window itself comes back
         QCOMPARE(g.said, (std::vector<std::string>{"副賞の選択\r\n", "副賞の選択\r\n"}));
+        // Left for another window, and the focus moved on meanwhile: coming to
+        // the list later is a move like any other, said in full.
+        focusOn(l2);
+        QWidget other;
+        other.show();
+        QApplication::setActiveWindow(&other);
+        g.w->command(3)->setFocus();
+        QApplication::setActiveWindow(g.w.get());
+        QTRY_VERIFY(g.w->command(3)->hasFocus());
+        g.said.clear();
+        focusOn(l2);
+        QCOMPARE(g.said, (std::vector<std::string>{"副賞の選択\r\n"}));
         // The trifecta list to a screen reader: its rows made on demand.
         SelectionList* l = g.w->list(6);
         QAccessibleInterface* a = QAccessible::queryAccessibleInterface(l);
@@ -609,11 +621,18 @@ private slots:
             QVERIFY(result.rfind("着順結果\r\n", 0) == 0);
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_F3);
             QCOMPARE(g.said.back(), result);
+            QAccessibleInterface* status = QAccessible::queryAccessibleInterface(g.w->raceStatus());
+            QCOMPARE(std::pair(status->role(), status->text(QAccessible::Name)),
+                     std::pair(QAccessible::StaticText, QStringLiteral("レース中")));
             checked = true;
             clickIn(box, QStringLiteral("続行"));
         });
         QTest::keyClick(g.w.get(), Qt::Key_F2);
         QTRY_COMPARE_WITH_TIMEOUT(int(rec.raceno), 2, 10000);
+        // Settled, the status the boxes give the focus back to is a blank a
+        // screen reader passes by: no "レース中" over the money line.
+        QAccessibleInterface* status = QAccessible::queryAccessibleInterface(g.w->raceStatus());
+        QCOMPARE(std::pair(status->role(), status->text(QAccessible::Name)), std::pair(QAccessible::Whitespace, QString()));
         QVERIFY(checked && g.mp3.escaped);
         QCOMPARE(bot.seen.front().title, QStringLiteral("着順結果"));
         QCOMPARE(g.mp3.effects.front(), Effect::Gate);  // the gates open with their sound

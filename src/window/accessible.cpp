@@ -53,7 +53,25 @@ private:
     int row_;
 };
 
+// The race's status holds the focus while a race runs, and takes it back
+// as each box closes. Once the race is settled it is blank: a blank space
+// a screen reader passes by, so the money line is heard alone.
+class RaceStatusAccessible : public QAccessibleWidget {
+public:
+    explicit RaceStatusAccessible(QLabel* label) : QAccessibleWidget(label, QAccessible::StaticText) {}
+    QAccessible::Role role() const override {
+        return label()->text().isEmpty() ? QAccessible::Whitespace : QAccessible::StaticText;
+    }
+    QString text(QAccessible::Text t) const override {
+        return t == QAccessible::Name ? label()->text() : QAccessibleWidget::text(t);
+    }
+
+private:
+    QLabel* label() const { return static_cast<QLabel*>(widget()); }
+};
+
 QAccessibleInterface* factory(const QString& key, QObject* object) {
+    if (key == QLatin1String("ozn::RaceStatus")) return new RaceStatusAccessible(static_cast<QLabel*>(object));
     if (key == QLatin1String("ozn::PrintText")) return new PrintAreaAccessible(static_cast<PrintText*>(object));
     if (key == QLatin1String("ozn::SelectionList"))
         return new SelectionListAccessible(static_cast<SelectionList*>(object));

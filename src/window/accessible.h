@@ -2,6 +2,7 @@
 // What assistive technology sees of the print area and the selection lists.
 #include <QAccessibleWidget>
 #include <QHash>
+#include <QLabel>
 #include <QPointer>
 
 namespace ozn {
@@ -9,6 +10,14 @@ namespace ozn {
 class PrintArea;
 class PrintText;
 class SelectionList;
+
+// The race's status line, which holds the focus while a race runs: blank,
+// a screen reader passes it by.
+class RaceStatus : public QLabel {
+    Q_OBJECT
+public:
+    using QLabel::QLabel;
+};
 
 // Installs the interfaces below for every PrintArea and SelectionList.
 void installAccessibleFactories();

@@ -116,7 +116,7 @@ void Form1::buildControls() {
             prefetchAround(kind);
         });
     }
-    status_ = new QLabel(kStatusStart, area_);
+    status_ = new RaceStatus(kStatusStart, area_);
     status_->setObjectName(QStringLiteral("raceStatus"));
     status_->setFocusPolicy(Qt::StrongFocus);
     status_->installEventFilter(this);
@@ -295,7 +295,11 @@ void Form1::mnuhasso() {
     controloff();
     RaceHooks hooks;
     hooks.underway = [this] { status_->setText(kStatusRunning); };
-    hooks.settled = [this](const RaceOutcome& out, const Settlement& s) { recordRace(out, s); };
+    hooks.settled = [this](const RaceOutcome& out, const Settlement& s) {
+        // Over: nothing "underway" to come back to from the boxes that follow.
+        status_->clear();
+        recordRace(out, s);
+    };
     hooks.saved = [this](bool ok) { saves_.saved(*ui_, ok); };
     hooks.controlon = [this] { controlon(); };
     hooks.closeWindow = [this] { return runCloseRequest(false); };

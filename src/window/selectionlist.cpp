@@ -1,7 +1,9 @@
 #include "window/selectionlist.h"
 
 #include <QAccessible>
+#include <QApplication>
 #include <QKeyEvent>
+#include <QMenuBar>
 #include <QTimer>
 
 #include "betting/betting.h"
@@ -14,6 +16,13 @@ SelectionList::SelectionList(int kind, QWidget* parent) : QListWidget(parent), k
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     connect(this, &QListWidget::currentRowChanged, this, [this](int) {
         if (!quiet_ && !clickFocus_) emit selectionSpoken(currentText());
+    });
+    // Away to a dialog, the window's focus can move on (the dialog's answer
+    // moves it, or a click): then this list is no longer what comes back,
+    // and the next arrival here is a move to be said.
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+        if (now && now != this && now->window() == window() && !qobject_cast<QMenuBar*>(now))
+            awayToDialog_ = quietReturn_ = false;
     });
 }
 
