@@ -623,7 +623,7 @@ private slots:
             QCOMPARE(g.said.back(), result);
             QAccessibleInterface* status = QAccessible::queryAccessibleInterface(g.w->raceStatus());
             QCOMPARE(std::pair(status->role(), status->text(QAccessible::Name)),
-                     std::pair(QAccessible::StaticText, QStringLiteral("レース中")));
+                     std::pair(QAccessible::Whitespace, QStringLiteral("レース中")));
             checked = true;
             clickIn(box, QStringLiteral("続行"));
         });

@@ -54,20 +54,16 @@ private:
 };
 
 // The race's status holds the focus while a race runs, and takes it back
-// as each box closes. Once the race is settled it is blank: a blank space
-// a screen reader passes by, so the money line is heard alone.
+// as each box closes: a screen reader reads what it says ("発走") without a
+// role, and passes it by once the race is settled and it is blank, so that
+// the money line is heard alone. (A screen reader keeps the role it first
+// read, so the role never changes.)
 class RaceStatusAccessible : public QAccessibleWidget {
 public:
-    explicit RaceStatusAccessible(QLabel* label) : QAccessibleWidget(label, QAccessible::StaticText) {}
-    QAccessible::Role role() const override {
-        return label()->text().isEmpty() ? QAccessible::Whitespace : QAccessible::StaticText;
-    }
+    explicit RaceStatusAccessible(QLabel* label) : QAccessibleWidget(label, QAccessible::Whitespace) {}
     QString text(QAccessible::Text t) const override {
-        return t == QAccessible::Name ? label()->text() : QAccessibleWidget::text(t);
+        return t == QAccessible::Name ? static_cast<QLabel*>(widget())->text() : QAccessibleWidget::text(t);
     }
-
-private:
-    QLabel* label() const { return static_cast<QLabel*>(widget()); }
 };
 
 QAccessibleInterface* factory(const QString& key, QObject* object) {
