@@ -58,9 +58,8 @@ int main(int argc, char** argv) {
 
     ozn::GameRecord rec;
     rec.apppath = data + "/";
-    for (auto [load, file] : {std::pair{&ozn::loadRaceNames, "race.txt"}, {&ozn::loadHorses, "horsename.txt"},
-                              {&ozn::loadOdds, "odds.txt"}})
-        if (!load(rec, rec.apppath + file)) return std::cerr << "ozn-sim: cannot read " << rec.apppath << file << "\n", 1;
+    if (std::string bad = ozn::loadDataFiles(rec, rec.apppath); !bad.empty())
+        return std::cerr << "ozn-sim: cannot read " << rec.apppath << bad << "\n", 1;
     rec.mochikin = money;
     rec.raceno = 1;
     ozn::GameRandom rng(static_cast<std::uint64_t>(seed));

@@ -522,8 +522,7 @@ TEST(Autoplay, AMeetingThenAGameOverThroughTheRaceRun) {
     TempDir dir;
     dir.copyBundledData();
     GameRecord rec;
-    for (auto [load, file] : {std::pair{&loadRaceNames, "race.txt"}, {&loadHorses, "horsename.txt"}, {&loadOdds, "odds.txt"}})
-        ASSERT_TRUE(load(rec, dir.file(file)));
+    ASSERT_EQ(loadDataFiles(rec, dir.path()), "");
     rec.apppath = dir.path() + "/", rec.mochikin = 15000, rec.raceno = 1;
     GameRandom rng(7);
     readlist(rec, rng);
@@ -599,8 +598,7 @@ TEST(Autoplay, TheSameSeedPlaysTheSameRaces) {
         TempDir dir;
         dir.copyBundledData();
         GameRecord rec;
-        for (auto [load, file] : {std::pair{&loadRaceNames, "race.txt"}, {&loadHorses, "horsename.txt"}, {&loadOdds, "odds.txt"}})
-            load(rec, dir.file(file));
+        loadDataFiles(rec, dir.path());
         rec.mochikin = 15000, rec.raceno = 1;
         GameRandom rng(7);
         readlist(rec, rng);

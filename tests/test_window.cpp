@@ -542,8 +542,7 @@ private slots:
         Game g;
         DialogBot bot;
         GameRecord sim;
-        for (auto [load, file] : {std::pair{&loadRaceNames, "race.txt"}, {&loadHorses, "horsename.txt"}, {&loadOdds, "odds.txt"}})
-            QVERIFY(load(sim, g.dir.file(file)));
+        QCOMPARE(loadDataFiles(sim, g.dir.path()), std::string());
         sim.mochikin = 15000, sim.raceno = 1;
         GameRandom rng(7);
         readlist(sim, rng);

@@ -167,4 +167,11 @@ bool writeSettings(const std::string& path, std::uint8_t voicemode, bool* link) 
     return replaceFile(path, text::plainNumber(voicemode) + "\r\n", false, link);
 }
 
+std::string loadDataFiles(GameRecord& rec, const std::string& folder) {
+    const std::string dir = folder.empty() || folder.back() == '/' ? folder : folder + "/";
+    for (auto [load, file] : {std::pair{&loadRaceNames, "race.txt"}, {&loadHorses, "horsename.txt"}, {&loadOdds, "odds.txt"}})
+        if (!load(rec, dir + file)) return file;
+    return "";
+}
+
 }  // namespace ozn

@@ -24,6 +24,9 @@ std::optional<std::vector<std::string>> readTextLines(const std::string& path);
 bool loadRaceNames(GameRecord& rec, const std::string& path);
 bool loadHorses(GameRecord& rec, const std::string& path);
 bool loadOdds(GameRecord& rec, const std::string& path);
+// The three files from one folder: the name of the first that cannot be
+// read, or an empty string when all were.
+std::string loadDataFiles(GameRecord& rec, const std::string& folder);
 
 // Parsing of single lines, shared by the loaders.
 int aptitudeCode(const std::string& text);
