@@ -11,6 +11,7 @@
 
 #include "betting/betting.h"
 #include "window/qtext.h"
+#include "window/textwindow.h"
 
 namespace ozn {
 namespace {
@@ -138,6 +139,7 @@ std::string BulkPicker::opening() const {
 
 std::optional<std::string> BulkPicker::pick(QWidget* parent, int kind, Say say, Say tell) {
     BulkPicker picker(parent, kind, say, std::move(tell));
+    handKeyboardBack(&picker);
     if (say) say(picker.opening());
     if (picker.exec() != QDialog::Accepted) return std::nullopt;
     return picker.line();

@@ -8,6 +8,8 @@
 #include <QSlider>
 #include <QVBoxLayout>
 
+#include "window/textwindow.h"
+
 namespace ozn {
 namespace {
 struct SliderKind {
@@ -85,6 +87,7 @@ std::string SoundDialog::spoken(const QWidget* slider) const {
 
 SoundSettings SoundDialog::edit(QWidget* parent, SoundSettings current, Apply apply) {
     SoundDialog dialog(parent, current, apply);
+    handKeyboardBack(&dialog);
     if (dialog.exec() == QDialog::Accepted) return dialog.settings_;
     apply(current, "");
     return current;
