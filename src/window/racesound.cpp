@@ -24,24 +24,14 @@ void RaceSound::apply(const SoundSettings& s) {
 }
 
 void RaceSound::buildMenu(QMenu* other, SpeechControl* control) {
-    QMenu* menu = other->addMenu(QStringLiteral("実況(&j)"));
-    menu->setObjectName(QStringLiteral("mnujikkyo"));
-    auto* group = new QActionGroup(menu);
-    for (bool on : {true, false}) {
-        QAction* a = menu->addAction(on ? QStringLiteral("あり(&a)") : QStringLiteral("なし(&n)"));
-        a->setObjectName(on ? QStringLiteral("mnujikkyo_on") : QStringLiteral("mnujikkyo_off"));
-        a->setCheckable(true);
-        a->setChecked(settings_.commentary == on);
-        group->addAction(a);
-        QObject::connect(a, &QAction::triggered, menu, [this, control, on] {
-            SoundSettings s = control->settings();
-            s.commentary = on;
-            control->setSettings(s);
-            speech_.reading(on ? "実況 あり" : "実況 なし", SpeakMode::Interrupt, Topic::Info);
-        });
-        (on ? on_ : off_) = a;
-    }
-    control->watchMenu(menu);
+    OnOffMenu made = addOnOffMenu(other, control, QStringLiteral("実況(&j)"), QStringLiteral("mnujikkyo"), settings_.commentary,
+                                  [this, control](bool on) {
+                                      SoundSettings s = control->settings();
+                                      s.commentary = on;
+                                      control->setSettings(s);
+                                      speech_.reading(on ? "実況 あり" : "実況 なし", SpeakMode::Interrupt, Topic::Info);
+                                  });
+    on_ = made.on, off_ = made.off;
 }
 
 RaceCall RaceSound::call() const { return {settings_.commentary, settings_.speed, currentCourse(rec_)}; }

@@ -92,21 +92,11 @@ void RaceView::watch(RaceHooks& hooks, const GameRecord& rec) {
 }
 
 void RaceView::buildMenu(QMenu* other, SpeechControl* control, Speaker& speech) {
-    QMenu* menu = other->addMenu(QStringLiteral("レースを表示(&w)"));
-    menu->setObjectName(QStringLiteral("mnuraceview"));
-    auto* group = new QActionGroup(menu);
-    for (bool on : {true, false}) {
-        QAction* a = menu->addAction(on ? QStringLiteral("あり(&a)") : QStringLiteral("なし(&n)"));
-        a->setObjectName(on ? QStringLiteral("mnuraceview_on") : QStringLiteral("mnuraceview_off"));
-        a->setCheckable(true);
-        a->setChecked(showsRaces_ == on);
-        group->addAction(a);
-        connect(a, &QAction::triggered, this, [this, &speech, on] {
-            setShowsRaces(on);
-            speech.reading(on ? "レースを表示 あり" : "レースを表示 なし", SpeakMode::Interrupt, Topic::Info);
-        });
-    }
-    control->watchMenu(menu);
+    addOnOffMenu(other, control, QStringLiteral("レースを表示(&w)"), QStringLiteral("mnuraceview"), showsRaces_,
+                 [this, &speech](bool on) {
+                     setShowsRaces(on);
+                     speech.reading(on ? "レースを表示 あり" : "レースを表示 なし", SpeakMode::Interrupt, Topic::Info);
+                 });
 }
 
 void RaceView::setShowsRaces(bool on) {

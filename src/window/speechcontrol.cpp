@@ -1,6 +1,7 @@
 #include "window/speechcontrol.h"
 
 #include <QAbstractButton>
+#include <QActionGroup>
 #include <QApplication>
 #include <QCheckBox>
 #include <QKeyEvent>
@@ -246,6 +247,25 @@ void SpeechControl::makeAhead(const QList<QMenu*>& menus) {
             if (!a->isSeparator()) texts.push_back(itemSpeech(a));
     }
     speech_.prefetchIdle(std::move(texts));
+}
+
+OnOffMenu addOnOffMenu(QMenu* other, SpeechControl* control, const QString& caption, const QString& name, bool current,
+                       std::function<void(bool)> chosen) {
+    QMenu* menu = other->addMenu(caption);
+    menu->setObjectName(name);
+    auto* group = new QActionGroup(menu);
+    OnOffMenu made{};
+    for (bool on : {true, false}) {
+        QAction* a = menu->addAction(on ? QStringLiteral("あり(&a)") : QStringLiteral("なし(&n)"));
+        a->setObjectName(name + (on ? QStringLiteral("_on") : QStringLiteral("_off")));
+        a->setCheckable(true);
+        a->setChecked(current == on);
+        group->addAction(a);
+        QObject::connect(a, &QAction::triggered, menu, [chosen, on] { chosen(on); });
+        (on ? made.on : made.off) = a;
+    }
+    control->watchMenu(menu);
+    return made;
 }
 
 void SpeechControl::openSoundDialog() {

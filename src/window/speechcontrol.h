@@ -80,6 +80,15 @@ private:
     QPointer<QWidget> seenBy_;
 };
 
+// A submenu of あり and なし, with `current` checked; `chosen` runs with the
+// player's choice. The menu is spoken as the others are.
+struct OnOffMenu {
+    QAction* on;
+    QAction* off;
+};
+OnOffMenu addOnOffMenu(QMenu* other, SpeechControl* control, const QString& caption, const QString& name, bool current,
+                       std::function<void(bool)> chosen);
+
 // The name of a key as the key table knows it: "F2", "Ctrl+Up", "Shift+PgDown".
 std::string keyName(int key, Qt::KeyboardModifiers mods);
 
