@@ -719,6 +719,11 @@ private slots:
             QCOMPARE(QString::fromStdString(g.said.back()), QString::fromUtf8(heard));
         }
         QCOMPARE(view->findChild<QComboBox*>(QStringLiteral("view"))->accessibleName(), QStringLiteral("表示 点数別"));
+        // and so does the label a screen reader reads for the box's name
+        QStringList labels;
+        for (QLabel* l : view->findChildren<QLabel*>())
+            if (l->buddy()) labels << l->accessibleName();
+        QCOMPARE(labels, QStringList({"期間 今日", "表示 点数別"}));
         g.w->setScreenReaderSetting(ScreenReaderSetting::Auto);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_G);
         QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(view->chart()));

@@ -3,6 +3,7 @@
 #include <QChart>
 #include <QChartView>
 #include <QComboBox>
+#include <tuple>
 #include <QDate>
 #include <QFocusEvent>
 #include <QHBoxLayout>
@@ -70,11 +71,11 @@ ResultsWindow::ResultsWindow(QWidget* parent, const History* history, int meetin
     pages_->addWidget(chartPage);
 
     auto* bar = new QHBoxLayout;
-    auto* periodLabel = new QLabel(QStringLiteral("期間(&P)"), this);
-    periodLabel->setBuddy(periods_);
-    auto* viewLabel = new QLabel(QStringLiteral("表示(&V)"), this);
-    viewLabel->setBuddy(views_);
-    for (QWidget* w : std::initializer_list<QWidget*>{periodLabel, periods_, viewLabel, views_, save_}) bar->addWidget(w);
+    periodLabel_ = new QLabel(QStringLiteral("期間(&P)"), this);
+    periodLabel_->setBuddy(periods_);
+    viewLabel_ = new QLabel(QStringLiteral("表示(&V)"), this);
+    viewLabel_->setBuddy(views_);
+    for (QWidget* w : std::initializer_list<QWidget*>{periodLabel_, periods_, viewLabel_, views_, save_}) bar->addWidget(w);
     bar->addStretch();
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(bar);
@@ -123,10 +124,12 @@ void ResultsWindow::setView(View v) {
 PeriodFilter ResultsWindow::filter() const { return {period(), meeting_, today_}; }
 
 void ResultsWindow::refresh() {
-    // A combo box's value is in its name: a screen reader reads the name of
-    // a box it does not read the value of.
-    periods_->setAccessibleName(QStringLiteral("期間 ") + periods_->currentText());
-    views_->setAccessibleName(QStringLiteral("表示 ") + views_->currentText());
+    // A combo box's value is in its name, and in its label's, which a screen
+    // reader reads in its place: it does not read the value of these boxes.
+    for (auto [box, label, name] : {std::tuple{periods_, periodLabel_, QStringLiteral("期間 ")}, {views_, viewLabel_, QStringLiteral("表示 ")}}) {
+        box->setAccessibleName(name + box->currentText());
+        label->setAccessibleName(name + box->currentText());
+    }
     // Changed by a key of the window, not in the box itself: no screen
     // reader notices the new table, so it is told.
     const bool byKey = isVisible() && !periods_->hasFocus() && !views_->hasFocus();

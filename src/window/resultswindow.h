@@ -56,6 +56,7 @@ private:
     std::string today_;
     SayLine say_, tell_;
     QComboBox *periods_, *views_;
+    QLabel *periodLabel_, *viewLabel_;  // their labels, which a screen reader reads as their names
     QPushButton* save_;
     QStackedWidget* pages_;
     LineView* text_;
