@@ -622,6 +622,13 @@ TEST(Voice, DispatcherSettingsStopAndWhatIsKept) {
         EXPECT_EQ(reader ? three->said : one.said,
                   reader ? std::vector<std::string>{"第1レース"} : (std::vector<std::string>{"第1レース", "たんしょうの選択\r\n"}));
     }
+    // Only the engine that took the last text is waited for: one used before
+    // whose server never tells the end no longer holds up the race.
+    three->queue = {"終わりの知らせがない"};
+    rec.voicemode = 1;
+    d.setScreenReader(false);
+    d.reading("残り持ち金は 14700円です", SpeakMode::Wait);
+    EXPECT_FALSE(d.speaking());
 }
 
 // Key help and the key list come from one table; the manual and the README

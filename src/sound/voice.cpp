@@ -96,7 +96,9 @@ bool VoiceDispatcher::speak(int slot, const std::string& text) {
                 slot == 1 ? fromSecond(rest) : fromThird(rest);
             });
         });
-    return engine->speak(said, mode_, topic_);
+    if (!engine->speak(said, mode_, topic_)) return false;
+    lastSlot_ = slot;
+    return true;
 }
 
 void VoiceDispatcher::fromSecond(const std::string& text, bool thirdTried) {
@@ -172,9 +174,10 @@ void VoiceDispatcher::stop() {
 }
 
 bool VoiceDispatcher::speaking() const {
-    for (SpeechEngine* e : engines())
-        if (e->speaking()) return true;
-    return false;
+    // The engine that took the last text: another one used before may belong
+    // to a speech server that never tells its end.
+    SpeechEngine* e = lastSlot_ ? engineAt(lastSlot_) : nullptr;
+    return e && e->speaking();
 }
 
 void VoiceDispatcher::setParams(const SpeechParams& params) {

@@ -119,6 +119,7 @@ private:
     int fixedFor_ = 0;                  // the engine they were made for
     std::optional<SpeechParams> params_;
     std::uint64_t handed_ = 0;
+    int lastSlot_ = 0;  // the engine that took the last text
     SpeakMode mode_ = SpeakMode::Interrupt;  // of the text being dispatched
     Topic topic_ = Topic::Info;
 };
