@@ -394,6 +394,12 @@ private slots:
         QCOMPARE(l6->currentRow(), 4795);
         QTest::keyClick(l6, Qt::Key_Left);
         QCOMPARE(l6->currentRow(), 4795);
+        // End with no entry selected yet goes to the last one, as it says.
+        for (int row : {-1, 10}) {
+            l6->setCurrentRow(row);
+            QTest::keyClick(l6, Qt::Key_End);
+            QCOMPARE(l6->currentRow(), 4895);
+        }
         g.said.clear();
         QTest::mouseClick(l6->viewport(), Qt::LeftButton, {}, l6->visualItemRect(l6->currentItem()).center());
         QCOMPARE(g.said, std::vector<std::string>{l6->currentText().toStdString()});  // a click speaks

@@ -80,6 +80,10 @@ void SelectionList::keyPressEvent(QKeyEvent* event) {
             return;
         }
         case Qt::Key_0: emit typedEntryRequested(); return;
+        case Qt::Key_End:
+            // With no entry selected yet, Qt's list would go to the first.
+            if (currentRow() < 0 && count() > 0) return setCurrentRow(count() - 1);
+            break;
         default: break;
     }
     QListWidget::keyPressEvent(event);
