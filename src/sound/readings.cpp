@@ -32,8 +32,9 @@ const std::vector<std::pair<std::string, std::string>>& readingsTable() {
         {"End", "エンド"},
         {"■", ""}, {"□", ""}, {"●", ""}, {"○", ""}, {"◆", ""}, {"◇", ""}, {"★", ""}, {"☆", ""}, {"※", ""},
         {"▲", ""}, {"▼", ""}, {"◎", ""},
-        // Read by Open JTalk as ヒトツ カ, ヒトツ ジョー, コーモク カ.
-        {"一つ下", "一つした"}, {"一つ上", "一つうえ"}, {"項目下", "項目した"},
+        // Read by Open JTalk as ヒトツ カ, ヒトツ ジョー, コーモク カ, ガメン カ and so on.
+        {"一つ下", "一つした"}, {"一つ上", "一つうえ"}, {"項目下", "項目した"}, {"項目上", "項目うえ"},
+        {"画面下", "がめんした"}, {"画面上", "がめんうえ"},
         // A range, which it passes over in silence.
         {"〜", "から"}, {"～", "から"},
         // The marks of まとめ買い, which it does not say: a box, a ながし and a
