@@ -113,6 +113,9 @@ void trimSilence(Pcm& pcm);
 
 // Splits a text into phrases at blanks and pauses, for speaking.
 std::vector<std::string> phrases(const std::string& text);
+// Adds a phrase to a piece made in one go, with the blank that phrases()
+// took out (none after 、 or 。, which it kept).
+void joinPhrase(std::string& piece, const std::string& phrase);
 
 class SpeechLog;
 

@@ -1,5 +1,5 @@
 // The speech channel: texts spoken phrase by phrase on a mixer channel of
-// their own, made by a worker thread and kept per voice.
+// their own, made by worker threads and kept per voice.
 #include <algorithm>
 #include <atomic>
 #include <functional>
@@ -17,44 +17,12 @@
 
 namespace ozn {
 
-std::vector<std::string> phrases(const std::string& text) {
-    std::vector<std::string> out;
-    std::string cur;
-    auto flush = [&] {
-        if (!cur.empty()) out.push_back(cur);
-        cur.clear();
-    };
-    for (std::size_t i = 0; i < text.size();) {
-        if (text[i] == ' ') {
-            flush();
-            ++i;
-        } else if (text.compare(i, 3, "、") == 0 || text.compare(i, 3, "。") == 0) {
-            cur.append(text, i, 3);
-            flush();
-            i += 3;
-        } else {
-            cur += text[i++];
-        }
-    }
-    flush();
-    return out;
-}
-
 namespace {
 std::atomic<int> g_abandoning{0};
-}  // namespace
-
-bool synthesisAbandoned() { return g_abandoning.load() > 0; }
-
-namespace {
 constexpr int kMakers = 4;
 }  // namespace
 
-namespace {
-bool endsWithPause(const std::string& phrase) {
-    return phrase.size() >= 3 && (phrase.compare(phrase.size() - 3, 3, "、") == 0 || phrase.compare(phrase.size() - 3, 3, "。") == 0);
-}
-}  // namespace
+bool synthesisAbandoned() { return g_abandoning.load() > 0; }
 
 // What the callers and the threads share. Every field is guarded by `m`.
 struct SpeechChannel::Shared {
@@ -325,8 +293,8 @@ bool SpeechChannel::say(const std::string& text, const std::string& voice, const
     if (!queued) s.cut();
     const std::uint64_t id = ++s.texts;
     // Phrases made before are played as they are. Of the others, the first
-    // is made alone, to be heard soon; the rest in pieces of 2, 4, 8 phrases,
-    // each made while the one before plays: a loaded machine starting a
+    // is made alone, to be heard soon; the rest two phrases at a time, each
+    // piece made while the one before plays: a loaded machine starting a
     // synthesiser for every short phrase would fall behind the voice.
     std::size_t piece = 1;
     for (std::size_t i = 0; i < parts.size();) {
@@ -339,7 +307,7 @@ bool SpeechChannel::say(const std::string& text, const std::string& voice, const
             p->wasKept = true;
         } else {
             for (std::size_t n = 0; n < piece && i < parts.size() && (n == 0 || !s.cached(parts[i], voice)); ++n, ++i)
-                p->text += (p->text.empty() || endsWithPause(p->text) ? "" : " ") + parts[i];
+                joinPhrase(p->text, parts[i]);
             piece = std::min<std::size_t>(piece * 2, 2);
         }
         s.queue.push_back(std::move(p));
