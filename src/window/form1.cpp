@@ -1,6 +1,5 @@
 #include "window/form1.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFile>
@@ -10,14 +9,12 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QScopeGuard>
-#include <QShortcut>
 #include <QTimer>
 
 #include <utility>
 
 #include "betting/betting.h"
 #include "core/stopsignal.h"
-#include "history/history.h"
 #include "history/keeper.h"
 #include "race/race.h"
 #include "racecard/rules.h"
@@ -36,7 +33,6 @@
 #include "window/speechcontrol.h"
 #include "window/stopwatch.h"
 #include "window/resultswindow.h"
-#include "window/rulesoption.h"
 #include "window/textwindow.h"
 
 namespace ozn {

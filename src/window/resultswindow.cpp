@@ -3,7 +3,6 @@
 #include <QChart>
 #include <QChartView>
 #include <QComboBox>
-#include <tuple>
 #include <QDate>
 #include <QFocusEvent>
 #include <QHBoxLayout>
@@ -15,6 +14,7 @@
 #include <QValueAxis>
 #include <QVBoxLayout>
 #include <cmath>
+#include <tuple>
 
 #include "window/qtext.h"
 
